@@ -1,0 +1,55 @@
+# Warnings and sanitizer switches shared by every target of the project.
+
+add_compile_options(-Wall -Wextra)
+
+set(QUILLON_SANITIZE "" CACHE STRING
+    "Sanitizer build: empty, 'address' (AddressSanitizer and UndefinedBehaviorSanitizer) or 'thread'")
+set_property(CACHE QUILLON_SANITIZE PROPERTY STRINGS "" address thread)
+
+if(QUILLON_SANITIZE STREQUAL "address")
+    add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
+elseif(QUILLON_SANITIZE STREQUAL "thread")
+    add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=thread)
+elseif(NOT QUILLON_SANITIZE STREQUAL "")
+    message(FATAL_ERROR "QUILLON_SANITIZE must be empty, 'address' or 'thread'")
+endif()
+
+# libFuzzer targets need clang; they are built only when asked for.
+option(QUILLON_FUZZ "Build the libFuzzer targets (needs clang)" OFF)
+if(QUILLON_FUZZ AND NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "QUILLON_FUZZ needs clang (CMAKE_CXX_COMPILER=clang++)")
+endif()
+
+# A thread-sanitizer build covers the threaded, Qt-free HID layer only: Qt itself is not
+# instrumented, so the windows would drown the report in false positives.
+if(QUILLON_SANITIZE STREQUAL "thread")
+    set(QUILLON_WITH_GUI OFF)
+else()
+    option(QUILLON_WITH_GUI "Build the windows and their tests" ON)
+endif()
+
+# Adds a GoogleTest executable and registers its tests with CTest.
+#   quillon_add_test(NAME name SOURCES ... LIBS ... [GUI])
+# GUI tests run on Qt's offscreen platform.
+include(GoogleTest)
+function(quillon_add_test)
+    cmake_parse_arguments(T "GUI" "NAME" "SOURCES;LIBS" ${ARGN})
+    add_executable(${T_NAME} ${T_SOURCES})
+    target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock)
+    if(T_GUI)
+        target_link_libraries(${T_NAME} PRIVATE quillon_gui_test_main)
+        set(env "QT_QPA_PLATFORM=offscreen")
+    else()
+        target_link_libraries(${T_NAME} PRIVATE GTest::gtest_main)
+        set(env "")
+    endif()
+    gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300)
+endfunction()
+
+find_program(CCACHE_PROGRAM ccache)
+if(CCACHE_PROGRAM)
+    set(CMAKE_C_COMPILER_LAUNCHER ${CCACHE_PROGRAM})
+    set(CMAKE_CXX_COMPILER_LAUNCHER ${CCACHE_PROGRAM})
+endif()

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "hid/EventLoop.h"
+#include "hid/HidTypes.h"
+
+namespace quillon {
+
+// How a device interface is opened.
+enum class HidAccess {
+    ReadWrite,  // feature reports and everything else
+    QueryOnly,  // identity, strings and descriptor only; feature requests fail
+    Read,       // input reports only; the reader's handle
+};
+
+// Outcome of waiting for one input report.
+enum class HidWaitResult {
+    Ready,    // a report can be read without blocking
+    Timeout,  // the time limit passed
+    Woken,    // WakeWait was called
+    Failed,   // the handle is broken (device gone); the last error says why
+};
+
+// One open handle of a HID interface. Closing is destruction. Every operation that fails
+// leaves its error code in the platform's LastError() of the calling thread.
+class IHidHandle {
+public:
+    virtual ~IHidHandle() = default;
+
+    virtual bool GetAttributes(HidIdentity& identity) = 0;
+    // The device's raw report descriptor.
+    virtual bool GetReportDescriptor(std::vector<uint8_t>& descriptor) = 0;
+    // UTF-16 text without terminator; false when the device has none or it cannot be read.
+    virtual bool GetManufacturerString(std::u16string& text) = 0;
+    virtual bool GetProductString(std::u16string& text) = 0;
+
+    // buffer[0] holds the report ID; length counts it.
+    virtual bool GetFeature(uint8_t* buffer, size_t length) = 0;
+    virtual bool SetFeature(const uint8_t* buffer, size_t length) = 0;
+
+    // Input reports (a handle opened with HidAccess::Read). WaitInput blocks for at most
+    // timeoutMs; WakeWait, from any thread, ends a wait in progress (or the next one) at once.
+    virtual HidWaitResult WaitInput(int timeoutMs) = 0;
+    virtual void WakeWait() = 0;
+    // Reads one waiting report into buffer, byte 0 being the report ID (0 for a device
+    // without report IDs); returns the byte count, or -1 on failure.
+    virtual long ReadInput(uint8_t* buffer, size_t length) = 0;
+};
+
+// The platform's HID services. One place in the program picks the backend (Linux hidraw,
+// emulated, or both); everything above uses only this interface.
+class IHidPlatform {
+public:
+    virtual ~IHidPlatform() = default;
+
+    // The HID interfaces present now, in a stable order.
+    virtual std::vector<THidPnPInfo> PresentInterfaces() = 0;
+
+    // nullptr when the interface cannot be opened with that access.
+    virtual std::unique_ptr<IHidHandle> Open(const std::string& path, HidAccess access) = 0;
+
+    // Error code of the last failed operation on the calling thread, and its message text.
+    virtual uint32_t LastError() = 0;
+    virtual std::string ErrorMessage(uint32_t code) = 0;
+
+    // Calls onChange on the loop's thread whenever the set of HID devices may have changed.
+    // Notifications may be coalesced; the watch ends when the returned object is destroyed.
+    class Watch {
+    public:
+        virtual ~Watch() = default;
+    };
+    virtual std::unique_ptr<Watch> WatchDeviceChanges(IEventLoop& loop,
+                                                       std::function<void()> onChange) = 0;
+};
+
+}  // namespace quillon

@@ -1,0 +1,143 @@
+#include "hid/ReportDescriptor.h"
+
+#include <algorithm>
+#include <array>
+#include <map>
+#include <vector>
+
+namespace quillon {
+namespace {
+
+enum ReportType { kInput, kOutput, kFeature, kReportTypes };
+
+struct GlobalState {
+    uint32_t reportSize = 0;   // bits per field
+    uint32_t reportCount = 0;  // fields
+    uint32_t reportId = 0;
+};
+
+constexpr size_t kMaxPushDepth = 32;
+constexpr size_t kMaxCollectionDepth = 64;
+// A report must stay addressable by 16-bit byte lengths with its ID byte.
+constexpr uint64_t kMaxReportBits = (0xFFFFull - 1) * 8;
+
+uint32_t ItemValue(const uint8_t* data, size_t size) {
+    uint32_t value = 0;
+    for (size_t i = 0; i < size; ++i) {
+        value |= uint32_t(data[i]) << (8 * i);
+    }
+    return value;
+}
+
+}  // namespace
+
+HidCaps ParseReportDescriptorCaps(const uint8_t* descriptor, size_t size) {
+    const HidCaps malformed{};
+    if (descriptor == nullptr || size == 0) {
+        return malformed;
+    }
+
+    GlobalState global;
+    std::vector<GlobalState> stack;
+    size_t collectionDepth = 0;
+    // bits per report ID, for each report type
+    std::array<std::map<uint32_t, uint64_t>, kReportTypes> bits;
+
+    size_t pos = 0;
+    while (pos < size) {
+        const uint8_t prefix = descriptor[pos];
+        if (prefix == 0xFE) {  // long item: size byte, tag byte, data; carries nothing we use
+            if (size - pos < 3) {
+                return malformed;
+            }
+            const size_t dataSize = descriptor[pos + 1];
+            if (size - pos - 3 < dataSize) {
+                return malformed;
+            }
+            pos += 3 + dataSize;
+            continue;
+        }
+        static constexpr size_t kSizes[4] = {0, 1, 2, 4};
+        const size_t dataSize = kSizes[prefix & 0x3];
+        if (size - pos - 1 < dataSize) {
+            return malformed;
+        }
+        const uint32_t value = ItemValue(descriptor + pos + 1, dataSize);
+        const unsigned type = (prefix >> 2) & 0x3;
+        const unsigned tag = prefix >> 4;
+        pos += 1 + dataSize;
+
+        if (type == 0) {  // main item
+            int reportType = -1;
+            switch (tag) {
+                case 0x8: reportType = kInput; break;
+                case 0x9: reportType = kOutput; break;
+                case 0xB: reportType = kFeature; break;
+                case 0xA:
+                    if (++collectionDepth > kMaxCollectionDepth) {
+                        return malformed;
+                    }
+                    break;
+                case 0xC:
+                    if (collectionDepth == 0) {
+                        return malformed;
+                    }
+                    --collectionDepth;
+                    break;
+                default: break;
+            }
+            if (reportType >= 0) {
+                uint64_t& total = bits[reportType][global.reportId];
+                total += uint64_t(global.reportSize) * global.reportCount;
+                if (total > kMaxReportBits) {
+                    return malformed;
+                }
+            }
+        } else if (type == 1) {  // global item
+            switch (tag) {
+                case 0x7: global.reportSize = value; break;
+                case 0x9: global.reportCount = value; break;
+                case 0x8:
+                    // Report ID 0 is reserved for devices that use no IDs at all.
+                    if (value == 0 || value > 0xFF) {
+                        return malformed;
+                    }
+                    global.reportId = value;
+                    break;
+                case 0xA:
+                    if (stack.size() >= kMaxPushDepth) {
+                        return malformed;
+                    }
+                    stack.push_back(global);
+                    break;
+                case 0xB:
+                    if (stack.empty()) {
+                        return malformed;
+                    }
+                    global = stack.back();
+                    stack.pop_back();
+                    break;
+                default: break;
+            }
+        }
+        // Local items name usages only; reserved item types are ignored, as hosts do.
+    }
+    if (collectionDepth != 0) {
+        return malformed;
+    }
+
+    auto byteLength = [](const std::map<uint32_t, uint64_t>& reports) -> uint16_t {
+        uint64_t largest = 0;
+        for (const auto& [id, reportBits] : reports) {
+            largest = std::max(largest, (reportBits + 7) / 8);
+        }
+        return reports.empty() ? 0 : uint16_t(largest + 1);
+    };
+    HidCaps caps;
+    caps.InputReportByteLength = byteLength(bits[kInput]);
+    caps.OutputReportByteLength = byteLength(bits[kOutput]);
+    caps.FeatureReportByteLength = byteLength(bits[kFeature]);
+    return caps;
+}
+
+}  // namespace quillon

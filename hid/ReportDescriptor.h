@@ -1,0 +1,16 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "hid/HidTypes.h"
+
+namespace quillon {
+
+// Report byte lengths from a HID report descriptor: for each report type, the largest report
+// over all report IDs, plus one byte for the report ID (counted even when the device uses no
+// report IDs). The descriptor comes from a device and is not trusted: anything malformed
+// (truncated items, unbalanced push/pop or collections, absurd sizes) gives all zeros.
+HidCaps ParseReportDescriptorCaps(const uint8_t* descriptor, size_t size);
+
+}  // namespace quillon
