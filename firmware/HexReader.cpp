@@ -1,0 +1,441 @@
+#include "firmware/HexReader.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "firmware/HexDigits.h"
+
+namespace quillon::firmware {
+namespace {
+
+// ':' count(2) address(4) type(2) checksum(2)
+constexpr size_t kRecordOverhead = 11;
+// The longest record (255 data bytes) has 521 characters; a little room is left for blanks
+// after the checksum, and anything longer is refused so that a cut-off record never has to
+// be held in full however long its line runs.
+constexpr size_t kMaxRecordLine = 1024;
+constexpr size_t kChunkSize = size_t(1) << 20;
+constexpr char kCtrlZ = 0x1A;
+
+enum RecordType : uint8_t {
+    kData = 0x00,
+    kEndOfFile = 0x01,
+    kExtendedSegmentAddress = 0x02,
+    kStartSegmentAddress = 0x03,
+    kExtendedLinearAddress = 0x04,
+    kStartLinearAddress = 0x05,
+};
+
+// Digit value, or 0xF0 for a character that is not a hexadecimal digit: OR-ing the values of
+// a whole record shows in one test whether any digit was bad.
+constexpr uint8_t kBadDigit = 0xF0;
+constexpr std::array<uint8_t, 256> MakeDigitTable() {
+    std::array<uint8_t, 256> table{};
+    for (int c = 0; c < 256; ++c) {
+        table[c] =
+            IsHexDigit(static_cast<char>(c)) ? HexDigitValue(static_cast<char>(c)) : kBadDigit;
+    }
+    return table;
+}
+constexpr std::array<uint8_t, 256> kDigit = MakeDigitTable();
+
+inline uint8_t DigitOf(char c) {
+    return kDigit[static_cast<uint8_t>(c)];
+}
+
+// Eight hexadecimal digits to four bytes at once, their sum added to sum; false when any of
+// them is not a digit (out and sum are of no use then). Reading a file is mostly this, and
+// handling a machine word at a time keeps the reader close to the speed of the disk cache.
+bool DecodeEightDigits(const char* p, uint8_t* out, unsigned& sum) {
+    if constexpr (std::endian::native != std::endian::little) {
+        bool ok = true;
+        for (int k = 0; k < 4; ++k) {
+            const uint8_t hi = DigitOf(p[2 * k]);
+            const uint8_t lo = DigitOf(p[2 * k + 1]);
+            ok = ok && ((hi | lo) & kBadDigit) == 0;
+            out[k] = static_cast<uint8_t>(hi << 4 | (lo & 0x0F));
+            sum += out[k];
+        }
+        return ok;
+    }
+    constexpr uint64_t kOnes = 0x0101010101010101;
+    constexpr uint64_t kHigh = kOnes * 0x80;
+    uint64_t x;
+    std::memcpy(&x, p, sizeof x);
+    // Per byte, bit 7 of (b + 0x80 - low) is set when b >= low, and of (b + 0x7F - high) when
+    // b > high; no carry crosses bytes as long as every byte is below 0x80.
+    const uint64_t folded = x | kOnes * 0x20;  // 'A'-'F' to 'a'-'f'
+    const uint64_t digit = (x + kOnes * (0x80 - '0')) & ~(x + kOnes * (0x7F - '9'));
+    const uint64_t letter = (folded + kOnes * (0x80 - 'a')) & ~(folded + kOnes * (0x7F - 'f'));
+    if ((x & kHigh) != 0 || ((digit | letter) & kHigh) != kHigh) {
+        return false;
+    }
+    // Letters have bit 6 set and low nibbles 1 to 6: adding 9 gives 10 to 15.
+    const uint64_t nibbles = (x & kOnes * 0x0F) + ((x >> 6) & kOnes) * 9;
+    // Digits of a pair sit in adjacent bytes, the high one first: each 16-bit lane becomes
+    // one byte value.
+    constexpr uint64_t kLaneLow = 0x000F000F000F000F;
+    uint64_t bytes = ((nibbles & kLaneLow) << 4) | ((nibbles >> 8) & kLaneLow);
+    sum += unsigned((bytes * 0x0001000100010001) >> 48);
+    bytes = (bytes | (bytes >> 8)) & 0x0000FFFF0000FFFF;
+    bytes = (bytes | (bytes >> 16)) & 0x00000000FFFFFFFF;
+    const auto packed = static_cast<uint32_t>(bytes);
+    std::memcpy(out, &packed, sizeof packed);
+    return true;
+}
+
+#if defined(__SSE2__)
+// Sixteen digits to eight bytes, as DecodeEightDigits does, with one vector.
+bool DecodeSixteenDigits(const char* p, uint8_t* out, unsigned& sum) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i folded = _mm_or_si128(x, _mm_set1_epi8(0x20));
+    // Signed compares: bytes from 0x80 up are negative and fail both ranges.
+    const __m128i digit = _mm_and_si128(_mm_cmpgt_epi8(x, _mm_set1_epi8('0' - 1)),
+                                        _mm_cmplt_epi8(x, _mm_set1_epi8('9' + 1)));
+    const __m128i letter = _mm_and_si128(_mm_cmpgt_epi8(folded, _mm_set1_epi8('a' - 1)),
+                                         _mm_cmplt_epi8(folded, _mm_set1_epi8('f' + 1)));
+    if (_mm_movemask_epi8(_mm_or_si128(digit, letter)) != 0xFFFF) {
+        return false;
+    }
+    const __m128i nibbles = _mm_add_epi8(_mm_and_si128(x, _mm_set1_epi8(0x0F)),
+                                         _mm_and_si128(letter, _mm_set1_epi8(9)));
+    const __m128i values =
+        _mm_or_si128(_mm_slli_epi16(_mm_and_si128(nibbles, _mm_set1_epi16(0x00FF)), 4),
+                     _mm_srli_epi16(nibbles, 8));
+    const __m128i packed = _mm_packus_epi16(values, values);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), packed);
+    sum += unsigned(_mm_cvtsi128_si32(_mm_sad_epu8(packed, _mm_setzero_si128())));
+    return true;
+}
+#endif
+
+bool IsLineEnd(char c) {
+    return c == '\n' || c == '\r';
+}
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+const char* FindLineEnd(const char* p, const char* end) {
+    // memchr is much faster than a byte loop on long lines; a lone CR ends a line too, so
+    // only the part before the first LF is searched for one.
+    const char* lf = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
+    const char* limit = lf ? lf : end;
+    const char* cr = static_cast<const char*>(std::memchr(p, '\r', size_t(limit - p)));
+    return cr ? cr : limit;
+}
+
+std::string DescribeCharacter(char c) {
+    char text[16];
+    const auto u = static_cast<unsigned char>(c);
+    if (u >= 0x21 && u < 0x7F) {
+        std::snprintf(text, sizeof text, "'%c'", c);
+    } else {
+        std::snprintf(text, sizeof text, "0x%02X", u);
+    }
+    return text;
+}
+
+std::string NotHexProblem(const char* record, size_t length) {
+    for (size_t i = 1; i < length; ++i) {
+        if (!IsHexDigit(record[i])) {
+            return "character " + DescribeCharacter(record[i]) + " at column " +
+                   std::to_string(i + 1) + " is not a hexadecimal digit";
+        }
+    }
+    return "character that is not a hexadecimal digit";
+}
+
+std::string Hex2(unsigned value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%02X", value & 0xFF);
+    return text;
+}
+
+}  // namespace
+
+std::string HexReadResult::Message() const {
+    if (!Refused()) {
+        return "ERROR: File not found!";
+    }
+    return "ERROR: invalid update file, line " + std::to_string(Line) + ": " + Problem;
+}
+
+HexFileParser::HexFileParser(FirmwareImage& image) : image_(image) {
+    image_.fill(kFillValue);
+}
+
+void HexFileParser::Refuse(std::string problem) {
+    state_ = State::Refused;
+    result_.Code = 1;
+    result_.Line = line_;
+    result_.Problem = std::move(problem);
+}
+
+const char* HexFileParser::ConsumeLineEnd(const char* p, const char* end) {
+    ++line_;
+    if (*p++ == '\r') {
+        if (p == end) {
+            pendingCR_ = true;
+        } else if (*p == '\n') {
+            ++p;
+        }
+    }
+    return p;
+}
+
+bool HexFileParser::HandleRecord(const char* record, size_t length, bool guessedLength) {
+    if (length > kMaxRecordLine) {
+        Refuse("line too long for a record");
+        return true;
+    }
+    if (length < kRecordOverhead) {
+        for (size_t i = 1; i < length; ++i) {
+            if (!IsHexDigit(record[i])) {
+                Refuse(NotHexProblem(record, length));
+                return true;
+            }
+        }
+        Refuse("record too short (" + std::to_string(length) + " characters)");
+        return true;
+    }
+    uint8_t bad = 0;
+    auto pair = [&](const char* q) {
+        const uint8_t hi = DigitOf(q[0]);
+        const uint8_t lo = DigitOf(q[1]);
+        bad |= hi | lo;
+        return static_cast<uint8_t>((hi << 4) | (lo & 0x0F));
+    };
+    uint8_t header[4];
+    unsigned sum = 0;
+    if (!DecodeEightDigits(record + 1, header, sum)) {
+        if (guessedLength) {
+            return false;
+        }
+        Refuse(NotHexProblem(record, 9));
+        return true;
+    }
+    const uint8_t count = header[0];
+    const uint8_t addressHigh = header[1];
+    const uint8_t addressLow = header[2];
+    const uint8_t type = header[3];
+    const size_t needed = kRecordOverhead + 2 * size_t(count);
+    if (length < needed) {
+        if (std::any_of(record + 1, record + length, [](char c) { return !IsHexDigit(c); })) {
+            Refuse(NotHexProblem(record, length));
+        } else {
+            Refuse("line too short for its byte count " + std::to_string(count) + " (" +
+                   std::to_string(length) + " characters, " + std::to_string(needed) + " needed)");
+        }
+        return true;
+    }
+
+    uint8_t data[255];
+    const char* q = record + 9;
+    unsigned i = 0;
+#if defined(__SSE2__)
+    for (; i + 8 <= count; i += 8, q += 16) {
+        if (!DecodeSixteenDigits(q, data + i, sum)) {
+            bad |= kBadDigit;
+        }
+    }
+#endif
+    for (; i + 4 <= count; i += 4, q += 8) {
+        if (!DecodeEightDigits(q, data + i, sum)) {
+            bad |= kBadDigit;
+        }
+    }
+    for (; i < count; ++i, q += 2) {
+        data[i] = pair(q);
+        sum += data[i];
+    }
+    const uint8_t checksum = pair(q);
+    if (bad & kBadDigit) {
+        if (guessedLength) {
+            return false;  // may be the end of a shorter line: the caller looks for it
+        }
+        Refuse(NotHexProblem(record, needed));
+        return true;
+    }
+    for (size_t i = needed; i < length; ++i) {
+        if (!IsBlank(record[i])) {
+            Refuse("unexpected " + DescribeCharacter(record[i]) + " at column " +
+                   std::to_string(i + 1) + " after the checksum");
+            return true;
+        }
+    }
+    sum += checksum;
+    if ((sum & 0xFF) != 0) {
+        Refuse("wrong checksum " + Hex2(checksum) + ", the record's bytes give " +
+               Hex2(checksum - sum));
+        return true;
+    }
+
+    const uint16_t address = static_cast<uint16_t>(addressHigh << 8 | addressLow);
+    switch (type) {
+        case kData: {
+            // Addresses do not wrap: a record running past its segment's end goes on upwards.
+            const uint64_t first = base_ + address;
+            const uint64_t last = first + count;  // one past
+            const uint64_t from = std::max<uint64_t>(first, kImageBase);
+            const uint64_t to = std::min<uint64_t>(last, uint64_t(kImageBase) + kImageSize);
+            if (from < to) {
+                std::memcpy(image_.data() + (from - kImageBase), data + (from - first),
+                            size_t(to - from));
+            }
+            break;
+        }
+        case kExtendedSegmentAddress:
+        case kExtendedLinearAddress:
+            if (count != 2) {
+                Refuse("address record of type " + Hex2(type) + " with byte count " +
+                       std::to_string(count) + " (2 expected)");
+                return true;
+            }
+            base_ = uint64_t(data[0] << 8 | data[1]) << (type == kExtendedSegmentAddress ? 4 : 16);
+            break;
+        case kEndOfFile:  // reading goes on to the physical end of the file
+        case kStartSegmentAddress:
+        case kStartLinearAddress:
+            break;
+        default:
+            Refuse("unknown record type " + Hex2(type));
+            return true;
+    }
+    return true;
+}
+
+bool HexFileParser::Feed(const char* data, size_t size) {
+    const char* p = data;
+    const char* const end = data + size;
+    if (state_ == State::Ended || state_ == State::Refused) {
+        return false;
+    }
+    if (pendingCR_ && p < end) {
+        pendingCR_ = false;
+        if (*p == '\n') {
+            ++p;
+        }
+    }
+    if (state_ == State::SkippingLine || state_ == State::InRecord) {
+        const char* e = FindLineEnd(p, end);
+        if (state_ == State::InRecord) {
+            const size_t room = kMaxRecordLine + 1 - carry_.size();
+            carry_.append(p, std::min(size_t(e - p), room));
+            if (e == end && carry_.size() <= kMaxRecordLine) {
+                return true;
+            }
+            HandleRecord(carry_.data(), carry_.size());
+            carry_.clear();
+            if (state_ == State::Refused) {
+                return false;
+            }
+            // An over-long line was refused above, so e is a line end here.
+        }
+        if (e == end) {
+            return true;
+        }
+        p = ConsumeLineEnd(e, end);
+        state_ = State::LineStart;
+    }
+
+    while (p < end) {
+        const char first = *p;
+        if (first == kCtrlZ) {
+            state_ = State::Ended;
+            return false;
+        }
+        if (first == ':' && end - p > ptrdiff_t(kRecordOverhead)) {
+            // The usual record: its byte count says where the line ends, so the line need
+            // not be searched for its end.
+            const uint8_t hi = DigitOf(p[1]);
+            const uint8_t lo = DigitOf(p[2]);
+            if (((hi | lo) & kBadDigit) == 0) {
+                const size_t length = kRecordOverhead + 2 * size_t(hi << 4 | lo);
+                if (end - p > ptrdiff_t(length) && IsLineEnd(p[length]) &&
+                    HandleRecord(p, length, true)) {
+                    if (state_ == State::Refused) {
+                        return false;
+                    }
+                    p = ConsumeLineEnd(p + length, end);
+                    continue;
+                }
+            }
+        }
+        const char* e = FindLineEnd(p, end);
+        if (e == end) {
+            if (first == ':') {
+                carry_.assign(p, std::min(size_t(e - p), kMaxRecordLine + 1));
+                if (carry_.size() > kMaxRecordLine) {
+                    HandleRecord(carry_.data(), carry_.size());
+                    return false;
+                }
+                state_ = State::InRecord;
+            } else {
+                state_ = State::SkippingLine;
+            }
+            return true;
+        }
+        if (first == ':') {
+            HandleRecord(p, size_t(e - p));
+            if (state_ == State::Refused) {
+                return false;
+            }
+        }
+        p = ConsumeLineEnd(e, end);
+    }
+    return true;
+}
+
+HexReadResult HexFileParser::Finish() {
+    if (state_ == State::InRecord) {
+        HandleRecord(carry_.data(), carry_.size());
+        carry_.clear();
+    }
+    if (state_ != State::Refused) {
+        state_ = State::Ended;
+    }
+    return result_;
+}
+
+HexReadResult ReadUpdateData(const char* data, size_t size, FirmwareImage& image) {
+    HexFileParser parser(image);
+    parser.Feed(data, size);
+    return parser.Finish();
+}
+
+HexReadResult ReadUpdateFile(const std::string& path, FirmwareImage& image) {
+    HexFileParser parser(image);
+    HexReadResult unreadable;
+    unreadable.Code = 1;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                         &std::fclose);
+    if (!file) {
+        return unreadable;
+    }
+    std::setvbuf(file.get(), nullptr, _IONBF, 0);  // reads go straight into our chunk
+    std::unique_ptr<char[]> chunk(new char[kChunkSize]);
+    for (;;) {
+        const size_t got = std::fread(chunk.get(), 1, kChunkSize, file.get());
+        if (got > 0 && !parser.Feed(chunk.get(), got)) {
+            break;
+        }
+        if (got < kChunkSize) {
+            if (std::ferror(file.get())) {
+                return unreadable;
+            }
+            break;
+        }
+    }
+    return parser.Finish();
+}
+
+}  // namespace quillon::firmware

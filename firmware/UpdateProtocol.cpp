@@ -1,0 +1,131 @@
+#include "firmware/UpdateProtocol.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "firmware/BlockChecksum.h"
+
+namespace quillon::firmware {
+
+std::string UpdateMessage(int code, uint8_t status) {
+    switch (code) {
+        case kUpdateReady:
+            return "ready";
+        case kUpdateFileError:
+            return "ERROR: File not found!";
+        case kUpdateAccessError:
+            return "ACCESS ERROR";
+        case kUpdateSetReportError:
+            return "ERROR: set report";
+        case kUpdateGetReportError:
+            return "ERROR: get report";
+        case kUpdateChecksumError:
+            return "CRC Error during flash write";
+        case kUpdateUnexpectedStatus:
+            return "ERROR: the adapter answered with the unknown status " + std::to_string(status);
+        default:
+            return "ERROR: update failed with code " + std::to_string(code);
+    }
+}
+
+TUpdateProtocol::TUpdateProtocol(IFeatureReportDevice* device, const FirmwareImage& image)
+    : device_(device), image_(image) {}
+
+int TUpdateProtocol::SendReport(const uint8_t* buffer, size_t length) {
+    if (device_ == nullptr) {
+        return kUpdateAccessError;
+    }
+    return device_->SetFeatureReport(buffer, length) ? kUpdateReady : kUpdateSetReportError;
+}
+
+int TUpdateProtocol::ReadReport(uint8_t* buffer, size_t length) {
+    if (device_ == nullptr) {
+        return kUpdateAccessError;
+    }
+    return device_->GetFeatureReport(buffer, length) ? kUpdateReady : kUpdateGetReportError;
+}
+
+int TUpdateProtocol::SendStart() {
+    const uint8_t command[kCommandReportLength] = {kCommandReportId, kCommandStart, 0, 0};
+    return SendReport(command, sizeof command);
+}
+
+int TUpdateProtocol::CommandStep(uint8_t code, uint8_t parameter) {
+    const uint8_t command[kCommandReportLength] = {kCommandReportId, code, parameter, 0};
+    // A command that did not reach the adapter must stop the run: the status read after it
+    // would only repeat the previous command's status, and the block would be written
+    // without having been prepared.
+    if (const int sent = SendReport(command, sizeof command); sent != kUpdateReady) {
+        return sent;
+    }
+    uint8_t status[kStatusReportLength] = {kStatusReportId, 0x02};
+    if (const int read = ReadReport(status, sizeof status); read != kUpdateReady) {
+        return read;
+    }
+    lastStatus_ = status[1];
+    if (lastStatus_ == kStatusSuccess) {
+        return kUpdateReady;
+    }
+    // Status 2 to 6 name the result codes 1 to 5. Any other status is not success either:
+    // taking 0 for success would report a flash that was never written as updated.
+    if (lastStatus_ >= 2 && lastStatus_ <= 6) {
+        return lastStatus_ - 1;
+    }
+    return kUpdateUnexpectedStatus;
+}
+
+int TUpdateProtocol::SendBlockData(int block) {
+    const uint8_t command[kCommandReportLength] = {kCommandReportId, kCommandBlockData,
+                                                   uint8_t(block + kFirstDeviceBlock), 0};
+    if (const int sent = SendReport(command, sizeof command); sent != kUpdateReady) {
+        return sent;
+    }
+    const uint8_t* blockData = image_.data() + size_t(block) * kBlockSize;
+    for (int j = 0; j < kDataReportsPerBlock; ++j) {
+        uint8_t report[kBlockDataReportLength];
+        report[0] = kBlockDataReportId;
+        const size_t from = size_t(j) * kDataBytesPerReport;
+        const size_t count = std::min(kDataBytesPerReport, kBlockSize - from);
+        std::memcpy(report + 1, blockData + from, count);
+        std::memset(report + 1 + count, kFillValue, kDataBytesPerReport - count);
+        if (const int sent = SendReport(report, sizeof report); sent != kUpdateReady) {
+            return sent;
+        }
+    }
+    return kUpdateReady;
+}
+
+int TUpdateProtocol::VerifyBlock(uint16_t checksum) {
+    const uint8_t command[kCommandReportLength] = {kCommandReportId, kCommandChecksum, 0, 0};
+    if (const int sent = SendReport(command, sizeof command); sent != kUpdateReady) {
+        return sent;
+    }
+    uint8_t answer[kChecksumReportLength] = {kChecksumReportId, 0, 0};
+    if (const int read = ReadReport(answer, sizeof answer); read != kUpdateReady) {
+        return read;
+    }
+    const uint16_t adapters = static_cast<uint16_t>(answer[1] | answer[2] << 8);
+    return adapters == checksum ? kUpdateReady : kUpdateChecksumError;
+}
+
+int TUpdateProtocol::WriteBlock(int block) {
+    const auto deviceBlock = static_cast<uint8_t>(block + kFirstDeviceBlock);
+    int code = CommandStep(kCommandFirstBlockStep, deviceBlock);
+    if (code == kUpdateReady) {
+        code = CommandStep(kCommandSecondBlockStep, deviceBlock);
+    }
+    if (code == kUpdateReady) {
+        const uint16_t checksum = BlockChecksum(image_, block);
+        code = SendBlockData(block);
+        if (code == kUpdateReady) {
+            code = VerifyBlock(checksum);
+        }
+    }
+    return code;
+}
+
+int TUpdateProtocol::Finish() {
+    return CommandStep(kCommandFinish, 0);
+}
+
+}  // namespace quillon::firmware

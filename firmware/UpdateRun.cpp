@@ -1,0 +1,65 @@
+#include "firmware/UpdateRun.h"
+
+#include <filesystem>
+
+namespace quillon::firmware {
+
+TUpdateRun::TUpdateRun(IFeatureReportDevice* device, std::string fileName, FirmwareImage& image)
+    : fileName_(std::move(fileName)), image_(image), protocol_(device, image) {}
+
+void TUpdateRun::Begin() {
+    std::error_code error;
+    if (!std::filesystem::exists(fileName_, error)) {
+        fileResult_.Code = kUpdateFileError;
+        code_ = kUpdateFileError;
+        return;
+    }
+    fileResult_ = ReadUpdateFile(fileName_, image_);
+    code_ = fileResult_.Code;
+    if (code_ == kUpdateReady) {
+        code_ = protocol_.SendStart();
+    }
+}
+
+void TUpdateRun::RunBlock(int block) {
+    if (code_ == kUpdateReady) {
+        code_ = protocol_.WriteBlock(block);
+    }
+}
+
+void TUpdateRun::Finish() {
+    protocol_.Finish();
+}
+
+std::string TUpdateRun::Message() const {
+    if (code_ == kUpdateFileError) {
+        return fileResult_.Message();
+    }
+    return UpdateMessage(code_, protocol_.LastStatus());
+}
+
+UpdateOutcome RunFirmwareUpdate(IFeatureReportDevice* device, const std::string& fileName,
+                                FirmwareImage& image,
+                                const std::function<void(int block)>& beforeBlock,
+                                const std::function<void(const UpdateOutcome&)>& beforeFinish) {
+    TUpdateRun run(device, fileName, image);
+    run.Begin();
+    // The blocks are gone through only after a good start; once one fails the rest are
+    // still counted, so progress runs to its end.
+    if (run.Succeeded()) {
+        for (int block = 0; block < kBlockCount; ++block) {
+            if (beforeBlock) {
+                beforeBlock(block);
+            }
+            run.RunBlock(block);
+        }
+    }
+    const UpdateOutcome outcome{run.Code(), run.Message()};
+    if (beforeFinish) {
+        beforeFinish(outcome);
+    }
+    run.Finish();
+    return outcome;
+}
+
+}  // namespace quillon::firmware

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <atomic>
+#include <cerrno>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+#include "hid/FeatureReportDevice.h"
+#include "hid/emulated/QuillonAdapter.h"
+
+namespace quillon::testing {
+
+// Connects the update code straight to the emulated adapter, standing in for the bus and the
+// HID device object: transfers reach the model until it asks to be unplugged, and fail after.
+class AdapterDevice : public IFeatureReportDevice, public emu::IDeviceModelHost {
+  public:
+    explicit AdapterDevice(emu::QuillonAdapter& adapter) : adapter_(adapter) {
+        adapter_.Attach(this);
+    }
+    ~AdapterDevice() override { adapter_.Attach(nullptr); }
+
+    bool GetFeatureReport(uint8_t* buffer, size_t length) override {
+        if (beforeTransfer) {
+            beforeTransfer();
+        }
+        int error = 0;
+        return !unplugged_ && adapter_.GetFeature(buffer, length, error);
+    }
+    bool SetFeatureReport(const uint8_t* buffer, size_t length) override {
+        if (beforeTransfer) {
+            beforeTransfer();
+        }
+        int error = 0;
+        return !unplugged_ && adapter_.SetFeature(buffer, length, error);
+    }
+
+    void SendInputReport(const uint8_t* report, size_t length) override {
+        std::lock_guard lock(mutex_);
+        inputReports_.emplace_back(report, report + length);
+    }
+    void RequestUnplug() override {
+        unplugged_ = true;
+        adapter_.Attach(nullptr);
+    }
+
+    bool Unplugged() const { return unplugged_; }
+    std::vector<std::vector<uint8_t>> InputReports() const {
+        std::lock_guard lock(mutex_);
+        return inputReports_;
+    }
+
+    // Runs before every transfer, on the caller's thread (the window's tests post events here).
+    std::function<void()> beforeTransfer;
+
+  private:
+    emu::QuillonAdapter& adapter_;
+    std::atomic<bool> unplugged_{false};
+    mutable std::mutex mutex_;
+    std::vector<std::vector<uint8_t>> inputReports_;
+};
+
+}  // namespace quillon::testing
