@@ -140,4 +140,33 @@ HidCaps ParseReportDescriptorCaps(const uint8_t* descriptor, size_t size) {
     return caps;
 }
 
+bool ReportDescriptorUsesReportIds(const uint8_t* descriptor, size_t size) {
+    if (descriptor == nullptr) {
+        return false;
+    }
+    constexpr uint8_t kReportIdItem = 0x84;  // global item, tag 8, any data size
+    size_t pos = 0;
+    while (pos < size) {
+        const uint8_t prefix = descriptor[pos];
+        size_t itemLength = 0;
+        if (prefix == 0xFE) {
+            if (size - pos < 3) {
+                return false;
+            }
+            itemLength = 3 + size_t(descriptor[pos + 1]);
+        } else {
+            static constexpr size_t kSizes[4] = {0, 1, 2, 4};
+            itemLength = 1 + kSizes[prefix & 0x3];
+            if ((prefix & 0xFC) == kReportIdItem) {
+                return true;
+            }
+        }
+        if (size - pos < itemLength) {
+            return false;
+        }
+        pos += itemLength;
+    }
+    return false;
+}
+
 }  // namespace quillon

@@ -13,4 +13,8 @@ namespace quillon {
 // (truncated items, unbalanced push/pop or collections, absurd sizes) gives all zeros.
 HidCaps ParseReportDescriptorCaps(const uint8_t* descriptor, size_t size);
 
+// Whether the descriptor declares report IDs (any Report ID item). Devices without them send
+// and receive reports without an ID byte on the wire. Stops quietly at a truncated item.
+bool ReportDescriptorUsesReportIds(const uint8_t* descriptor, size_t size);
+
 }  // namespace quillon

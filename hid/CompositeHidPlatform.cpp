@@ -1,0 +1,144 @@
+#include "hid/CompositeHidPlatform.h"
+
+#include <cerrno>
+#include <system_error>
+
+namespace quillon {
+namespace {
+
+// The backend whose operation failed last on this thread, so LastError asks the right one.
+thread_local IHidPlatform* tlsFailedBackend = nullptr;
+
+// Forwards to a backend's handle, noting the backend whenever an operation fails.
+class CompositeHandle final : public IHidHandle {
+  public:
+    CompositeHandle(std::unique_ptr<IHidHandle> inner, IHidPlatform* backend)
+        : inner_(std::move(inner)), backend_(backend) {}
+
+    bool GetAttributes(HidIdentity& identity) override {
+        return Note(inner_->GetAttributes(identity));
+    }
+    bool GetReportDescriptor(std::vector<uint8_t>& descriptor) override {
+        return Note(inner_->GetReportDescriptor(descriptor));
+    }
+    bool GetManufacturerString(std::u16string& text) override {
+        return Note(inner_->GetManufacturerString(text));
+    }
+    bool GetProductString(std::u16string& text) override {
+        return Note(inner_->GetProductString(text));
+    }
+    bool GetFeature(uint8_t* buffer, size_t length) override {
+        return Note(inner_->GetFeature(buffer, length));
+    }
+    bool SetFeature(const uint8_t* buffer, size_t length) override {
+        return Note(inner_->SetFeature(buffer, length));
+    }
+    HidWaitResult WaitInput(int timeoutMs) override {
+        const HidWaitResult result = inner_->WaitInput(timeoutMs);
+        Note(result != HidWaitResult::Failed);
+        return result;
+    }
+    void WakeWait() override { inner_->WakeWait(); }
+    long ReadInput(uint8_t* buffer, size_t length) override {
+        const long count = inner_->ReadInput(buffer, length);
+        Note(count >= 0);
+        return count;
+    }
+
+  private:
+    bool Note(bool ok) const {
+        if (!ok) {
+            tlsFailedBackend = backend_;
+        }
+        return ok;
+    }
+
+    std::unique_ptr<IHidHandle> inner_;
+    IHidPlatform* backend_;
+};
+
+class CompositeWatch final : public IHidPlatform::Watch {
+  public:
+    std::vector<std::unique_ptr<IHidPlatform::Watch>> watches;
+};
+
+}  // namespace
+
+void CompositeHidPlatform::AddBackend(std::unique_ptr<IHidPlatform> backend,
+                                      std::string pathPrefix) {
+    backends_.push_back(Backend{std::move(backend), std::move(pathPrefix)});
+}
+
+IHidPlatform* CompositeHidPlatform::BackendFor(const std::string& path) const {
+    for (const Backend& backend : backends_) {
+        if (path.compare(0, backend.prefix.size(), backend.prefix) == 0) {
+            return backend.platform.get();
+        }
+    }
+    return nullptr;
+}
+
+std::vector<THidPnPInfo> CompositeHidPlatform::PresentInterfaces() {
+    std::vector<THidPnPInfo> present;
+    for (size_t i = 0; i < backends_.size(); ++i) {
+        for (THidPnPInfo info : backends_[i].platform->PresentInterfaces()) {
+            // A path another backend claims first could never be opened through this one.
+            if (BackendFor(info.InterfacePath) != backends_[i].platform.get()) {
+                continue;
+            }
+            std::lock_guard lock(mutex_);
+            const auto [it, added] =
+                instances_.try_emplace({i, info.InstanceHandle}, nextInstance_);
+            if (added) {
+                ++nextInstance_;
+            }
+            info.InstanceHandle = it->second;
+            present.push_back(std::move(info));
+        }
+    }
+    return present;
+}
+
+std::unique_ptr<IHidHandle> CompositeHidPlatform::Open(const std::string& path, HidAccess access) {
+    IHidPlatform* backend = BackendFor(path);
+    if (backend == nullptr) {
+        tlsFailedBackend = nullptr;
+        return nullptr;
+    }
+    std::unique_ptr<IHidHandle> handle = backend->Open(path, access);
+    if (handle == nullptr) {
+        tlsFailedBackend = backend;
+        return nullptr;
+    }
+    return std::make_unique<CompositeHandle>(std::move(handle), backend);
+}
+
+uint32_t CompositeHidPlatform::LastError() {
+    for (const Backend& backend : backends_) {
+        if (backend.platform.get() == tlsFailedBackend) {
+            return backend.platform->LastError();
+        }
+    }
+    return ENOENT;  // no backend claims the path
+}
+
+std::string CompositeHidPlatform::ErrorMessage(uint32_t code) {
+    // Every backend reports errno values today; the first one words them.
+    if (backends_.empty()) {
+        return std::generic_category().message(static_cast<int>(code));
+    }
+    return backends_.front().platform->ErrorMessage(code);
+}
+
+std::unique_ptr<IHidPlatform::Watch> CompositeHidPlatform::WatchDeviceChanges(
+    IEventLoop& loop, std::function<void()> onChange) {
+    auto watch = std::make_unique<CompositeWatch>();
+    for (const Backend& backend : backends_) {
+        if (auto inner = backend.platform->WatchDeviceChanges(loop, onChange)) {
+            watch->watches.push_back(std::move(inner));
+        }
+    }
+    return watch;
+}
+
+}  // namespace quillon

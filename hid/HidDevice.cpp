@@ -1,0 +1,215 @@
+#include "hid/HidDevice.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <vector>
+
+#include "hid/ControllerError.h"
+#include "hid/HidDeviceController.h"
+#include "hid/HidDeviceReadThread.h"
+#include "hid/ReportDescriptor.h"
+
+namespace quillon {
+
+THidDevice::THidDevice(const THidPnPInfo& info, THidDeviceController* controller,
+                       IHidPlatform& platform, IEventLoop& loop)
+    : platform_(platform), loop_(loop), controller_(controller), pnpInfo_(info) {
+    if (controller_ != nullptr) {
+        SetDataHandler(controller_->OnDeviceData());  // not checked out: no reader starts
+        unplugHandler_ = controller_->OnDeviceUnplug();
+        dataErrorHandler_ = controller_->OnDeviceDataError();
+    }
+    if (!OpenDeviceHandle()) {
+        throw EControllerError("Device cannot be opened");
+    }
+    if (!deviceHandle_->GetAttributes(Identity)) {
+        throw EControllerError("Device cannot be identified");
+    }
+    CloseDeviceHandle();  // a fresh device holds no open handle
+}
+
+THidDevice::~THidDevice() {
+    const THidDataEvent dataHandler = dataHandler_;
+    const THidPlugEvent unplugHandler = unplugHandler_;
+    SetDataHandler({});  // stops the reader before any handle is closed
+    unplugHandler_ = {};
+    CloseDeviceHandle();
+    CloseReadHandle();
+    parsedDescriptor_.reset();
+    if (controller_ != nullptr) {
+        controller_->Release(this, dataHandler, unplugHandler, ReaderSleepTime());
+    }
+}
+
+bool THidDevice::OpenDeviceHandle() {
+    deviceHandle_ = platform_.Open(pnpInfo_.InterfacePath, HidAccess::ReadWrite);
+    canReadWrite_ = deviceHandle_ != nullptr;
+    if (canReadWrite_) {
+        openError_ = 0;
+    } else {
+        openError_ = platform_.LastError();
+        deviceHandle_ = platform_.Open(pnpInfo_.InterfacePath, HidAccess::QueryOnly);
+    }
+    return deviceHandle_ != nullptr;
+}
+
+bool THidDevice::EnsureDeviceHandle() {
+    if (IsUsable() && deviceHandle_ == nullptr) {
+        OpenDeviceHandle();
+    }
+    return deviceHandle_ != nullptr;
+}
+
+void THidDevice::CloseDeviceHandle() {
+    deviceHandle_.reset();
+}
+
+void THidDevice::CloseReadHandle() {
+    std::shared_ptr<IHidHandle> handle;
+    {
+        std::lock_guard lock(readMutex_);
+        handle = std::move(readHandle_);
+    }
+    // The reader may be waiting on this handle: wake it rather than pull the handle from under
+    // it. The handle closes when the reader lets go of its share.
+    if (handle != nullptr) {
+        handle->WakeWait();
+    }
+}
+
+std::string THidDevice::OpenErrorMessage() const {
+    return openError_ == 0 ? std::string() : platform_.ErrorMessage(openError_);
+}
+
+HidCaps THidDevice::Capabilities() {
+    if (!parsedDescriptor_ && EnsureDeviceHandle()) {
+        std::vector<uint8_t> descriptor;
+        if (deviceHandle_->GetReportDescriptor(descriptor)) {
+            parsedDescriptor_ = ParseReportDescriptorCaps(descriptor.data(), descriptor.size());
+        }
+        CloseDeviceHandle();
+    }
+    return parsedDescriptor_.value_or(HidCaps{});
+}
+
+std::u16string THidDevice::FetchString(std::u16string& cache,
+                                       bool (IHidHandle::*query)(std::u16string& text)) {
+    if (!cache.empty()) {
+        return cache;
+    }
+    if (EnsureDeviceHandle()) {
+        std::u16string text;
+        if ((deviceHandle_.get()->*query)(text)) {
+            const size_t end = std::min(text.find(u'\0'), kMaxStringLength);
+            cache = text.substr(0, end);
+        }
+        CloseDeviceHandle();
+    }
+    return cache;
+}
+
+std::u16string THidDevice::ManufacturerString() {
+    return FetchString(manufacturerString_, &IHidHandle::GetManufacturerString);
+}
+
+std::u16string THidDevice::ProductString() {
+    return FetchString(productString_, &IHidHandle::GetProductString);
+}
+
+bool THidDevice::GetFeatureReport(uint8_t* buffer, size_t length) {
+    return EnsureDeviceHandle() && deviceHandle_->GetFeature(buffer, length);
+}
+
+bool THidDevice::SetFeatureReport(const uint8_t* buffer, size_t length) {
+    return EnsureDeviceHandle() && deviceHandle_->SetFeature(buffer, length);
+}
+
+void THidDevice::SetReaderSleepTime(int ms) {
+    if (ms >= kMinReaderSleepTime && ms <= kMaxReaderSleepTime) {
+        readerSleepTime_.store(ms, std::memory_order_relaxed);
+    }
+}
+
+void THidDevice::SetDataHandler(const THidDataEvent& handler) {
+    if (!handler) {
+        StopReader();
+    }
+    dataHandler_ = handler;
+    StartReader();
+}
+
+void THidDevice::StartReader() {
+    if (!dataHandler_ || !attached_ || !checkedOut_ || !canReadWrite_ || reader_ != nullptr) {
+        return;
+    }
+    // Read on the owning thread, so the descriptor is cached before the reader exists. A device
+    // without input reports has nothing a reader could ever deliver.
+    const uint16_t inputLength = Capabilities().InputReportByteLength;
+    if (inputLength == 0) {
+        return;
+    }
+    reader_ = std::make_unique<THidDeviceReadThread>(*this, inputLength, loop_);
+    reader_->Start();
+}
+
+void THidDevice::StopReader() {
+    if (reader_ != nullptr) {
+        reader_->Stop();
+        reader_.reset();
+    }
+}
+
+void THidDevice::MarkUnplugged() {
+    CloseDeviceHandle();
+    {
+        std::lock_guard lock(readMutex_);
+        readable_ = false;
+    }
+    CloseReadHandle();
+    attached_ = false;
+    if (unplugHandler_) {
+        const THidPlugEvent handler = unplugHandler_;
+        unplugHandler_ = {};
+        handler(this);
+    }
+}
+
+std::shared_ptr<IHidHandle> THidDevice::AcquireReadHandle(uint32_t& error) {
+    std::lock_guard lock(readMutex_);
+    if (!readable_) {
+        error = ENODEV;
+        return nullptr;
+    }
+    if (readHandle_ == nullptr) {
+        readHandle_ = platform_.Open(pnpInfo_.InterfacePath, HidAccess::Read);
+        if (readHandle_ == nullptr) {
+            error = platform_.LastError();
+            if (error == 0) {
+                error = EIO;
+            }
+            return nullptr;
+        }
+    }
+    return readHandle_;
+}
+
+void THidDevice::DiscardReadHandle(const std::shared_ptr<IHidHandle>& handle) {
+    std::lock_guard lock(readMutex_);
+    if (readHandle_ == handle) {
+        readHandle_.reset();
+    }
+}
+
+void THidDevice::DeliverReport(const uint8_t* report, size_t length) {
+    if (dataHandler_ && length > 0) {
+        dataHandler_(this, report[0], report + 1, static_cast<uint16_t>(length - 1));
+    }
+}
+
+void THidDevice::DeliverError(uint32_t error) {
+    if (dataErrorHandler_) {
+        dataErrorHandler_(this, error);
+    }
+}
+
+}  // namespace quillon

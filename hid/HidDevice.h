@@ -1,0 +1,145 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "hid/ControllerError.h"
+#include "hid/EventLoop.h"
+#include "hid/FeatureReportDevice.h"
+#include "hid/HidHandlers.h"
+#include "hid/HidPlatform.h"
+#include "hid/HidTypes.h"
+
+namespace quillon {
+
+class THidDeviceReadThread;
+
+// One HID interface that the platform reports as present. The controller creates it during a
+// scan and owns it while it is checked in; a holder that checked it out owns it and gives it back
+// by destroying it, which leaves a fresh checked-in twin in the controller's list while the device
+// is still attached. Handles are opened lazily, only while the device is usable (attached, and
+// checked out or being shown to an enumeration handler), and closed whenever it stops being so.
+//
+// Everything here runs on the thread that owns the controller, except what the reader uses from
+// its own thread (the read handle and ReaderSleepTime).
+class THidDevice : public IFeatureReportDevice {
+  public:
+    static constexpr size_t kMaxStringLength = 254;  // wide characters
+    static constexpr int kMinReaderSleepTime = 10;
+    static constexpr int kMaxReaderSleepTime = 10000;
+    static constexpr int kDefaultReaderSleepTime = 100;
+
+    THidDevice(const THidDevice&) = delete;
+    THidDevice& operator=(const THidDevice&) = delete;
+    // Release: stops the reader, closes the handles and, if the device is still listed by its
+    // controller, puts a checked-in twin in its place (or removes the entry once it is unplugged).
+    ~THidDevice() override;
+
+    HidIdentity Identity;  // filled at creation
+
+    // Report byte lengths, report ID byte included; all zero while the descriptor is unknown.
+    HidCaps Capabilities();
+    // At most kMaxStringLength characters, ending at an embedded null; empty when unavailable.
+    std::u16string ManufacturerString();
+    std::u16string ProductString();
+
+    bool GetFeatureReport(uint8_t* buffer, size_t length) override;
+    bool SetFeatureReport(const uint8_t* buffer, size_t length) override;
+
+    // Whether the last open obtained read and write access. When it did not, OpenError() holds
+    // the platform's code for the refusal (its text: Platform().ErrorMessage(code), "Permission
+    // denied" for a node the user may not write) so the user can be told why.
+    bool CanReadWrite() const { return canReadWrite_; }
+    uint32_t OpenError() const { return openError_; }
+    std::string OpenErrorMessage() const;
+
+    const std::string& InterfacePath() const { return pnpInfo_.InterfacePath; }
+    uint32_t InstanceHandle() const { return pnpInfo_.InstanceHandle; }
+
+    bool Attached() const { return attached_; }
+    bool CheckedOut() const { return checkedOut_; }
+    bool Enumerating() const { return enumerating_; }
+    bool IsUsable() const { return attached_ && (checkedOut_ || enumerating_); }
+    THidDeviceController* Controller() const { return controller_; }
+    IHidPlatform& Platform() const { return platform_; }
+
+    int ReaderSleepTime() const { return readerSleepTime_.load(std::memory_order_relaxed); }
+    // Accepts kMinReaderSleepTime to kMaxReaderSleepTime; other values are ignored.
+    void SetReaderSleepTime(int ms);
+
+    const THidDataEvent& DataHandler() const { return dataHandler_; }
+    // An empty handler stops the reader first; a set one starts it when the device qualifies.
+    // The data and data-error handlers run while the reader waits for them, so they must not
+    // stop that reader (release the device or clear its data handler); post that instead.
+    void SetDataHandler(const THidDataEvent& handler);
+    const THidDataErrorEvent& DataErrorHandler() const { return dataErrorHandler_; }
+    void SetDataErrorHandler(const THidDataErrorEvent& handler) { dataErrorHandler_ = handler; }
+    const THidPlugEvent& UnplugHandler() const { return unplugHandler_; }
+    void SetUnplugHandler(const THidPlugEvent& handler) { unplugHandler_ = handler; }
+
+    bool HasReader() const { return reader_ != nullptr; }
+
+    // The device is gone: closes its handles (waking the reader, which keeps running and
+    // reporting errors until the holder releases the device), clears Attached and calls the
+    // unplug handler, at most once in the device's life.
+    void MarkUnplugged();
+
+    void CloseDeviceHandle();
+    void CloseReadHandle();
+
+  private:
+    friend class THidDeviceController;
+    friend class THidDeviceReadThread;
+
+    // Throws EControllerError when the interface cannot be opened or identified.
+    THidDevice(const THidPnPInfo& info, THidDeviceController* controller, IHidPlatform& platform,
+               IEventLoop& loop);
+
+    bool EnsureDeviceHandle();
+    bool OpenDeviceHandle();
+    std::u16string FetchString(std::u16string& cache,
+                               bool (IHidHandle::*query)(std::u16string& text));
+    void StartReader();
+    void StopReader();
+
+    // Reader side (reader thread): the read handle, opened on first use, shared with the reader so
+    // that it is closed only once neither side uses it. nullptr with error set when the device
+    // cannot be read.
+    std::shared_ptr<IHidHandle> AcquireReadHandle(uint32_t& error);
+    // Reader thread: a handle whose wait or read failed is dropped so the next attempt reopens.
+    void DiscardReadHandle(const std::shared_ptr<IHidHandle>& handle);
+
+    // Owning thread, from the reader's hand-overs.
+    void DeliverReport(const uint8_t* report, size_t length);
+    void DeliverError(uint32_t error);
+
+    IHidPlatform& platform_;
+    IEventLoop& loop_;
+    THidDeviceController* controller_;
+    bool attached_ = true;
+    bool checkedOut_ = false;
+    bool enumerating_ = false;
+    std::unique_ptr<IHidHandle> deviceHandle_;
+    THidPnPInfo pnpInfo_;
+    std::u16string manufacturerString_;
+    std::u16string productString_;
+    std::optional<HidCaps> parsedDescriptor_;
+    std::atomic<int> readerSleepTime_{kDefaultReaderSleepTime};
+    THidDataEvent dataHandler_;
+    THidDataErrorEvent dataErrorHandler_;
+    THidPlugEvent unplugHandler_;
+    bool canReadWrite_ = false;
+    uint32_t openError_ = 0;
+    std::unique_ptr<THidDeviceReadThread> reader_;
+
+    std::mutex readMutex_;  // guards the two fields below
+    std::shared_ptr<IHidHandle> readHandle_;
+    bool readable_ = true;  // false once unplugged
+};
+
+}  // namespace quillon

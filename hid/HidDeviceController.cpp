@@ -1,0 +1,299 @@
+#include "hid/HidDeviceController.h"
+
+#include <algorithm>
+
+#include "hid/ControllerError.h"
+
+namespace quillon {
+
+THidDeviceController::THidDeviceController(IHidPlatform& platform, IEventLoop& loop)
+    : platform_(platform), loop_(loop), self_(std::make_shared<THidDeviceController*>(this)) {
+    watch_ =
+        platform_.WatchDeviceChanges(loop_, [this] { ChangeNotification(kPlatformChangeParam); });
+    // The first scan runs from the loop, after the owner has finished setting its handlers; it
+    // always reports a change, even with no device present.
+    loop_.Post([weak = std::weak_ptr<THidDeviceController*>(self_)] {
+        if (const auto self = weak.lock()) {
+            (*self)->loading_ = false;
+            (*self)->ChangeNotification(kFirstChangeParam);
+        }
+    });
+}
+
+THidDeviceController::~THidDeviceController() {
+    onDeviceChange_ = {};
+    onDeviceUnplug_ = {};
+    onEnumerate_ = {};
+    watch_.reset();
+    self_.reset();
+    std::vector<THidDevice*> devices;
+    devices.swap(devices_);
+    for (THidDevice* device : devices) {
+        device->controller_ = nullptr;
+        if (device->CheckedOut()) {
+            device->MarkUnplugged();  // its holder still releases it
+        } else {
+            delete device;
+        }
+    }
+}
+
+THidDevice* THidDeviceController::DeviceAt(int index) const {
+    if (index < 0 || index >= DeviceCount()) {
+        return nullptr;
+    }
+    return devices_[static_cast<size_t>(index)];
+}
+
+int THidDeviceController::IndexOf(const THidDevice* device) const {
+    const auto it = std::find(devices_.begin(), devices_.end(), device);
+    return it == devices_.end() ? -1 : static_cast<int>(it - devices_.begin());
+}
+
+void THidDeviceController::ChangeNotification(int param) {
+    // A handler that runs a nested loop may let another notification in; it is dropped, since
+    // the scan in progress sees the new state anyway or the next notification will.
+    if (changeInProgress_) {
+        return;
+    }
+    lastChangeParam_ = param;
+    changeInProgress_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{changeInProgress_};
+    DeviceChange();
+}
+
+std::vector<std::unique_ptr<THidDevice>> THidDeviceController::ScanPresentDevices() {
+    std::vector<std::unique_ptr<THidDevice>> found;
+    for (const THidPnPInfo& info : platform_.PresentInterfaces()) {
+        try {
+            found.emplace_back(new THidDevice(info, this, platform_, loop_));
+        } catch (const EControllerError&) {
+            // Left out silently; the next scan tries it again.
+        }
+    }
+    return found;
+}
+
+void THidDeviceController::FireWhileEnumerating(const THidPlugEvent& handler, THidDevice* device) {
+    if (!handler) {
+        return;
+    }
+    device->enumerating_ = true;
+    handler(device);
+    // The handler may have released the device it was given.
+    if (IndexOf(device) >= 0) {
+        device->enumerating_ = false;
+    }
+}
+
+void THidDeviceController::DeviceChange() {
+    bool changed = lastChangeParam_ == kFirstChangeParam;
+    std::vector<std::unique_ptr<THidDevice>> fresh = ScanPresentDevices();
+
+    // Unplug pass, from the end so that removals leave the indices still to visit alone.
+    for (int i = DeviceCount() - 1; i >= 0; --i) {
+        if (i >= DeviceCount()) {
+            continue;  // a handler shortened the list
+        }
+        THidDevice* device = devices_[static_cast<size_t>(i)];
+        const bool present = device->Attached() &&
+                             std::any_of(fresh.rbegin(), fresh.rend(), [&](const auto& candidate) {
+                                 return candidate->InstanceHandle() == device->InstanceHandle();
+                             });
+        if (present) {
+            continue;
+        }
+        device->MarkUnplugged();
+        FireWhileEnumerating(onRemoval_, device);
+        const int index = IndexOf(device);
+        if (index >= 0 && !device->CheckedOut()) {
+            devices_.erase(devices_.begin() + index);
+            device->controller_ = nullptr;
+            delete device;
+        }
+        changed = true;
+    }
+
+    // Duplicate pass: a device already listed keeps its object.
+    for (auto& candidate : fresh) {
+        const bool listed = std::any_of(devices_.begin(), devices_.end(), [&](THidDevice* device) {
+            return device->InstanceHandle() == candidate->InstanceHandle() && device->Attached();
+        });
+        if (listed) {
+            candidate->controller_ = nullptr;
+            candidate.reset();
+        }
+    }
+
+    // Arrival pass, in scan order.
+    for (auto& candidate : fresh) {
+        if (candidate == nullptr) {
+            continue;
+        }
+        THidDevice* device = candidate.release();
+        devices_.push_back(device);
+        changed = true;
+        FireWhileEnumerating(onArrival_, device);
+    }
+
+    Recount();
+    if (changed && onDeviceChange_) {
+        onDeviceChange_(this);
+    }
+}
+
+void THidDeviceController::Recount() {
+    int checkedOut = 0;
+    int unplugged = 0;
+    for (const THidDevice* device : devices_) {
+        checkedOut += device->CheckedOut() ? 1 : 0;
+        unplugged += device->Attached() ? 0 : 1;
+    }
+    checkedInCount_ = DeviceCount() - checkedOut;
+    unpluggedCount_ = unplugged;
+    checkedOutCount_ = checkedOut - unplugged;
+}
+
+int THidDeviceController::EnumerateDevices() {
+    int count = 0;
+    const size_t length = devices_.size();
+    for (size_t i = 0; i < length && i < devices_.size(); ++i) {
+        THidDevice* device = devices_[i];
+        if (!device->Attached()) {
+            continue;
+        }
+        ++count;
+        bool goOn = false;
+        if (onEnumerate_) {
+            device->enumerating_ = true;
+            goOn = onEnumerate_(device, static_cast<int>(i));
+            if (IndexOf(device) >= 0) {
+                device->enumerating_ = false;
+                if (!device->CheckedOut()) {
+                    device->CloseDeviceHandle();
+                    device->CloseReadHandle();
+                }
+            }
+        }
+        if (!goOn) {
+            break;
+        }
+    }
+    return count;
+}
+
+bool THidDeviceController::CheckOutAt(THidDevice*& device, int index) {
+    device = nullptr;
+    THidDevice* entry = DeviceAt(index);
+    if (entry == nullptr || entry->CheckedOut()) {
+        return false;
+    }
+    device = entry;
+    entry->checkedOut_ = true;
+    ++checkedOutCount_;
+    --checkedInCount_;
+    entry->StartReader();
+    return true;
+}
+
+void THidDeviceController::SetOnDeviceChange(const TNotifyEvent& handler) {
+    if (handler == onDeviceChange_) {
+        return;
+    }
+    onDeviceChange_ = handler;
+    if (!loading_) {
+        DeviceChange();
+    }
+}
+
+void THidDeviceController::SetOnDeviceData(const THidDataEvent& handler) {
+    if (handler == onDeviceData_) {
+        return;
+    }
+    const std::vector<THidDevice*> devices = devices_;
+    for (THidDevice* device : devices) {
+        // Stopping a reader serves its pending hand-overs, whose handlers may change the list.
+        if (IndexOf(device) >= 0 && device->DataHandler() == onDeviceData_) {
+            device->SetDataHandler(handler);
+        }
+    }
+    onDeviceData_ = handler;
+}
+
+void THidDeviceController::SetOnDeviceDataError(const THidDataErrorEvent& handler) {
+    if (handler == onDeviceDataError_) {
+        return;
+    }
+    for (THidDevice* device : devices_) {
+        if (device->DataErrorHandler() == onDeviceDataError_) {
+            device->SetDataErrorHandler(handler);
+        }
+    }
+    onDeviceDataError_ = handler;
+}
+
+void THidDeviceController::SetOnDeviceUnplug(const THidPlugEvent& handler) {
+    if (handler == onDeviceUnplug_) {
+        return;
+    }
+    for (THidDevice* device : devices_) {
+        if (device->UnplugHandler() == onDeviceUnplug_) {
+            device->SetUnplugHandler(handler);
+        }
+    }
+    onDeviceUnplug_ = handler;
+}
+
+void THidDeviceController::SetDevThreadSleepTime(int ms) {
+    if (ms == devThreadSleepTime_) {
+        return;
+    }
+    for (THidDevice* device : devices_) {
+        if (device->ReaderSleepTime() == devThreadSleepTime_) {
+            device->SetReaderSleepTime(ms);
+        }
+    }
+    devThreadSleepTime_ = ms;
+}
+
+void THidDeviceController::Release(THidDevice* device, const THidDataEvent& dataHandler,
+                                   const THidPlugEvent& unplugHandler, int readerSleepTime) {
+    const int index = IndexOf(device);
+    if (index < 0) {
+        return;
+    }
+    const auto position = devices_.begin() + index;
+    if (!device->Attached()) {
+        devices_.erase(position);
+        --unpluggedCount_;
+        return;
+    }
+    THidDevice* twin = nullptr;
+    try {
+        twin = new THidDevice(device->pnpInfo_, this, platform_, loop_);
+    } catch (...) {
+        // The device can no longer be opened or identified, though no scan has seen it go.
+        // Drop the entry as if it had been unplugged and released, so the list and its counts
+        // stay true; if the device is still there, the next scan lists it afresh.
+        devices_.erase(position);
+        if (device->CheckedOut()) {
+            --checkedOutCount_;
+        } else {
+            --checkedInCount_;
+        }
+        return;
+    }
+    twin->SetDataHandler(dataHandler);
+    twin->SetUnplugHandler(unplugHandler);
+    twin->SetReaderSleepTime(readerSleepTime);
+    *position = twin;
+    if (device->CheckedOut()) {
+        --checkedOutCount_;
+        ++checkedInCount_;
+    }
+}
+
+}  // namespace quillon

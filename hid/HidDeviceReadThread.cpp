@@ -1,0 +1,98 @@
+#include "hid/HidDeviceReadThread.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "hid/HidDevice.h"
+
+namespace quillon {
+
+THidDeviceReadThread::THidDeviceReadThread(THidDevice& device, uint16_t inputReportByteLength,
+                                           IEventLoop& loop)
+    : device_(device), handover_(TSyncHandover::Create(loop)), readBuffer_(inputReportByteLength) {}
+
+THidDeviceReadThread::~THidDeviceReadThread() {
+    Stop();
+}
+
+void THidDeviceReadThread::Start() {
+    if (!thread_.joinable()) {
+        thread_ = std::thread([this] { Run(); });
+    }
+}
+
+void THidDeviceReadThread::Stop() {
+    if (!thread_.joinable()) {
+        return;
+    }
+    stopRequested_.store(true);
+    {
+        std::lock_guard lock(mutex_);
+        if (currentHandle_ != nullptr) {
+            currentHandle_->WakeWait();
+        }
+    }
+    stopSignal_.notify_all();
+    handover_->ServeUntilFinished();
+    thread_.join();
+}
+
+void THidDeviceReadThread::SetCurrentHandle(std::shared_ptr<IHidHandle> handle) {
+    std::lock_guard lock(mutex_);
+    currentHandle_ = std::move(handle);
+}
+
+bool THidDeviceReadThread::PauseOneSlice() {
+    std::unique_lock lock(mutex_);
+    return stopSignal_.wait_for(lock, std::chrono::milliseconds(device_.ReaderSleepTime()),
+                                [this] { return stopRequested_.load(); });
+}
+
+void THidDeviceReadThread::Run() {
+    while (!stopRequested_.load()) {
+        std::fill(readBuffer_.begin(), readBuffer_.end(), uint8_t{0});
+        std::shared_ptr<IHidHandle> handle = device_.AcquireReadHandle(lastError_);
+        if (handle == nullptr) {
+            // The read could not even be started (typically: the device is gone and waits for
+            // its holder to release it). Report it, then wait a slice rather than retry at once,
+            // which would flood the owning thread with errors.
+            handover_->Run([this] { device_.DeliverError(lastError_); });
+            PauseOneSlice();
+            continue;
+        }
+        SetCurrentHandle(handle);
+        // A stop requested before the handle was published could not wake it; look again.
+        if (stopRequested_.load()) {
+            SetCurrentHandle(nullptr);
+            break;
+        }
+
+        HidWaitResult result = HidWaitResult::Timeout;
+        while (result == HidWaitResult::Timeout && !stopRequested_.load()) {
+            result = handle->WaitInput(device_.ReaderSleepTime());
+        }
+        bool failed = result == HidWaitResult::Failed;
+        if (result == HidWaitResult::Ready && !stopRequested_.load()) {
+            const long count = handle->ReadInput(readBuffer_.data(), readBuffer_.size());
+            failed = count < 0;
+            bytesRead_ = count > 0 ? static_cast<size_t>(count) : 0;
+            if (bytesRead_ > 0) {
+                handover_->Run([this] { device_.DeliverReport(readBuffer_.data(), bytesRead_); });
+            }
+        }
+        SetCurrentHandle(nullptr);
+        if (failed) {
+            // A read that ends in failure delivers nothing. The handle is likely broken (device
+            // pulled before any scan noticed): let the next attempt reopen it, after a pause so
+            // that a handle failing at once does not spin.
+            device_.DiscardReadHandle(handle);
+            handle.reset();
+            PauseOneSlice();
+        }
+        // Woken: the device was unplugged (its handle taken away) or a stop was requested; the
+        // loop test and the next attempt sort out which.
+    }
+    handover_->MarkFinished();
+}
+
+}  // namespace quillon

@@ -1,0 +1,88 @@
+#include "hid/HidPlatformFactory.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+
+#include "hid/CompositeHidPlatform.h"
+#include "hid/emulated/EmulatedBus.h"
+#ifdef QUILLON_HAVE_LINUX_HID
+#include "hid/linux/LinuxHidPlatform.h"
+#endif
+#ifdef QUILLON_HAVE_EMULATED_ADAPTER
+#include "hid/emulated/QuillonAdapter.h"
+#else
+#include "hid/emulated/GenericDevice.h"
+#endif
+
+namespace quillon {
+namespace {
+
+// Emulated instance handles start high, clear of any real device's, should the bus ever be
+// used without the composite's renumbering.
+constexpr uint32_t kFirstEmulatedInstance = 0x40000000;
+
+std::shared_ptr<emu::IDeviceModel> MakeEmulatedAdapter() {
+#ifdef QUILLON_HAVE_EMULATED_ADAPTER
+    return std::make_shared<emu::QuillonAdapter>();
+#else
+    emu::GenericDeviceConfig config;
+    config.Identity = HidIdentity{0x169B, 0x0110, 0x0100};
+    config.Manufacturer = u"Morvane";
+    config.Product = u"Quillon";
+    config.Descriptor = emu::MakeVendorDescriptor(8, 0, 64);
+    return std::make_shared<emu::GenericDevice>(config);
+#endif
+}
+
+std::unique_ptr<IHidPlatform> CreateRealPlatform() {
+#ifdef QUILLON_HAVE_LINUX_HID
+    return CreateLinuxHidPlatform();
+#else
+    return nullptr;
+#endif
+}
+
+}  // namespace
+
+int EmulatedAdapterCountFromEnvironment() {
+    const char* value = std::getenv("QUILLON_EMULATE");
+    if (value == nullptr || *value == '\0') {
+        return 0;
+    }
+    int count = 0;
+    for (const char* p = value; *p != '\0'; ++p) {
+        if (*p < '0' || *p > '9') {
+            return 0;
+        }
+        count = std::min(count * 10 + (*p - '0'), kMaxEmulatedAdapters);
+    }
+    return count;
+}
+
+std::unique_ptr<IHidPlatform> CreateHidPlatform(const HidPlatformChoice& choice,
+                                                emu::EmulatedBus** emulatedBus) {
+    const int adapters = choice.EmulatedAdapters < 0
+                             ? EmulatedAdapterCountFromEnvironment()
+                             : std::min(choice.EmulatedAdapters, kMaxEmulatedAdapters);
+    std::unique_ptr<IHidPlatform> real = choice.RealDevices ? CreateRealPlatform() : nullptr;
+    if (adapters == 0 && emulatedBus == nullptr && real != nullptr) {
+        return real;
+    }
+
+    auto bus = std::make_unique<emu::EmulatedBus>(kFirstEmulatedInstance);
+    for (int i = 0; i < adapters; ++i) {
+        bus->Plug(MakeEmulatedAdapter());
+    }
+    if (emulatedBus != nullptr) {
+        *emulatedBus = bus.get();
+    }
+    auto composite = std::make_unique<CompositeHidPlatform>();
+    composite->AddBackend(std::move(bus), "emu:");
+    if (real != nullptr) {
+        composite->AddBackend(std::move(real), "");
+    }
+    return composite;
+}
+
+}  // namespace quillon
