@@ -1,0 +1,109 @@
+#include "hid/linux/LinuxHidPlatform.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <mutex>
+
+#include "hid/linux/DeviceChangeWatch.h"
+#include "hid/linux/HidrawHandle.h"
+#include "hid/linux/LastError.h"
+#include "hid/linux/SysfsHidTree.h"
+
+namespace quillon {
+namespace {
+
+using namespace linuxhid;
+
+std::string EnvironmentOr(const char* name, const char* fallback) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0' ? value : fallback;
+}
+
+std::string NodeName(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+class LinuxHidPlatform : public IHidPlatform {
+  public:
+    LinuxHidPlatform(std::string sysfsRoot, std::string devRoot, ChangeSource source)
+        : Tree_(std::move(sysfsRoot)), DevRoot_(std::move(devRoot)), Source_(source) {}
+
+    std::vector<THidPnPInfo> PresentInterfaces() override {
+        std::vector<THidPnPInfo> present;
+        std::map<std::string, std::string> listed;
+        for (const std::string& name : Tree_.HidrawNames()) {
+            const auto entry = Tree_.Find(name);
+            // A node that udev has not created yet cannot be opened; its own event will
+            // bring the next scan.
+            if (!entry || !NodeExists(name)) {
+                continue;
+            }
+            const std::string path = DevRoot_ + "/" + name;
+            present.push_back({path, Tree_.InstanceHandle(*entry)});
+            listed[path] = entry->ClassDir;
+        }
+        std::lock_guard lock(Mutex_);
+        Listed_ = std::move(listed);
+        return present;
+    }
+
+    std::unique_ptr<IHidHandle> Open(const std::string& path, HidAccess access) override {
+        const auto entry = Tree_.Find(NodeName(path));
+        if (!entry) {
+            SetLastErrorCode(ENODEV);
+            return nullptr;
+        }
+        {
+            // hidraw numbers are reused at once: after an unplug the same path may already
+            // lead to another device, which must not receive this device's requests.
+            std::lock_guard lock(Mutex_);
+            const auto it = Listed_.find(path);
+            if (it != Listed_.end() && it->second != entry->ClassDir) {
+                SetLastErrorCode(ENODEV);
+                return nullptr;
+            }
+        }
+        return OpenHidraw(path, *entry, access);
+    }
+
+    uint32_t LastError() override { return LastErrorCode(); }
+
+    std::string ErrorMessage(uint32_t code) override {
+        char buffer[256];
+        return strerror_r(int(code), buffer, sizeof buffer);
+    }
+
+    std::unique_ptr<Watch> WatchDeviceChanges(IEventLoop& loop,
+                                              std::function<void()> onChange) override {
+        return WatchHidrawChanges(loop, Source_,
+                                  Source_ == ChangeSource::Udev ? DevRoot_ : Tree_.ClassFolder(),
+                                  std::move(onChange));
+    }
+
+  private:
+    bool NodeExists(const std::string& name) const {
+        return ::access((DevRoot_ + "/" + name).c_str(), F_OK) == 0;
+    }
+
+    SysfsHidTree Tree_;
+    std::string DevRoot_;
+    ChangeSource Source_;
+    std::mutex Mutex_;  // Open may come from a reader's thread while the GUI thread scans
+    std::map<std::string, std::string> Listed_;  // path -> its device at the last scan
+};
+
+}  // namespace
+
+std::unique_ptr<IHidPlatform> CreateLinuxHidPlatform() {
+    const char* testRoot = std::getenv("QUILLON_SYSFS_ROOT");
+    const bool testTree = testRoot != nullptr && *testRoot != '\0';
+    return std::make_unique<LinuxHidPlatform>(
+        EnvironmentOr("QUILLON_SYSFS_ROOT", "/sys"), EnvironmentOr("QUILLON_DEV_ROOT", "/dev"),
+        testTree ? ChangeSource::Inotify : ChangeSource::Udev);
+}
+
+}  // namespace quillon

@@ -1,0 +1,312 @@
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <future>
+#include <thread>
+
+#include "hid/PlainEventLoop.h"
+#include "hid/ReportDescriptor.h"
+#include "hid/linux/LinuxHidPlatform.h"
+#include "hid/linux/tests/HidrawTestBed.h"
+#include "hid/linux/tests/TestHidModel.h"
+
+namespace quillon::test {
+namespace {
+
+constexpr int kLongWaitMs = 10000;
+constexpr std::chrono::milliseconds kLongWait(kLongWaitMs);
+
+std::shared_ptr<TestHidModel> VendorModel(uint16_t product = 0x0110) {
+    return std::make_shared<TestHidModel>(HidIdentity{0x169B, product, 0x0123}, u"Werkstätte Nord",
+                                          u"Seriell→Tastatur", VendorDescriptorWithReportIds());
+}
+
+std::shared_ptr<TestHidModel> KeyboardModel() {
+    return std::make_shared<TestHidModel>(HidIdentity{0x04E8, 0x7021, 0x0200}, u"", u"Keys",
+                                          BootKeyboardDescriptor());
+}
+
+HidrawTestBed::Device Usb() {
+    return {};
+}
+
+class LinuxHidPlatformTest : public testing::Test {
+  protected:
+    void SetUp() override { QUILLON_REQUIRE_HIDRAW_BED(Bed); }
+
+    std::unique_ptr<IHidHandle> Open(const std::string& node, HidAccess access) {
+        return Platform->Open(Bed.NodePath(node), access);
+    }
+
+    HidrawTestBed Bed;
+    // Created after the bed, which points the backend at its trees.
+    std::unique_ptr<IHidPlatform> Platform = CreateLinuxHidPlatform();
+};
+
+TEST_F(LinuxHidPlatformTest, ListsNodesInNumberOrderWithHandlesStableAcrossScans) {
+    Bed.Plug(Usb().At("hidraw10"), VendorModel());
+    Bed.Plug(Usb().At("hidraw2"), KeyboardModel());
+    Bed.Plug(Usb().At("hidraw3").WithoutNode(), VendorModel());
+
+    const auto first = Platform->PresentInterfaces();
+    ASSERT_EQ(first.size(), 2u);
+    EXPECT_EQ(first[0].InterfacePath, Bed.NodePath("hidraw2"));
+    EXPECT_EQ(first[1].InterfacePath, Bed.NodePath("hidraw10"));
+    EXPECT_NE(first[0].InstanceHandle, first[1].InstanceHandle);
+
+    const auto second = Platform->PresentInterfaces();
+    ASSERT_EQ(second.size(), 2u);
+    EXPECT_EQ(second[0].InstanceHandle, first[0].InstanceHandle);
+    EXPECT_EQ(second[1].InstanceHandle, first[1].InstanceHandle);
+
+    // Plugged back at the same node, it is a new device to the layer above.
+    Bed.Unplug("hidraw2");
+    Bed.Plug(Usb().At("hidraw2"), KeyboardModel());
+    const auto third = Platform->PresentInterfaces();
+    ASSERT_EQ(third.size(), 2u);
+    EXPECT_NE(third[0].InstanceHandle, first[0].InstanceHandle);
+    EXPECT_EQ(third[1].InstanceHandle, first[1].InstanceHandle);
+}
+
+TEST_F(LinuxHidPlatformTest, UsbDeviceIsIdentifiedFromItsUsbAttributes) {
+    Bed.Plug(Usb().WithVersion(0x0231), VendorModel());
+    auto handle = Open("hidraw0", HidAccess::ReadWrite);
+    ASSERT_NE(handle, nullptr) << Platform->ErrorMessage(Platform->LastError());
+
+    HidIdentity identity;
+    ASSERT_TRUE(handle->GetAttributes(identity));
+    EXPECT_EQ(identity.VendorID, 0x169B);
+    EXPECT_EQ(identity.ProductID, 0x0110);
+    EXPECT_EQ(identity.VersionNumber, 0x0231);
+
+    std::u16string manufacturer, product;
+    ASSERT_TRUE(handle->GetManufacturerString(manufacturer));
+    ASSERT_TRUE(handle->GetProductString(product));
+    EXPECT_EQ(manufacturer, u"Werkstätte Nord");
+    EXPECT_EQ(product, u"Seriell→Tastatur");
+
+    std::vector<uint8_t> descriptor;
+    ASSERT_TRUE(handle->GetReportDescriptor(descriptor));
+    EXPECT_EQ(descriptor, VendorDescriptorWithReportIds());
+    const HidCaps caps = ParseReportDescriptorCaps(descriptor.data(), descriptor.size());
+    EXPECT_EQ(caps.FeatureReportByteLength, 65);
+    EXPECT_EQ(caps.InputReportByteLength, 9);
+}
+
+TEST_F(LinuxHidPlatformTest, UsbDeviceWithoutStringsHasNone) {
+    Bed.Plug(Usb().WithoutStrings(), VendorModel());
+    auto handle = Open("hidraw0", HidAccess::ReadWrite);
+    ASSERT_NE(handle, nullptr);
+    std::u16string text = u"unchanged";
+    EXPECT_FALSE(handle->GetManufacturerString(text));
+    EXPECT_FALSE(handle->GetProductString(text));
+    EXPECT_EQ(text, u"unchanged");
+}
+
+TEST_F(LinuxHidPlatformTest, DeviceOffUsbHasVersionZeroAndItsHidNameAsProduct) {
+    Bed.Plug(Usb().OnBus(0x05, "BT Keys"), KeyboardModel());
+    auto handle = Open("hidraw0", HidAccess::ReadWrite);
+    ASSERT_NE(handle, nullptr);
+    HidIdentity identity;
+    ASSERT_TRUE(handle->GetAttributes(identity));
+    EXPECT_EQ(identity.VendorID, 0x04E8);
+    EXPECT_EQ(identity.ProductID, 0x7021);
+    EXPECT_EQ(identity.VersionNumber, 0);
+    std::u16string product, manufacturer;
+    ASSERT_TRUE(handle->GetProductString(product));
+    EXPECT_EQ(product, u"BT Keys");
+    EXPECT_FALSE(handle->GetManufacturerString(manufacturer));
+}
+
+TEST_F(LinuxHidPlatformTest, DescriptorComesThroughTheNodeWhenSysfsLacksIt) {
+    Bed.Plug(Usb().DescriptorOnlyFromNode(), VendorModel());
+    auto handle = Open("hidraw0", HidAccess::ReadWrite);
+    ASSERT_NE(handle, nullptr);
+    std::vector<uint8_t> descriptor;
+    ASSERT_TRUE(handle->GetReportDescriptor(descriptor))
+        << Platform->ErrorMessage(Platform->LastError());
+    EXPECT_EQ(descriptor, VendorDescriptorWithReportIds());
+}
+
+TEST_F(LinuxHidPlatformTest, FeatureReportsTravelBothWays) {
+    auto model = VendorModel();
+    std::vector<uint8_t> stored(65);
+    for (size_t i = 0; i < stored.size(); ++i) {
+        stored[i] = uint8_t(i * 3);
+    }
+    stored[0] = 3;
+    model->StoreFeature(stored);
+    Bed.Plug(Usb(), model);
+    auto handle = Open("hidraw0", HidAccess::ReadWrite);
+    ASSERT_NE(handle, nullptr);
+
+    std::vector<uint8_t> buffer(65, 0);
+    buffer[0] = 3;
+    ASSERT_TRUE(handle->GetFeature(buffer.data(), buffer.size()))
+        << Platform->ErrorMessage(Platform->LastError());
+    EXPECT_EQ(buffer, stored);
+
+    const std::vector<uint8_t> sent = {6, 0, 0, 0};
+    ASSERT_TRUE(handle->SetFeature(sent.data(), sent.size()));
+    ASSERT_EQ(model->FeaturesSet().size(), 1u);
+    EXPECT_EQ(model->FeaturesSet()[0], sent);
+
+    // A report the device refuses fails with the device's own reason.
+    buffer.assign(65, 0);
+    buffer[0] = 9;
+    EXPECT_FALSE(handle->GetFeature(buffer.data(), buffer.size()));
+    EXPECT_EQ(Platform->LastError(), uint32_t(EPIPE));
+    EXPECT_EQ(Platform->ErrorMessage(EPIPE), "Broken pipe");
+}
+
+TEST_F(LinuxHidPlatformTest, InputReportArrivesWithItsReportId) {
+    auto model = VendorModel();
+    Bed.Plug(Usb(), model);
+    auto reader = Open("hidraw0", HidAccess::Read);
+    ASSERT_NE(reader, nullptr);
+
+    EXPECT_EQ(reader->WaitInput(0), HidWaitResult::Timeout);
+    const std::vector<uint8_t> report = {1, 'Q', 'u', 'i', 'l', 'l', 'o', 'n', '!'};
+    ASSERT_TRUE(model->SendInput(report));
+    ASSERT_EQ(reader->WaitInput(kLongWaitMs), HidWaitResult::Ready);
+    std::vector<uint8_t> buffer(9);
+    ASSERT_EQ(reader->ReadInput(buffer.data(), buffer.size()), 9);
+    EXPECT_EQ(buffer, report);
+    EXPECT_EQ(reader->WaitInput(0), HidWaitResult::Timeout);
+}
+
+TEST_F(LinuxHidPlatformTest, InputOfDeviceWithoutReportIdsGetsReportIdZero) {
+    auto model = KeyboardModel();
+    Bed.Plug(Usb(), model);
+    auto reader = Open("hidraw0", HidAccess::Read);
+    ASSERT_NE(reader, nullptr);
+
+    ASSERT_TRUE(model->SendInput({0, 0x02, 0, 0x04, 0, 0, 0, 0, 0}));
+    ASSERT_EQ(reader->WaitInput(kLongWaitMs), HidWaitResult::Ready);
+    std::vector<uint8_t> buffer(9, 0xEE);
+    ASSERT_EQ(reader->ReadInput(buffer.data(), buffer.size()), 9);
+    EXPECT_EQ(buffer, (std::vector<uint8_t>{0, 0x02, 0, 0x04, 0, 0, 0, 0, 0}));
+}
+
+TEST_F(LinuxHidPlatformTest, WakeWaitEndsAWaitAtOnceFromAnotherThread) {
+    Bed.Plug(Usb(), VendorModel());
+    auto reader = Open("hidraw0", HidAccess::Read);
+    ASSERT_NE(reader, nullptr);
+
+    // Woken before it waits: the next wait ends at once.
+    reader->WakeWait();
+    EXPECT_EQ(reader->WaitInput(kLongWaitMs * 6), HidWaitResult::Woken);
+
+    std::promise<void> waiting;
+    auto result = std::async(std::launch::async, [&] {
+        waiting.set_value();
+        return reader->WaitInput(kLongWaitMs * 6);
+    });
+    waiting.get_future().wait();
+    reader->WakeWait();
+    ASSERT_EQ(result.wait_for(std::chrono::milliseconds(kLongWaitMs)), std::future_status::ready);
+    EXPECT_EQ(result.get(), HidWaitResult::Woken);
+}
+
+TEST_F(LinuxHidPlatformTest, NodeWithoutAccessRightsIsListedAndQueriedFromSysfs) {
+    Bed.Plug(Usb().WithVersion(0x0105).Refusing(), VendorModel());
+    const auto present = Platform->PresentInterfaces();
+    ASSERT_EQ(present.size(), 1u);
+
+    EXPECT_EQ(Open("hidraw0", HidAccess::ReadWrite), nullptr);
+    EXPECT_EQ(Platform->LastError(), uint32_t(EACCES));
+    EXPECT_EQ(Platform->ErrorMessage(Platform->LastError()), "Permission denied");
+    EXPECT_EQ(Open("hidraw0", HidAccess::Read), nullptr);
+
+    auto handle = Open("hidraw0", HidAccess::QueryOnly);
+    ASSERT_NE(handle, nullptr);
+    HidIdentity identity;
+    ASSERT_TRUE(handle->GetAttributes(identity));
+    EXPECT_EQ(identity.VendorID, 0x169B);
+    EXPECT_EQ(identity.VersionNumber, 0x0105);
+    std::u16string product;
+    ASSERT_TRUE(handle->GetProductString(product));
+    EXPECT_EQ(product, u"Seriell→Tastatur");
+    std::vector<uint8_t> descriptor;
+    ASSERT_TRUE(handle->GetReportDescriptor(descriptor));
+    EXPECT_EQ(
+        ParseReportDescriptorCaps(descriptor.data(), descriptor.size()).FeatureReportByteLength,
+        65);
+
+    std::vector<uint8_t> buffer(65, 0);
+    buffer[0] = 3;
+    EXPECT_FALSE(handle->GetFeature(buffer.data(), buffer.size()));
+    EXPECT_EQ(Platform->LastError(), uint32_t(EACCES));
+    EXPECT_FALSE(handle->SetFeature(buffer.data(), buffer.size()));
+}
+
+TEST_F(LinuxHidPlatformTest, UnplugDuringAWaitFailsTheWaitAndEveryLaterRequest) {
+    Bed.Plug(Usb(), VendorModel());
+    ASSERT_EQ(Platform->PresentInterfaces().size(), 1u);
+    auto device = Open("hidraw0", HidAccess::ReadWrite);
+    auto reader = Open("hidraw0", HidAccess::Read);
+    ASSERT_NE(device, nullptr);
+    ASSERT_NE(reader, nullptr);
+
+    std::promise<void> waiting;
+    auto result = std::async(std::launch::async, [&] {
+        waiting.set_value();
+        return reader->WaitInput(kLongWaitMs * 6);
+    });
+    waiting.get_future().wait();
+    Bed.Unplug("hidraw0");
+    ASSERT_EQ(result.wait_for(std::chrono::milliseconds(kLongWaitMs)), std::future_status::ready);
+    EXPECT_EQ(result.get(), HidWaitResult::Failed);
+
+    std::vector<uint8_t> buffer(65, 0);
+    EXPECT_EQ(reader->ReadInput(buffer.data(), 9), -1);
+    EXPECT_EQ(Platform->LastError(), uint32_t(EIO));
+    buffer[0] = 3;
+    EXPECT_FALSE(device->GetFeature(buffer.data(), buffer.size()));
+    EXPECT_EQ(Platform->LastError(), uint32_t(ENODEV));
+
+    EXPECT_TRUE(Platform->PresentInterfaces().empty());
+    EXPECT_EQ(Open("hidraw0", HidAccess::QueryOnly), nullptr);
+}
+
+TEST_F(LinuxHidPlatformTest, ReusedNodeNumberDoesNotLeadToTheNewDevice) {
+    auto first = VendorModel();
+    Bed.Plug(Usb(), first);
+    ASSERT_EQ(Platform->PresentInterfaces().size(), 1u);
+
+    // Another device takes the number before a scan has noticed the swap.
+    Bed.Unplug("hidraw0");
+    auto second = VendorModel(0x0999);
+    Bed.Plug(Usb(), second);
+    EXPECT_EQ(Open("hidraw0", HidAccess::ReadWrite), nullptr);
+    EXPECT_EQ(Platform->LastError(), uint32_t(ENODEV));
+
+    ASSERT_EQ(Platform->PresentInterfaces().size(), 1u);
+    auto handle = Open("hidraw0", HidAccess::ReadWrite);
+    ASSERT_NE(handle, nullptr);
+    HidIdentity identity;
+    ASSERT_TRUE(handle->GetAttributes(identity));
+    EXPECT_EQ(identity.ProductID, 0x0999);
+}
+
+TEST_F(LinuxHidPlatformTest, PluggingAndUnpluggingAreAnnouncedOnTheLoop) {
+    // As the controller does: every notification brings a scan, and the last scan after a
+    // change must see it.
+    PlainEventLoop loop;
+    size_t seen = 0;
+    int changes = 0;
+    auto watch = Platform->WatchDeviceChanges(loop, [&] {
+        ++changes;
+        seen = Platform->PresentInterfaces().size();
+    });
+
+    Bed.Plug(Usb().At("hidraw0"), VendorModel());
+    Bed.Plug(Usb().At("hidraw1"), KeyboardModel());
+    ASSERT_TRUE(loop.RunUntil([&] { return seen == 2; }, kLongWait)) << changes << " changes";
+
+    Bed.Unplug("hidraw1");
+    ASSERT_TRUE(loop.RunUntil([&] { return seen == 1; }, kLongWait)) << changes << " changes";
+}
+
+}  // namespace
+}  // namespace quillon::test

@@ -1,0 +1,100 @@
+#include "hid/linux/tests/TestHidModel.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace quillon::test {
+
+TestHidModel::TestHidModel(HidIdentity identity, std::u16string manufacturer,
+                           std::u16string product, std::vector<uint8_t> descriptor)
+    : Identity_(identity),
+      Manufacturer_(std::move(manufacturer)),
+      Product_(std::move(product)),
+      Descriptor_(std::move(descriptor)) {}
+
+bool TestHidModel::GetFeature(uint8_t* buffer, size_t length, int& errorCode) {
+    std::lock_guard lock(Mutex_);
+    const auto it = Features_.find(buffer[0]);
+    if (it == Features_.end()) {
+        errorCode = EPIPE;  // what a stalled control transfer gives
+        return false;
+    }
+    std::memset(buffer, 0, length);
+    std::memcpy(buffer, it->second.data(), std::min(length, it->second.size()));
+    return true;
+}
+
+bool TestHidModel::SetFeature(const uint8_t* buffer, size_t length, int& errorCode) {
+    std::lock_guard lock(Mutex_);
+    if (length == 0) {
+        errorCode = EINVAL;
+        return false;
+    }
+    FeaturesSet_.emplace_back(buffer, buffer + length);
+    return true;
+}
+
+void TestHidModel::Attach(emu::IDeviceModelHost* host) {
+    std::lock_guard lock(Mutex_);
+    Host_ = host;
+}
+
+void TestHidModel::StoreFeature(std::vector<uint8_t> report) {
+    std::lock_guard lock(Mutex_);
+    const uint8_t id = report.at(0);
+    Features_[id] = std::move(report);
+}
+
+std::vector<std::vector<uint8_t>> TestHidModel::FeaturesSet() const {
+    std::lock_guard lock(Mutex_);
+    return FeaturesSet_;
+}
+
+bool TestHidModel::SendInput(const std::vector<uint8_t>& report) {
+    emu::IDeviceModelHost* host = nullptr;
+    {
+        std::lock_guard lock(Mutex_);
+        host = Host_;
+    }
+    if (host == nullptr) {
+        return false;
+    }
+    host->SendInputReport(report.data(), report.size());
+    return true;
+}
+
+std::vector<uint8_t> VendorDescriptorWithReportIds() {
+    return {
+        0x06, 0x00, 0xFF,  // Usage Page (vendor 0xFF00)
+        0x09, 0x01,        // Usage (1)
+        0xA1, 0x01,        // Collection (Application)
+        0x15, 0x00,        //   Logical Minimum (0)
+        0x26, 0xFF, 0x00,  //   Logical Maximum (255)
+        0x75, 0x08,        //   Report Size (8)
+        0x85, 0x01,        //   Report ID (1)
+        0x95, 0x08,        //   Report Count (8)
+        0x09, 0x02,        //   Usage (2)
+        0x81, 0x02,        //   Input (Data, Variable, Absolute)
+        0x85, 0x02,        //   Report ID (2)
+        0x95, 0x04,        //   Report Count (4)
+        0x09, 0x03,        //   Usage (3)
+        0xB1, 0x02,        //   Feature (Data, Variable, Absolute)
+        0x85, 0x03,        //   Report ID (3)
+        0x95, 0x40,        //   Report Count (64)
+        0x09, 0x04,        //   Usage (4)
+        0xB1, 0x02,        //   Feature (Data, Variable, Absolute)
+        0xC0,              // End Collection
+    };
+}
+
+std::vector<uint8_t> BootKeyboardDescriptor() {
+    return {
+        0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x05, 0x07, 0x19, 0xE0, 0x29, 0xE7, 0x15,
+        0x00, 0x25, 0x01, 0x75, 0x01, 0x95, 0x08, 0x81, 0x02, 0x95, 0x01, 0x75, 0x08,
+        0x81, 0x01, 0x95, 0x05, 0x75, 0x01, 0x05, 0x08, 0x19, 0x01, 0x29, 0x05, 0x91,
+        0x02, 0x95, 0x01, 0x75, 0x03, 0x91, 0x01, 0x95, 0x06, 0x75, 0x08, 0x15, 0x00,
+        0x25, 0x65, 0x05, 0x07, 0x19, 0x00, 0x29, 0x65, 0x81, 0x00, 0xC0,
+    };
+}
+
+}  // namespace quillon::test
