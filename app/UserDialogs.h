@@ -9,7 +9,7 @@ namespace quillon {
 // Every message box, confirmation and file dialog of the windows goes through this interface,
 // so that tests can answer them. The program's implementation shows Qt's dialogs.
 class IUserDialogs {
-public:
+  public:
     virtual ~IUserDialogs() = default;
 
     // Plain message box with the application title and an OK button; returns once dismissed.
@@ -28,6 +28,10 @@ public:
     // The chosen path, or empty text when the user cancelled.
     virtual QString GetOpenFileName(QWidget* parent, const FileDialogOptions& options) = 0;
     virtual QString GetSaveFileName(QWidget* parent, const FileDialogOptions& options) = 0;
+
+    // From now on, a file dialog whose proposed file name holds no folder opens in the
+    // current working folder (instead of the folder last visited).
+    virtual void UseWorkingFolderByDefault() {}
 };
 
 }  // namespace quillon

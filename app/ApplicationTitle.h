@@ -1,0 +1,8 @@
+#pragma once
+
+namespace quillon {
+
+// The application title: the title of the program's message boxes.
+inline constexpr char ApplicationTitle[] = "Quillon-Utility";
+
+}  // namespace quillon

@@ -1,0 +1,22 @@
+#include "app/DialogFilter.h"
+
+namespace quillon {
+
+QStringList ToQtNameFilters(const QString& filter) {
+    const QStringList parts = filter.split('|');
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns = parts[i + 1].split(';', Qt::SkipEmptyParts);
+        for (QString& pattern : patterns) {
+            pattern = pattern.trimmed();
+        }
+        patterns.removeAll(QString());
+        if (patterns.isEmpty()) {
+            continue;
+        }
+        filters << parts[i].trimmed() + " (" + patterns.join(' ') + ")";
+    }
+    return filters;
+}
+
+}  // namespace quillon

@@ -1,0 +1,155 @@
+#include "app/QtUserDialogs.h"
+
+#include <gtest/gtest.h>
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QFile>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/ApplicationTitle.h"
+#include "app/DialogFilter.h"
+#include "app/tests/GuiTestSupport.h"
+
+namespace quillon {
+namespace {
+
+const QString Question = "Sind sie sicher?";
+
+TEST(DialogFilter, PairsBecomeQtNameFilters) {
+    EXPECT_EQ(ToQtNameFilters("Update File (intel)|*.hex|All|*.*"),
+              QStringList({"Update File (intel) (*.hex)", "All (*.*)"}));
+    EXPECT_EQ(ToQtNameFilters("Config File *.cfg|*.cfg|All Files *.*|*.*"),
+              QStringList({"Config File *.cfg (*.cfg)", "All Files *.* (*.*)"}));
+    EXPECT_EQ(ToQtNameFilters("Images|*.png;*.bmp"), QStringList({"Images (*.png *.bmp)"}));
+    EXPECT_EQ(ToQtNameFilters(""), QStringList());
+    EXPECT_EQ(ToQtNameFilters("Lonely description"), QStringList());
+    EXPECT_EQ(ToQtNameFilters("A|*.a|Dangling"), QStringList({"A (*.a)"}));
+}
+
+QAbstractButton* ButtonWithText(QMessageBox* box, const QString& text) {
+    for (QAbstractButton* button : box->buttons()) {
+        if (button->text() == text) {
+            return button;
+        }
+    }
+    return nullptr;
+}
+
+TEST(QtUserDialogs, ConfirmationBoxAndEscapeAnswersNo) {
+    QtUserDialogs dialogs;
+    bool checked = false;
+    AnswerNextModal([&](QWidget* dialog) {
+        auto* box = qobject_cast<QMessageBox*>(dialog);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->windowTitle(), "Bestätigung");
+        EXPECT_EQ(box->text(), Question);
+        EXPECT_EQ(box->icon(), QMessageBox::Question);
+        EXPECT_EQ(box->buttons().size(), 2);
+        EXPECT_NE(ButtonWithText(box, "&Ja"), nullptr);
+        EXPECT_NE(ButtonWithText(box, "&Nein"), nullptr);
+        checked = true;
+        QTest::keyClick(box, Qt::Key_Escape);
+    });
+    EXPECT_FALSE(dialogs.Confirm(nullptr, Question));
+    EXPECT_TRUE(checked);
+}
+
+TEST(QtUserDialogs, ConfirmationAnswers) {
+    QtUserDialogs dialogs;
+    for (const auto& [button, answer] : {std::pair{"&Ja", true}, std::pair{"&Nein", false}}) {
+        AnswerNextModal([&, button = QString(button)](QWidget* dialog) {
+            QAbstractButton* choice = ButtonWithText(qobject_cast<QMessageBox*>(dialog), button);
+            ASSERT_NE(choice, nullptr);
+            choice->click();
+        });
+        EXPECT_EQ(dialogs.Confirm(nullptr, Question), answer) << button;
+    }
+    AnswerNextModal([](QWidget* dialog) { dialog->close(); });
+    EXPECT_FALSE(dialogs.Confirm(nullptr, Question));
+}
+
+TEST(QtUserDialogs, MessageBoxCarriesTheApplicationTitle) {
+    QCoreApplication::setApplicationName(ApplicationTitle);
+    QtUserDialogs dialogs;
+    bool checked = false;
+    AnswerNextModal([&](QWidget* dialog) {
+        auto* box = qobject_cast<QMessageBox*>(dialog);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->windowTitle(), "Quillon-Utility");
+        EXPECT_EQ(box->text(), "file not found: /x.cfg");
+        EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
+        checked = true;
+        box->button(QMessageBox::Ok)->click();
+    });
+    dialogs.ShowMessage(nullptr, "file not found: /x.cfg");
+    EXPECT_TRUE(checked);
+}
+
+TEST(QtUserDialogs, SaveDialogTakesTheOptions) {
+    QTemporaryDir folder;
+    QtUserDialogs dialogs;
+    IUserDialogs::FileDialogOptions options;
+    options.title = "Save Config";
+    options.filter = "Config Files *.cfg|*.cfg|All Files *.*|*.*";
+    options.defaultSuffix = "cfg";
+    options.fileName = folder.filePath("last.cfg");
+    options.confirmOverwrite = true;
+    bool checked = false;
+    AnswerNextModal([&](QWidget* widget) {
+        auto* dialog = qobject_cast<QFileDialog*>(widget);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->windowTitle(), "Save Config");
+        EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
+        EXPECT_EQ(dialog->nameFilters(),
+                  QStringList({"Config Files *.cfg (*.cfg)", "All Files *.* (*.*)"}));
+        EXPECT_EQ(dialog->defaultSuffix(), "cfg");
+        EXPECT_FALSE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
+        EXPECT_EQ(dialog->directory().absolutePath(), QDir(folder.path()).absolutePath());
+        checked = true;
+        dialog->reject();
+    });
+    EXPECT_EQ(dialogs.GetSaveFileName(nullptr, options), "");
+    EXPECT_TRUE(checked);
+}
+
+TEST(QtUserDialogs, OpenDialogReturnsTheChosenFile) {
+    QTemporaryDir folder;
+    QFile file(folder.filePath("device.hex"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    QtUserDialogs dialogs;
+    IUserDialogs::FileDialogOptions options;
+    options.filter = "Update File (intel)|*.hex|All|*.*";
+    options.fileName = file.fileName();
+    AnswerNextModal([&](QWidget* widget) {
+        auto* dialog = qobject_cast<QFileDialog*>(widget);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptOpen);
+        EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    EXPECT_EQ(dialogs.GetOpenFileName(nullptr, options), file.fileName());
+}
+
+TEST(QtUserDialogs, WorkingFolderServesDialogsWithoutAFolderOfTheirOwn) {
+    QTemporaryDir folder;
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(folder.path()));
+    QtUserDialogs dialogs;
+    dialogs.UseWorkingFolderByDefault();
+    QString opened;
+    AnswerNextModal([&](QWidget* widget) {
+        auto* dialog = qobject_cast<QFileDialog*>(widget);
+        ASSERT_NE(dialog, nullptr);
+        opened = dialog->directory().absolutePath();
+        dialog->reject();
+    });
+    EXPECT_EQ(dialogs.GetOpenFileName(nullptr, {}), "");
+    QDir::setCurrent(before);
+    EXPECT_EQ(opened, QDir(folder.path()).absolutePath());
+}
+
+}  // namespace
+}  // namespace quillon

@@ -1,0 +1,115 @@
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+
+#include "app/MainForm.h"
+#include "app/RadioGroup.h"
+
+// The settings page bound to the settings record: collecting, showing, the Pavex coupling and
+// the change reactions.
+
+namespace quillon {
+
+namespace {
+
+const QString ClearDataConfirmation = QStringLiteral(
+    "Durch das Setzen dieser Option können Daten verloren gehen! Sind sie "
+    "sicher, dass sie diese Option setzen möchten?");
+
+}  // namespace
+
+int TMainForm::EnterCtrlSelection() const {
+    return rgEnterCtrl->findText(rgEnterCtrl->currentText(),
+                                 Qt::MatchExactly | Qt::MatchCaseSensitive);
+}
+
+void TMainForm::SetBaudText(const QString& text) {
+    // The list's current item follows the text, or the list would pick the item matching the
+    // text on its own when the field loses the focus, and report that as the user's choice.
+    const int item = edBaud->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (item >= 0) {
+        edBaud->setCurrentIndex(item);
+    } else {
+        edBaud->setEditText(text);
+    }
+}
+
+SettingsControlValues TMainForm::SettingsFromControls() const {
+    SettingsControlValues values;
+    values.VersionText = edVersion->text().toStdString();
+    values.UseAltKey = cbUsedAltKey->isChecked();
+    values.BaudText = edBaud->currentText().toStdString();
+    values.CharDelayMs = edCharDelay->value();
+    values.LineDelayMs = edLineDelay->value();
+    values.Pavex = cbPavex->isChecked();
+    values.ClrStx = cbClrStx->isChecked();
+    values.ClrEtx = cbClrEtx->isChecked();
+    values.ClrMem = cbClrMem->isChecked();
+    values.FlowCtrlIndex = rgFlowCtrl->ItemIndex();
+    values.EnterCtrlIndex = EnterCtrlSelection();
+    return values;
+}
+
+void TMainForm::CollectDeviceSettings() {
+    EncodeSettings(SettingsFromControls(), ReportBuffer);
+}
+
+void TMainForm::ShowDeviceSettings(bool enableApply) {
+    // Each control is set in turn, so that each change runs its reaction (the confirmation of
+    // cbClrMem included) in this order.
+    if (const auto values = DecodeSettings(ReportBuffer)) {
+        edVersion->setText(QString::fromStdString(values->VersionText));
+        cbUsedAltKey->setChecked(values->UseAltKey);
+        SetBaudText(QString::fromStdString(values->BaudText));
+        edCharDelay->setValue(values->CharDelayMs);
+        edLineDelay->setValue(values->LineDelayMs);
+        cbPavex->setChecked(values->Pavex);
+        cbClrStx->setChecked(values->ClrStx);
+        cbClrEtx->setChecked(values->ClrEtx);
+        cbClrMem->setChecked(values->ClrMem);
+        rgFlowCtrl->SetItemIndex(values->FlowCtrlIndex);
+        rgEnterCtrl->setCurrentIndex(values->EnterCtrlIndex);
+        ReportBuffer[DeviceSettings::RecordMarkerCopy] = ReportBuffer[DeviceSettings::RecordMarker];
+        ApplyPavexMode(cbPavex->isChecked());
+    }
+    bnApply->setEnabled(enableApply);
+}
+
+void TMainForm::ApplyPavexMode(bool on) {
+    if (on) {
+        SetBaudText(QString::number(DefaultBaudRate));
+    } else {
+        cbClrStx->setChecked(false);
+        cbClrEtx->setChecked(false);
+        cbClrMem->setChecked(false);
+    }
+    for (QCheckBox* box : {cbClrStx, cbClrEtx, cbClrMem}) {
+        box->setEnabled(on);
+    }
+    rgFlowCtrl->setEnabled(!on);
+}
+
+void TMainForm::cbUsedAltKeyClick() {
+    if (SuppressModified) {
+        return;
+    }
+    bnApply->setEnabled(true);
+    SetStatusText("modified");
+}
+
+void TMainForm::cbPavexClick() {
+    ApplyPavexMode(cbPavex->isChecked());
+    cbUsedAltKeyClick();
+}
+
+void TMainForm::cbClrMemClick() {
+    cbUsedAltKeyClick();
+    // Unchecking here comes back through this handler, which then asks nothing.
+    if (cbClrMem->isChecked() && !Dialogs.Confirm(this, ClearDataConfirmation)) {
+        cbClrMem->setChecked(false);
+    }
+}
+
+}  // namespace quillon

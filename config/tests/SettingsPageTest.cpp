@@ -1,0 +1,375 @@
+#include <gtest/gtest.h>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
+#include <memory>
+
+#include "app/MainForm.h"
+#include "app/RadioGroup.h"
+#include "app/tests/FakeUserDialogs.h"
+#include "app/tests/GuiTestSupport.h"
+
+namespace quillon {
+namespace {
+
+namespace at = DeviceSettings;
+
+const QString ClearDataQuestion =
+    "Durch das Setzen dieser Option können Daten verloren gehen! Sind sie sicher, dass sie "
+    "diese Option setzen möchten?";
+
+class SettingsPageTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        form = std::make_unique<TMainForm>(dialogs, QStringList{});
+        ASSERT_TRUE(ShowActive(*form));
+    }
+
+    // A settings record as the adapter sends it.
+    void LoadRecord(std::initializer_list<std::pair<std::size_t, uint8_t>> bytes) {
+        form->ReportBuffer.fill(0);
+        form->ReportBuffer[at::ReportId] = SettingsReportId;
+        for (const auto& [index, value] : bytes) {
+            form->ReportBuffer[index] = value;
+        }
+    }
+
+    ReportBuffer Collected() {
+        form->CollectDeviceSettings();
+        return form->ReportBuffer;
+    }
+
+    // The state after the first settings read: changes mark the page modified from now on.
+    void StopSuppressing() {
+        form->SuppressModified = false;
+        form->SetStatusText("");
+        form->bnApply->setEnabled(false);
+    }
+
+    FakeUserDialogs dialogs;
+    std::unique_ptr<TMainForm> form;
+};
+
+TEST_F(SettingsPageTest, InitialControls) {
+    EXPECT_EQ(form->edVersion->text(), "000");
+    EXPECT_FALSE(form->edVersion->isEnabled());
+    EXPECT_EQ(form->cbUsedAltKey->text(), "Use Alt-Key");
+    EXPECT_EQ(form->cbPavex->text(), "Pavex mode");
+    EXPECT_EQ(form->cbClrMem->text(), "Clear data after transmited");
+    EXPECT_EQ(form->cbClrStx->text(), "Clear STX Line");
+    EXPECT_EQ(form->cbClrEtx->text(), "Clear ETX Line");
+    for (QCheckBox* box :
+         {form->cbUsedAltKey, form->cbPavex, form->cbClrMem, form->cbClrStx, form->cbClrEtx}) {
+        EXPECT_FALSE(box->isChecked()) << box->objectName().toStdString();
+    }
+    EXPECT_TRUE(form->edBaud->isEditable());
+    ASSERT_EQ(form->edBaud->count(), 8);
+    EXPECT_EQ(form->edBaud->itemText(0), "1200");
+    EXPECT_EQ(form->edBaud->itemText(7), "115200");
+    EXPECT_EQ(form->edBaud->currentIndex(), 4);
+    EXPECT_EQ(form->edBaud->currentText(), "19200");
+    for (QSpinBox* delay : {form->edCharDelay, form->edLineDelay}) {
+        EXPECT_EQ(delay->minimum(), 0);
+        EXPECT_EQ(delay->maximum(), 2000);
+        EXPECT_EQ(delay->singleStep(), 10);
+        EXPECT_EQ(delay->value(), 0);
+    }
+    EXPECT_EQ(form->rgFlowCtrl->title(), "Flow-Ctrl");
+    EXPECT_EQ(form->rgFlowCtrl->ItemIndex(), 0);
+    EXPECT_EQ(form->rgEnterCtrl->count(), 3);
+    EXPECT_EQ(form->rgEnterCtrl->currentText(), "OFF");
+    EXPECT_EQ(form->bnApply->text(), "Apply");
+    EXPECT_FALSE(form->bnApply->isEnabled());
+    for (QPushButton* hidden : {form->bnLoad, form->bnSave, form->bnRead}) {
+        EXPECT_TRUE(hidden->isHidden());
+    }
+    EXPECT_EQ(form->bnLoad->text(), "load");
+    EXPECT_EQ(form->bnSave->text(), "save");
+    EXPECT_EQ(form->bnRead->text(), "read");
+}
+
+TEST_F(SettingsPageTest, CollectingBeforeAnyReadLeavesReportIdAndTailAlone) {
+    const ReportBuffer buffer = Collected();
+    const uint8_t expected[] = {0, 0, 0, 16, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+    for (std::size_t i = 0; i < ReportBufferSize; ++i) {
+        EXPECT_EQ(buffer[i], i < std::size(expected) ? expected[i] : 0) << "byte " << i;
+    }
+}
+
+TEST_F(SettingsPageTest, ShowsARecordAndCollectsItBack) {
+    LoadRecord({{at::Version, 7},
+                {at::UseAltKey, 2},
+                {at::BaudRate, 16},
+                {at::CharDelay, 3},
+                {at::LineDelay, 250},
+                {at::Pavex, 1},
+                {at::ClrStx, 1},
+                {at::ClrEtx, 0},
+                {at::ClrMem, 1},
+                {at::FlowCtrl, 1},
+                {at::EnterCtrl, 2},
+                {at::RecordMarker, 9},
+                {40, 0x5A}});
+    form->ShowDeviceSettings(true);
+
+    EXPECT_EQ(form->edVersion->text(), "007");
+    EXPECT_TRUE(form->cbUsedAltKey->isChecked());
+    EXPECT_EQ(form->edBaud->currentText(), "19200");
+    EXPECT_EQ(form->edCharDelay->value(), 30);
+    EXPECT_EQ(form->edLineDelay->value(), 2000);
+    EXPECT_TRUE(form->cbPavex->isChecked());
+    EXPECT_TRUE(form->cbClrStx->isChecked());
+    EXPECT_FALSE(form->cbClrEtx->isChecked());
+    EXPECT_TRUE(form->cbClrMem->isChecked());
+    EXPECT_EQ(form->rgFlowCtrl->ItemIndex(), 1);
+    EXPECT_EQ(form->rgEnterCtrl->currentText(), "LF");
+    EXPECT_TRUE(form->bnApply->isEnabled());
+    EXPECT_EQ(form->ReportBuffer[at::RecordMarkerCopy], 9);
+
+    const ReportBuffer buffer = Collected();
+    const uint8_t expected[] = {3, 7, 1, 16, 3, 200, 1, 1, 0, 1, 1, 2, 1};
+    for (std::size_t i = 0; i < std::size(expected); ++i) {
+        EXPECT_EQ(buffer[i], expected[i]) << "byte " << i;
+    }
+    EXPECT_EQ(buffer[40], 0x5A);
+    EXPECT_EQ(buffer[at::RecordMarkerCopy], 9);
+}
+
+TEST_F(SettingsPageTest, RecordOfAnotherReportChangesNoControlOnlyApply) {
+    LoadRecord({{at::UseAltKey, 1},
+                {at::BaudRate, 8},
+                {at::Pavex, 1},
+                {at::ClrMem, 1},
+                {at::FlowCtrl, 1},
+                {at::RecordMarker, 1}});
+    form->ReportBuffer[at::ReportId] = 6;
+    form->ShowDeviceSettings(true);
+    EXPECT_TRUE(form->bnApply->isEnabled());
+    EXPECT_FALSE(form->cbUsedAltKey->isChecked());
+    EXPECT_EQ(form->edBaud->currentText(), "19200");
+    EXPECT_FALSE(form->cbPavex->isChecked());
+    EXPECT_FALSE(form->cbClrMem->isChecked());
+    EXPECT_EQ(form->rgFlowCtrl->ItemIndex(), 0);
+    EXPECT_EQ(form->ReportBuffer[at::RecordMarkerCopy], 0);
+    EXPECT_TRUE(dialogs.Confirmations.empty());
+
+    form->ShowDeviceSettings(false);
+    EXPECT_FALSE(form->bnApply->isEnabled());
+}
+
+TEST_F(SettingsPageTest, PavexOnForcesTheBaudRateAndLocksFlowControl) {
+    LoadRecord({{at::BaudRate, 8}, {at::Pavex, 1}, {at::ClrEtx, 1}, {at::FlowCtrl, 1}});
+    form->ShowDeviceSettings(false);
+    EXPECT_EQ(form->edBaud->currentText(), "19200");
+    EXPECT_TRUE(form->cbClrEtx->isChecked());
+    for (QCheckBox* box : {form->cbClrStx, form->cbClrEtx, form->cbClrMem}) {
+        EXPECT_TRUE(box->isEnabled());
+    }
+    EXPECT_EQ(form->rgFlowCtrl->ItemIndex(), 1);
+    EXPECT_FALSE(form->rgFlowCtrl->isEnabled());
+    EXPECT_TRUE(form->edBaud->isEnabled());
+    EXPECT_EQ(Collected()[at::BaudRate], 16);
+}
+
+TEST_F(SettingsPageTest, PavexOffClearsAndLocksTheClearOptions) {
+    dialogs.DefaultConfirmAnswer = true;
+    LoadRecord(
+        {{at::BaudRate, 8}, {at::Pavex, 0}, {at::ClrStx, 1}, {at::ClrEtx, 1}, {at::ClrMem, 1}});
+    form->ShowDeviceSettings(false);
+    EXPECT_EQ(form->edBaud->currentText(), "9600");
+    for (QCheckBox* box : {form->cbClrStx, form->cbClrEtx, form->cbClrMem}) {
+        EXPECT_FALSE(box->isChecked());
+        EXPECT_FALSE(box->isEnabled());
+    }
+    EXPECT_TRUE(form->rgFlowCtrl->isEnabled());
+    // The display still passed the box through checked, and asked.
+    EXPECT_EQ(dialogs.Confirmations.size(), 1u);
+    const ReportBuffer buffer = Collected();
+    EXPECT_EQ(buffer[at::ClrStx], 0);
+    EXPECT_EQ(buffer[at::ClrEtx], 0);
+    EXPECT_EQ(buffer[at::ClrMem], 0);
+    EXPECT_EQ(buffer[at::BaudRate], 8);
+}
+
+TEST_F(SettingsPageTest, UserTogglingPavexCouplesTheOtherControls) {
+    StopSuppressing();
+    form->edBaud->setEditText("9600");
+    ClickCheckBox(form->cbPavex);
+    EXPECT_EQ(form->edBaud->currentText(), "19200");
+    EXPECT_FALSE(form->rgFlowCtrl->isEnabled());
+    EXPECT_TRUE(form->bnApply->isEnabled());
+    EXPECT_EQ(form->StatusText(), "modified");
+
+    ClickCheckBox(form->cbClrStx);
+    ASSERT_TRUE(form->cbClrStx->isChecked());
+    ClickCheckBox(form->cbPavex);
+    EXPECT_FALSE(form->cbClrStx->isChecked());
+    EXPECT_FALSE(form->cbClrStx->isEnabled());
+    EXPECT_TRUE(form->rgFlowCtrl->isEnabled());
+}
+
+TEST_F(SettingsPageTest, OutOfRangeChoices) {
+    LoadRecord({{at::FlowCtrl, 5}, {at::EnterCtrl, 3}});
+    form->ShowDeviceSettings(false);
+    EXPECT_EQ(form->rgFlowCtrl->ItemIndex(), 1);
+    EXPECT_EQ(form->rgEnterCtrl->currentText(), "");
+    const ReportBuffer buffer = Collected();
+    EXPECT_EQ(buffer[at::FlowCtrl], 1);
+    EXPECT_EQ(buffer[at::EnterCtrl], 0xFF);
+
+    // A later record with a valid choice shows it again.
+    LoadRecord({{at::EnterCtrl, 1}});
+    form->ShowDeviceSettings(false);
+    EXPECT_EQ(form->rgEnterCtrl->currentText(), "CR");
+    EXPECT_EQ(Collected()[at::EnterCtrl], 1);
+}
+
+TEST_F(SettingsPageTest, TypedTextsAreCollectedByTheirRules) {
+    QLineEdit* enter = form->rgEnterCtrl->lineEdit();
+    enter->selectAll();
+    QTest::keyClicks(enter, "CRLF");
+    EXPECT_EQ(Collected()[at::EnterCtrl], 0xFF);
+    enter->selectAll();
+    QTest::keyClicks(enter, "LF");
+    EXPECT_EQ(Collected()[at::EnterCtrl], 2);
+
+    QLineEdit* baud = form->edBaud->lineEdit();
+    baud->selectAll();
+    QTest::keyClicks(baud, "300");
+    EXPECT_EQ(Collected()[at::BaudRate], 0);
+    form->ReportBuffer[at::ReportId] = SettingsReportId;
+    form->ShowDeviceSettings(false);
+    EXPECT_EQ(form->edBaud->currentText(), "0");
+    baud->selectAll();
+    QTest::keyClicks(baud, "fast");
+    EXPECT_EQ(Collected()[at::BaudRate], 16);
+
+    form->edCharDelay->setValue(15);
+    form->edLineDelay->setValue(25);
+    EXPECT_EQ(Collected()[at::CharDelay], 2);
+    EXPECT_EQ(Collected()[at::LineDelay], 2);
+    form->edCharDelay->setValue(5);
+    EXPECT_EQ(Collected()[at::CharDelay], 0);
+}
+
+TEST_F(SettingsPageTest, ChangesDoNotMarkThePageWhileSuppressed) {
+    ASSERT_TRUE(form->SuppressModified);
+    ClickCheckBox(form->cbUsedAltKey);
+    form->edCharDelay->setValue(100);
+    EXPECT_FALSE(form->bnApply->isEnabled());
+    EXPECT_EQ(form->StatusText(), "");
+}
+
+TEST_F(SettingsPageTest, EveryUserChangeMarksThePageModified) {
+    StopSuppressing();
+    const auto expectModifiedAfter = [this](const char* what, auto change) {
+        form->SetStatusText("");
+        form->bnApply->setEnabled(false);
+        change();
+        EXPECT_TRUE(form->bnApply->isEnabled()) << what;
+        EXPECT_EQ(form->StatusText(), "modified") << what;
+    };
+    expectModifiedAfter("alt key", [&] { ClickCheckBox(form->cbUsedAltKey); });
+    expectModifiedAfter("clear stx", [&] { ClickCheckBox(form->cbClrStx); });
+    expectModifiedAfter("clear etx", [&] { ClickCheckBox(form->cbClrEtx); });
+    expectModifiedAfter("flow", [&] { form->rgFlowCtrl->SetItemIndex(1); });
+    expectModifiedAfter("baud typed", [&] { QTest::keyClicks(form->edBaud->lineEdit(), "0"); });
+    expectModifiedAfter("baud chosen", [&] { QTest::keyClick(form->edBaud, Qt::Key_Down); });
+    expectModifiedAfter("enter", [&] { QTest::keyClick(form->rgEnterCtrl, Qt::Key_Down); });
+    expectModifiedAfter("char delay", [&] {
+        form->edCharDelay->setFocus();
+        QTest::keyClick(form->edCharDelay, Qt::Key_Up);
+    });
+    expectModifiedAfter("line delay", [&] { form->edLineDelay->setValue(20); });
+}
+
+TEST_F(SettingsPageTest, DisplayMarksModifiedOnlyForRealChanges) {
+    StopSuppressing();
+    LoadRecord({{at::UseAltKey, 1}});
+    form->ShowDeviceSettings(false);
+    EXPECT_EQ(form->StatusText(), "modified");
+    EXPECT_FALSE(form->bnApply->isEnabled());  // the display's own verdict comes last
+
+    form->SetStatusText("Device settings");
+    form->ShowDeviceSettings(false);
+    EXPECT_EQ(form->StatusText(), "Device settings");
+}
+
+TEST_F(SettingsPageTest, LeavingTheBaudFieldAfterADisplayIsNoChange) {
+    StopSuppressing();
+    LoadRecord({{at::BaudRate, 8}});
+    form->ShowDeviceSettings(false);
+    form->SetStatusText("Device settings");
+    form->edBaud->setFocus();
+    form->edCharDelay->setFocus();
+    EXPECT_EQ(form->StatusText(), "Device settings");
+    EXPECT_FALSE(form->bnApply->isEnabled());
+    EXPECT_EQ(form->edBaud->currentText(), "9600");
+}
+
+TEST_F(SettingsPageTest, UserCheckingClearDataAnsweredYes) {
+    StopSuppressing();
+    LoadRecord({{at::Pavex, 1}});
+    form->ShowDeviceSettings(false);
+    dialogs.ConfirmAnswers = {true};
+    ClickCheckBox(form->cbClrMem);
+    ASSERT_EQ(dialogs.Confirmations.size(), 1u);
+    EXPECT_EQ(dialogs.Confirmations[0], ClearDataQuestion);
+    EXPECT_TRUE(form->cbClrMem->isChecked());
+    EXPECT_TRUE(form->bnApply->isEnabled());
+    EXPECT_EQ(form->StatusText(), "modified");
+
+    ClickCheckBox(form->cbClrMem);  // unchecking asks nothing
+    EXPECT_EQ(dialogs.Confirmations.size(), 1u);
+    EXPECT_FALSE(form->cbClrMem->isChecked());
+}
+
+TEST_F(SettingsPageTest, UserCheckingClearDataAnsweredNo) {
+    StopSuppressing();
+    LoadRecord({{at::Pavex, 1}});
+    form->ShowDeviceSettings(false);
+    dialogs.ConfirmAnswers = {false};
+    ClickCheckBox(form->cbClrMem);
+    EXPECT_EQ(dialogs.Confirmations.size(), 1u);
+    EXPECT_FALSE(form->cbClrMem->isChecked());
+    EXPECT_TRUE(form->bnApply->isEnabled());
+    EXPECT_EQ(form->StatusText(), "modified");
+    EXPECT_EQ(Collected()[at::ClrMem], 0);
+}
+
+TEST_F(SettingsPageTest, ConfirmationIsAskedEvenWhileSuppressed) {
+    ASSERT_TRUE(form->SuppressModified);
+    dialogs.ConfirmAnswers = {false};
+    ClickCheckBox(form->cbClrMem);
+    EXPECT_EQ(dialogs.Confirmations.size(), 1u);
+    EXPECT_FALSE(form->cbClrMem->isChecked());
+    EXPECT_FALSE(form->bnApply->isEnabled());
+}
+
+TEST_F(SettingsPageTest, DisplayOfClearDataAsksAndNoLeavesItUnchecked) {
+    dialogs.ConfirmAnswers = {false};
+    LoadRecord({{at::Pavex, 1}, {at::ClrMem, 1}});
+    form->ShowDeviceSettings(false);
+    EXPECT_EQ(dialogs.Confirmations.size(), 1u);
+    EXPECT_FALSE(form->cbClrMem->isChecked());
+    EXPECT_EQ(Collected()[at::ClrMem], 0);
+}
+
+TEST_F(SettingsPageTest, DisplayOfClearDataAsksAndYesKeepsIt) {
+    dialogs.ConfirmAnswers = {true};
+    LoadRecord({{at::Pavex, 1}, {at::ClrMem, 1}});
+    form->ShowDeviceSettings(false);
+    EXPECT_EQ(dialogs.Confirmations.size(), 1u);
+    EXPECT_TRUE(form->cbClrMem->isChecked());
+
+    // Shown again while already checked: no passage from unchecked, no question.
+    form->ShowDeviceSettings(false);
+    EXPECT_EQ(dialogs.Confirmations.size(), 1u);
+    EXPECT_TRUE(form->cbClrMem->isChecked());
+}
+
+}  // namespace
+}  // namespace quillon
