@@ -8,7 +8,7 @@ namespace quillon {
 // in the program). The program implements it with Qt; tests and the command-line tool use a
 // plain loop. Keeping the layer behind this seam keeps it free of any GUI toolkit.
 class IEventLoop {
-public:
+  public:
     using Task = std::function<void()>;
 
     virtual ~IEventLoop() = default;

@@ -30,7 +30,7 @@ enum class HidWaitResult {
 // One open handle of a HID interface. Closing is destruction. Every operation that fails
 // leaves its error code in the platform's LastError() of the calling thread.
 class IHidHandle {
-public:
+  public:
     virtual ~IHidHandle() = default;
 
     virtual bool GetAttributes(HidIdentity& identity) = 0;
@@ -56,7 +56,7 @@ public:
 // The platform's HID services. One place in the program picks the backend (Linux hidraw,
 // emulated, or both); everything above uses only this interface.
 class IHidPlatform {
-public:
+  public:
     virtual ~IHidPlatform() = default;
 
     // The HID interfaces present now, in a stable order.
@@ -72,11 +72,11 @@ public:
     // Calls onChange on the loop's thread whenever the set of HID devices may have changed.
     // Notifications may be coalesced; the watch ends when the returned object is destroyed.
     class Watch {
-    public:
+      public:
         virtual ~Watch() = default;
     };
     virtual std::unique_ptr<Watch> WatchDeviceChanges(IEventLoop& loop,
-                                                       std::function<void()> onChange) = 0;
+                                                      std::function<void()> onChange) = 0;
 };
 
 }  // namespace quillon

@@ -70,9 +70,15 @@ HidCaps ParseReportDescriptorCaps(const uint8_t* descriptor, size_t size) {
         if (type == 0) {  // main item
             int reportType = -1;
             switch (tag) {
-                case 0x8: reportType = kInput; break;
-                case 0x9: reportType = kOutput; break;
-                case 0xB: reportType = kFeature; break;
+                case 0x8:
+                    reportType = kInput;
+                    break;
+                case 0x9:
+                    reportType = kOutput;
+                    break;
+                case 0xB:
+                    reportType = kFeature;
+                    break;
                 case 0xA:
                     if (++collectionDepth > kMaxCollectionDepth) {
                         return malformed;
@@ -84,7 +90,8 @@ HidCaps ParseReportDescriptorCaps(const uint8_t* descriptor, size_t size) {
                     }
                     --collectionDepth;
                     break;
-                default: break;
+                default:
+                    break;
             }
             if (reportType >= 0) {
                 uint64_t& total = bits[reportType][global.reportId];
@@ -95,8 +102,12 @@ HidCaps ParseReportDescriptorCaps(const uint8_t* descriptor, size_t size) {
             }
         } else if (type == 1) {  // global item
             switch (tag) {
-                case 0x7: global.reportSize = value; break;
-                case 0x9: global.reportCount = value; break;
+                case 0x7:
+                    global.reportSize = value;
+                    break;
+                case 0x9:
+                    global.reportCount = value;
+                    break;
                 case 0x8:
                     // Report ID 0 is reserved for devices that use no IDs at all.
                     if (value == 0 || value > 0xFF) {
@@ -117,7 +128,8 @@ HidCaps ParseReportDescriptorCaps(const uint8_t* descriptor, size_t size) {
                     global = stack.back();
                     stack.pop_back();
                     break;
-                default: break;
+                default:
+                    break;
             }
         }
         // Local items name usages only; reserved item types are ignored, as hosts do.

@@ -11,7 +11,7 @@ namespace quillon::emu {
 
 // What a device model may ask of the emulated bus that carries it.
 class IDeviceModelHost {
-public:
+  public:
     virtual ~IDeviceModelHost() = default;
     // Queues one input report (byte 0 = report ID) for every open reader; any thread.
     virtual void SendInputReport(const uint8_t* report, size_t length) = 0;
@@ -23,7 +23,7 @@ public:
 // answers feature reports. The emulated backend and the test file system that serves a
 // hidraw node both carry models of this kind.
 class IDeviceModel {
-public:
+  public:
     virtual ~IDeviceModel() = default;
 
     virtual HidIdentity Identity() const = 0;
