@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "hid/Log.h"
+
 namespace quillon::firmware {
 
 TUpdateRun::TUpdateRun(IFeatureReportDevice* device, std::string fileName, FirmwareImage& image)
@@ -24,6 +26,12 @@ void TUpdateRun::Begin() {
 void TUpdateRun::RunBlock(int block) {
     if (code_ == kUpdateReady) {
         code_ = protocol_.WriteBlock(block);
+        if (code_ != kUpdateReady) {
+            Log(LogCategory::Firmware, [&] {
+                return "block " + std::to_string(block) + " failed with code " +
+                       std::to_string(code_);
+            });
+        }
     }
 }
 
@@ -55,6 +63,7 @@ UpdateOutcome RunFirmwareUpdate(IFeatureReportDevice* device, const std::string&
         }
     }
     const UpdateOutcome outcome{run.Code(), run.Message()};
+    Log(LogCategory::Firmware, [&] { return "update from " + fileName + ": " + outcome.Message; });
     if (beforeFinish) {
         beforeFinish(outcome);
     }

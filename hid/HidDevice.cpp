@@ -7,6 +7,7 @@
 #include "hid/ControllerError.h"
 #include "hid/HidDeviceController.h"
 #include "hid/HidDeviceReadThread.h"
+#include "hid/Log.h"
 #include "hid/ReportDescriptor.h"
 
 namespace quillon {
@@ -117,11 +118,30 @@ std::u16string THidDevice::ProductString() {
 }
 
 bool THidDevice::GetFeatureReport(uint8_t* buffer, size_t length) {
-    return EnsureDeviceHandle() && deviceHandle_->GetFeature(buffer, length);
+    const bool ok = EnsureDeviceHandle() && deviceHandle_->GetFeature(buffer, length);
+    if (!ok) {
+        LogTransferFailure("get", buffer, length);
+    }
+    return ok;
 }
 
 bool THidDevice::SetFeatureReport(const uint8_t* buffer, size_t length) {
-    return EnsureDeviceHandle() && deviceHandle_->SetFeature(buffer, length);
+    const bool ok = EnsureDeviceHandle() && deviceHandle_->SetFeature(buffer, length);
+    if (!ok) {
+        LogTransferFailure("set", buffer, length);
+    }
+    return ok;
+}
+
+void THidDevice::LogTransferFailure(const char* direction, const uint8_t* buffer, size_t length) {
+    // Read the error first: building the message must not change it for the caller.
+    const uint32_t error = platform_.LastError();
+    Log(LogCategory::Hid, [&] {
+        return pnpInfo_.InterfacePath + ": feature report " +
+               std::to_string(length > 0 ? buffer[0] : 0) + " " + direction + " of " +
+               std::to_string(length) + " bytes failed: " +
+               (error != 0 ? platform_.ErrorMessage(error) : std::string("device not usable"));
+    });
 }
 
 void THidDevice::SetReaderSleepTime(int ms) {

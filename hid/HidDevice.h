@@ -102,6 +102,7 @@ class THidDevice : public IFeatureReportDevice {
 
     bool EnsureDeviceHandle();
     bool OpenDeviceHandle();
+    void LogTransferFailure(const char* direction, const uint8_t* buffer, size_t length);
     std::u16string FetchString(std::u16string& cache,
                                bool (IHidHandle::*query)(std::u16string& text));
     void StartReader();

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "hid/ControllerError.h"
+#include "hid/Log.h"
 
 namespace quillon {
 
@@ -70,8 +71,9 @@ std::vector<std::unique_ptr<THidDevice>> THidDeviceController::ScanPresentDevice
     for (const THidPnPInfo& info : platform_.PresentInterfaces()) {
         try {
             found.emplace_back(new THidDevice(info, this, platform_, loop_));
-        } catch (const EControllerError&) {
-            // Left out silently; the next scan tries it again.
+        } catch (const EControllerError& error) {
+            // Left out; the next scan tries it again.
+            Log(LogCategory::Hid, [&] { return info.InterfacePath + ": " + error.what(); });
         }
     }
     return found;
@@ -106,6 +108,7 @@ void THidDeviceController::DeviceChange() {
         if (present) {
             continue;
         }
+        Log(LogCategory::Hid, [&] { return device->InterfacePath() + " is gone"; });
         device->MarkUnplugged();
         FireWhileEnumerating(onRemoval_, device);
         const int index = IndexOf(device);
@@ -134,6 +137,12 @@ void THidDeviceController::DeviceChange() {
             continue;
         }
         THidDevice* device = candidate.release();
+        Log(LogCategory::Hid, [&] {
+            return device->InterfacePath() + " arrived" +
+                   (device->CanReadWrite()
+                        ? std::string()
+                        : ", no read/write access: " + device->OpenErrorMessage());
+        });
         devices_.push_back(device);
         changed = true;
         FireWhileEnumerating(onArrival_, device);

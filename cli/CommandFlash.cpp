@@ -1,0 +1,185 @@
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QString>
+#include <filesystem>
+
+#include "cli/CliContext.h"
+#include "cli/ParallelFlash.h"
+#include "firmware/HexReader.h"
+
+namespace quillon::cli {
+namespace {
+
+using firmware::UpdateOutcome;
+
+constexpr int kBarWidth = 40;
+
+// The update file, read and checked in full before any adapter is looked at.
+bool CheckUpdateFile(CliContext& context, const std::string& path) {
+    std::error_code error;
+    if (!std::filesystem::exists(path, error)) {
+        context.Fail(firmware::UpdateMessage(firmware::kUpdateFileError) + " " + path);
+        return false;
+    }
+    auto image = std::make_unique<firmware::FirmwareImage>();
+    const firmware::HexReadResult result = firmware::ReadUpdateFile(path, *image);
+    if (result.Code != 0) {
+        context.Fail(result.Message() + " (" + path + ")");
+        return false;
+    }
+    return true;
+}
+
+// Progress on the error stream, so that the outcome on the output stays clean for scripts: a
+// bar redrawn in place on a terminal, a line per block otherwise.
+class FlashProgress {
+  public:
+    FlashProgress(CliContext& context, const std::vector<std::string>& names)
+        : context_(context), names_(names), blocks_(names.size(), 0) {}
+
+    void Show(const FlashEvent& event) {
+        blocks_[event.Device] = event.Block < 0 ? firmware::kBlockCount : event.Block;
+        if (event.Block < 0) {
+            ++finished_;
+        }
+        if (context_.Env.ErrIsTerminal) {
+            DrawBar();
+        } else if (event.Block >= 0) {
+            context_.Err << names_[event.Device] << ": block " << event.Block + 1 << " of "
+                         << firmware::kBlockCount << "\n";
+        }
+    }
+
+    void End() {
+        if (context_.Env.ErrIsTerminal) {
+            context_.Err << "\n";
+        }
+        context_.Err << std::flush;
+    }
+
+  private:
+    void DrawBar() {
+        int done = 0;
+        for (const int blocks : blocks_) {
+            done += blocks;
+        }
+        const int total = firmware::kBlockCount * static_cast<int>(blocks_.size());
+        const int filled = done * kBarWidth / total;
+        context_.Err << "\r[" << std::string(static_cast<size_t>(filled), '#')
+                     << std::string(static_cast<size_t>(kBarWidth - filled), '-') << "] "
+                     << done * 100 / total << "%  " << finished_ << " of " << blocks_.size()
+                     << " done" << std::flush;
+    }
+
+    CliContext& context_;
+    const std::vector<std::string>& names_;
+    std::vector<int> blocks_;
+    size_t finished_ = 0;
+};
+
+int ExitCodeOf(const UpdateOutcome& outcome) {
+    if (outcome.Code == firmware::kUpdateReady) {
+        return kExitSuccess;
+    }
+    // The file changed between the check and an adapter's run.
+    return outcome.Code == firmware::kUpdateFileError ? kExitFileRefused : kExitTransferFailed;
+}
+
+}  // namespace
+
+int RunFlash(CliContext& context) {
+    if (context.Options.Arguments.size() != 1) {
+        context.Fail("flash takes one argument, the update file");
+        return kExitUsage;
+    }
+    if (context.Options.All && !context.Options.Device.empty()) {
+        context.Fail("--all and --device exclude each other");
+        return kExitUsage;
+    }
+    const std::string& path = context.Options.Arguments[0];
+    if (!CheckUpdateFile(context, path)) {
+        return kExitFileRefused;
+    }
+
+    std::vector<size_t> chosen;
+    if (context.Options.All) {
+        if (const int code = context.StartSession(); code != kExitSuccess) {
+            return code;
+        }
+        if (context.Session().AdapterCount() == 0) {
+            context.Fail("no adapter found");
+            return kExitNoAdapter;
+        }
+        for (size_t i = 0; i < context.Session().AdapterCount(); ++i) {
+            chosen.push_back(i);
+        }
+    } else {
+        size_t index = 0;
+        if (const int code = context.SelectAdapter(index, false); code != kExitSuccess) {
+            return code;
+        }
+        chosen.push_back(index);
+    }
+
+    // Adapters that may not be written are reported and left out; the others are updated.
+    std::vector<int> refusals(chosen.size(), kExitSuccess);
+    std::vector<IFeatureReportDevice*> devices;
+    std::vector<size_t> running;  // position in chosen of each device handed to the workers
+    std::vector<std::string> names;
+    for (size_t k = 0; k < chosen.size(); ++k) {
+        if (!context.Session().Adapter(chosen[k]).CanReadWrite()) {
+            refusals[k] = context.RefuseUnwritable(chosen[k]);
+            continue;
+        }
+        devices.push_back(&context.Transfers(chosen[k]));
+        running.push_back(k);
+        names.push_back("adapter " + std::to_string(chosen[k]) + " (" +
+                        context.Session().Adapter(chosen[k]).InterfacePath() + ")");
+    }
+
+    std::vector<UpdateOutcome> outcomes(chosen.size());
+    if (!devices.empty()) {
+        FlashProgress progress(context, names);
+        const auto results =
+            FlashDevices(devices, path, [&](const FlashEvent& event) { progress.Show(event); });
+        progress.End();
+        for (size_t r = 0; r < running.size(); ++r) {
+            outcomes[running[r]] = results[r];
+        }
+    }
+
+    int exitCode = kExitSuccess;
+    QJsonArray array;
+    for (size_t k = 0; k < chosen.size(); ++k) {
+        const std::string& adapterPath = context.Session().Adapter(chosen[k]).InterfacePath();
+        const int code = refusals[k] != kExitSuccess ? refusals[k] : ExitCodeOf(outcomes[k]);
+        const std::string message =
+            refusals[k] != kExitSuccess ? std::string("no read/write access") : outcomes[k].Message;
+        if (exitCode == kExitSuccess) {
+            exitCode = code;
+        }
+        if (context.Options.Json) {
+            QJsonObject object;
+            object["index"] = static_cast<int>(chosen[k]);
+            object["path"] = QString::fromStdString(adapterPath);
+            object["ok"] = code == kExitSuccess;
+            object["code"] =
+                refusals[k] != kExitSuccess ? QJsonValue() : QJsonValue(outcomes[k].Code);
+            object["message"] = QString::fromStdString(message);
+            array.append(object);
+        } else {
+            context.Out << "adapter " << chosen[k] << " (" << adapterPath << "): " << message
+                        << "\n";
+        }
+    }
+    if (context.Options.Json) {
+        QJsonObject document;
+        document["file"] = QString::fromStdString(path);
+        document["adapters"] = array;
+        context.Out << QJsonDocument(document).toJson(QJsonDocument::Indented).toStdString();
+    }
+    return exitCode;
+}
+
+}  // namespace quillon::cli

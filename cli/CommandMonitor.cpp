@@ -1,0 +1,105 @@
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+
+#include "cli/CliContext.h"
+#include "cli/HexText.h"
+
+namespace quillon::cli {
+namespace {
+
+// Input reports with this ID are not shown, as on the raw-report page.
+constexpr uint8_t kInhibitedReportId = 0xFF;
+
+// "HH:MM:SS.mmm", local time.
+std::string TimeStamp() {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const auto millis =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
+        1000;
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min,
+                  local.tm_sec, static_cast<int>(millis));
+    return text;
+}
+
+// Receives the selected adapter's input reports on the loop's thread and prints them as the
+// history list shows them, each with a time stamp.
+class Monitor {
+  public:
+    Monitor(CliContext& context, THidDevice& device) : context_(context), device_(device) {}
+
+    void Data(THidDevice*, uint8_t reportId, const uint8_t* data, uint16_t size) {
+        if (reportId == kInhibitedReportId) {
+            return;
+        }
+        context_.Out << TimeStamp() << " " << HistoryLine('R', reportId, data, size) << "\n"
+                     << std::flush;
+        ++shown_;
+    }
+    void DataError(THidDevice*, uint32_t error) {
+        context_.Out << TimeStamp() << " READ ERROR: " << device_.Platform().ErrorMessage(error)
+                     << "\n"
+                     << std::flush;
+    }
+    void Unplug(THidDevice*) { unplugged_ = true; }
+
+    long Shown() const { return shown_; }
+    bool Unplugged() const { return unplugged_; }
+
+  private:
+    CliContext& context_;
+    THidDevice& device_;
+    long shown_ = 0;
+    bool unplugged_ = false;
+};
+
+}  // namespace
+
+int RunMonitor(CliContext& context) {
+    if (!context.Options.Arguments.empty()) {
+        context.Fail("monitor takes no arguments");
+        return kExitUsage;
+    }
+    size_t index = 0;
+    if (const int code = context.SelectAdapter(index); code != kExitSuccess) {
+        return code;
+    }
+    THidDevice& device = context.Session().Adapter(index);
+    Monitor monitor(context, device);
+    device.SetDataErrorHandler(MakeHandler<&Monitor::DataError>(&monitor));
+    device.SetUnplugHandler(MakeHandler<&Monitor::Unplug>(&monitor));
+    device.SetDataHandler(MakeHandler<&Monitor::Data>(&monitor));  // starts the reader
+
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    const auto limit = context.Options.Duration
+                           ? std::chrono::duration_cast<Clock::duration>(
+                                 std::chrono::duration<double>(*context.Options.Duration))
+                           : Clock::duration::max();
+    const auto finished = [&] {
+        return (context.Options.Count && monitor.Shown() >= *context.Options.Count) ||
+               monitor.Unplugged() ||
+               (context.Env.Interrupted != nullptr && context.Env.Interrupted->load()) ||
+               Clock::now() - start >= limit;
+    };
+    while (!finished()) {
+        // Short waits, so that an interrupt or the end of the duration is noticed soon.
+        context.Session().Loop().RunOnce(50);
+    }
+
+    // The reader stops before the monitor it reports to goes.
+    device.SetDataHandler({});
+    device.SetDataErrorHandler({});
+    device.SetUnplugHandler({});
+    if (monitor.Unplugged()) {
+        context.Fail(device.InterfacePath() + " was removed");
+        return kExitNoAdapter;
+    }
+    return kExitSuccess;
+}
+
+}  // namespace quillon::cli

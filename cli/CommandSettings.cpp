@@ -1,0 +1,176 @@
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QString>
+
+#include "cli/CliContext.h"
+#include "cli/SettingsAssignment.h"
+#include "config/ConfigFile.h"
+
+namespace quillon::cli {
+namespace {
+
+QJsonObject ToJson(const SettingsControlValues& values) {
+    const auto enter =
+        values.EnterCtrlIndex == NoEnterCtrl
+            ? QJsonValue()
+            : QJsonValue(QString::fromLatin1(
+                  EnterControlNames[static_cast<size_t>(values.EnterCtrlIndex)].data()));
+    QJsonObject object;
+    // The keys of the set command, so that a shown record can be fed back.
+    object["version"] = ParseIntegerText(values.VersionText, 0);
+    object["baud"] = ParseIntegerText(values.BaudText, 0);
+    object["char-delay"] = values.CharDelayMs;
+    object["line-delay"] = values.LineDelayMs;
+    object["flow"] =
+        QString::fromLatin1(FlowControlNames[static_cast<size_t>(values.FlowCtrlIndex)].data());
+    object["enter"] = enter;
+    object["alt-key"] = values.UseAltKey;
+    object["pavex"] = values.Pavex;
+    object["clear-data"] = values.ClrMem;
+    object["clear-stx"] = values.ClrStx;
+    object["clear-etx"] = values.ClrEtx;
+    return object;
+}
+
+// Bytes 1 to 12 from the values, byte 0 the settings report ID, byte 64 the copy of byte 12
+// that a display of the record leaves, as the page's Apply sends them.
+void EncodeForWrite(const SettingsControlValues& values, ReportBuffer& buffer) {
+    buffer[DeviceSettings::RecordMarkerCopy] = buffer[DeviceSettings::RecordMarker];
+    EncodeSettings(values, buffer);
+    buffer[DeviceSettings::ReportId] = SettingsReportId;
+}
+
+}  // namespace
+
+int RunShow(CliContext& context) {
+    if (!context.Options.Arguments.empty()) {
+        context.Fail("show takes no arguments");
+        return kExitUsage;
+    }
+    size_t index = 0;
+    if (const int code = context.SelectAdapter(index); code != kExitSuccess) {
+        return code;
+    }
+    ReportBuffer buffer{};
+    if (!context.ReadSettings(index, buffer)) {
+        return kExitTransferFailed;
+    }
+    if (context.Options.Json) {
+        context.Out << QJsonDocument(ToJson(*ShownSettings(buffer)))
+                           .toJson(QJsonDocument::Indented)
+                           .toStdString();
+    } else {
+        context.Out << DescribeSettings(buffer);
+    }
+    return kExitSuccess;
+}
+
+int RunSet(CliContext& context) {
+    std::string error;
+    // Every value is checked before any adapter is looked at.
+    const auto assignments = ParseAssignments(context.Options.Arguments, error);
+    if (!assignments) {
+        context.Fail(error);
+        return kExitUsage;
+    }
+    size_t index = 0;
+    if (const int code = context.SelectAdapter(index); code != kExitSuccess) {
+        return code;
+    }
+    ReportBuffer buffer{};
+    if (!context.ReadSettings(index, buffer)) {
+        return kExitTransferFailed;
+    }
+    const auto plan = PlanSettings(*ShownSettings(buffer), *assignments, error);
+    if (!plan) {
+        context.Fail(error);
+        return kExitUsage;
+    }
+    if (plan->NeedsClearDataConfirmation) {
+        if (const int code = context.ConfirmClearData(); code != kExitSuccess) {
+            return code;
+        }
+    }
+    EncodeForWrite(plan->Values, buffer);
+    if (const int code = context.WriteSettings(index, buffer); code != kExitSuccess) {
+        return code;
+    }
+    context.Out << "Device-Settings updated\n";
+    return kExitSuccess;
+}
+
+int RunSave(CliContext& context) {
+    if (context.Options.Arguments.size() != 1) {
+        context.Fail("save takes one argument, the file");
+        return kExitUsage;
+    }
+    const std::string& path = context.Options.Arguments[0];
+    size_t index = 0;
+    if (const int code = context.SelectAdapter(index); code != kExitSuccess) {
+        return code;
+    }
+    ReportBuffer buffer{};
+    if (!context.ReadSettings(index, buffer)) {
+        return kExitTransferFailed;
+    }
+    // The file holds what the page would collect from the record it shows.
+    EncodeSettings(*ShownSettings(buffer), buffer);
+    if (const auto result = SaveConfigFile(path, buffer); result != ConfigFileResult::Ok) {
+        context.Fail(ConfigFileMessage(result, path));
+        return kExitFileRefused;
+    }
+    return kExitSuccess;
+}
+
+int RunLoad(CliContext& context) {
+    if (context.Options.Arguments.size() != 1) {
+        context.Fail("load takes one argument, the file");
+        return kExitUsage;
+    }
+    const std::string& path = context.Options.Arguments[0];
+    // The file is checked before any adapter is looked at.
+    ReportBuffer probe{};
+    if (const auto result = LoadConfigFile(path, probe); result != ConfigFileResult::Ok) {
+        context.Fail(ConfigFileMessage(result, path));
+        return kExitFileRefused;
+    }
+    if (probe[DeviceSettings::ReportId] != SettingsReportId) {
+        context.Fail("not a settings file (its first byte is " + std::to_string(probe[0]) +
+                     ", not 3): " + path);
+        return kExitFileRefused;
+    }
+
+    size_t index = 0;
+    if (const int code = context.SelectAdapter(index); code != kExitSuccess) {
+        return code;
+    }
+    // The adapter's record first: its version byte stays, and a short file changes only the
+    // bytes it holds.
+    ReportBuffer buffer{};
+    if (!context.ReadSettings(index, buffer)) {
+        return kExitTransferFailed;
+    }
+    const SettingsControlValues before = *ShownSettings(buffer);
+    if (const auto result = LoadConfigFile(path, buffer); result != ConfigFileResult::Ok) {
+        context.Fail(ConfigFileMessage(result, path));
+        return kExitFileRefused;
+    }
+    const auto shown = ShownSettings(buffer);
+    if (!shown) {
+        context.Fail("not a settings file: " + path);
+        return kExitFileRefused;
+    }
+    if (shown->ClrMem && !before.ClrMem) {
+        if (const int code = context.ConfirmClearData(); code != kExitSuccess) {
+            return code;
+        }
+    }
+    EncodeForWrite(*shown, buffer);
+    if (const int code = context.WriteSettings(index, buffer); code != kExitSuccess) {
+        return code;
+    }
+    context.Out << "Device-Settings updated\n";
+    return kExitSuccess;
+}
+
+}  // namespace quillon::cli

@@ -1,0 +1,57 @@
+#include "cli/HexText.h"
+
+#include <cstdio>
+
+namespace quillon::cli {
+
+std::optional<uint8_t> ParseHexByteStrict(std::string_view text) {
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        text.remove_prefix(2);
+    }
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    uint64_t value = 0;
+    for (const char c : text) {
+        int digit = 0;
+        if (c >= '0' && c <= '9') {
+            digit = c - '0';
+        } else if (c >= 'A' && c <= 'F') {
+            digit = c - 'A' + 10;
+        } else if (c >= 'a' && c <= 'f') {
+            digit = c - 'a' + 10;
+        } else {
+            return std::nullopt;
+        }
+        value = value * 16 + static_cast<uint64_t>(digit);
+        if (value > 0xFFFFFFFFu) {
+            return std::nullopt;
+        }
+    }
+    return static_cast<uint8_t>(value & 0xFF);
+}
+
+std::string HexByteText(uint8_t value) {
+    char digits[4];
+    std::snprintf(digits, sizeof digits, "%.2X", value);
+    return digits;
+}
+
+std::string FormatHexBytes(const uint8_t* bytes, size_t count) {
+    std::string text;
+    text.reserve(count * 3);
+    char digits[4];
+    for (size_t i = 0; i < count; ++i) {
+        std::snprintf(digits, sizeof digits, "%.2X ", bytes[i]);
+        text += digits;
+    }
+    return text;
+}
+
+std::string HistoryLine(char kind, uint8_t reportId, const uint8_t* data, size_t count) {
+    char head[8];
+    std::snprintf(head, sizeof head, "%c %.2X  ", kind, reportId);
+    return head + FormatHexBytes(data, count);
+}
+
+}  // namespace quillon::cli

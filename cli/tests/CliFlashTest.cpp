@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "cli/ExitCodes.h"
+#include "cli/tests/CliTestSupport.h"
+#include "firmware/UpdateProtocol.h"
+#include "firmware/tests/HexFiles.h"
+
+namespace quillon::cli::test {
+namespace {
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+class CliFlashTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        image = quillon::testing::PatternImage();
+        file = folder.Write("update.hex", quillon::testing::HexFileFor(image));
+    }
+
+    void ExpectFlashed(const emu::QuillonAdapter& adapter) const {
+        const std::vector<uint8_t> flash = adapter.Flash();
+        EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin() + firmware::kImageBase));
+        EXPECT_EQ(adapter.TransferCount(), static_cast<size_t>(firmware::kTransfersPerUpdate));
+    }
+
+    CliHarness cli;
+    quillon::testing::TempDir folder;
+    firmware::FirmwareImage image{};
+    std::string file;
+};
+
+TEST_F(CliFlashTest, UpdatesTheAdapterWithAProgressLinePerBlock) {
+    auto adapter = cli.AddAdapter();
+    const CliResult result = cli.Run({"flash", file, "--emulate"});
+    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_EQ(result.Out, "adapter 0 (emu:1): ready\n");
+    EXPECT_TRUE(Contains(result.Err, "adapter 0 (emu:1): block 1 of 20\n"));
+    EXPECT_TRUE(Contains(result.Err, "adapter 0 (emu:1): block 20 of 20\n"));
+    ExpectFlashed(*adapter);
+}
+
+TEST_F(CliFlashTest, DrawsABarOnATerminal) {
+    cli.AddAdapter();
+    cli.Env.ErrIsTerminal = true;
+    const CliResult result = cli.Run({"flash", file, "--emulate"});
+    EXPECT_EQ(result.Code, kExitSuccess);
+    EXPECT_TRUE(Contains(result.Err, "\r[----------------------------------------] 0%"));
+    EXPECT_TRUE(
+        Contains(result.Err, "\r[########################################] 100%  1 of 1 done\n"));
+    EXPECT_FALSE(Contains(result.Err, "block 1 of 20"));
+}
+
+TEST_F(CliFlashTest, AllUpdatesEveryAdapterAndReportsEachOutcome) {
+    std::vector<std::shared_ptr<emu::QuillonAdapter>> adapters;
+    for (int i = 0; i < 4; ++i) {
+        adapters.push_back(cli.AddAdapter());
+    }
+    adapters[2]->AnswerWrongChecksum(17);
+    const CliResult result = cli.Run({"flash", file, "--all", "--emulate=4", "--json"});
+    EXPECT_EQ(result.Code, kExitTransferFailed) << result.Err;
+    const QJsonObject outcome =
+        QJsonDocument::fromJson(QByteArray::fromStdString(result.Out)).object();
+    EXPECT_EQ(outcome["file"].toString().toStdString(), file);
+    const QJsonArray each = outcome["adapters"].toArray();
+    ASSERT_EQ(each.size(), 4);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(each[i]["index"].toInt(), i);
+        EXPECT_EQ(each[i]["path"].toString(), QString("emu:%1").arg(i + 1));
+        EXPECT_EQ(each[i]["ok"].toBool(), i != 2);
+        EXPECT_EQ(each[i]["code"].toInt(), i == 2 ? firmware::kUpdateChecksumError : 0);
+    }
+    EXPECT_EQ(each[2]["message"].toString(), "CRC Error during flash write");
+    ExpectFlashed(*adapters[0]);
+    ExpectFlashed(*adapters[3]);
+}
+
+TEST_F(CliFlashTest, AllLeavesOutAdaptersWithoutAccessAndSaysWhy) {
+    auto writable = cli.AddAdapter();
+    auto refused = cli.AddAdapter(emu::PlugOptions{.ReadWriteAllowed = false});
+    const CliResult result = cli.Run({"flash", file, "--all", "--emulate=2"});
+    EXPECT_EQ(result.Code, kExitNoPermission);
+    EXPECT_EQ(result.Out,
+              "adapter 0 (emu:1): ready\n"
+              "adapter 1 (emu:2): no read/write access\n");
+    EXPECT_TRUE(Contains(result.Err, "70-quillon-adapter.rules"));
+    ExpectFlashed(*writable);
+    EXPECT_EQ(refused->TransferCount(), 0u);
+}
+
+TEST_F(CliFlashTest, FileIsCheckedInFullBeforeAnyAdapterIsTouched) {
+    auto adapter = cli.AddAdapter();
+    // A sound start and a bad record far down the file.
+    std::string text = quillon::testing::HexFileFor(image);
+    text.insert(text.size() - 13, ":10140000ZZ\r\n");
+    const std::string bad = folder.Write("bad.hex", text);
+    CliResult result = cli.Run({"flash", bad, "--emulate"});
+    EXPECT_EQ(result.Code, kExitFileRefused);
+    EXPECT_TRUE(Contains(result.Err, "ERROR: invalid update file, line ")) << result.Err;
+
+    result = cli.Run({"flash", folder.PathOf("missing.hex"), "--all", "--emulate"});
+    EXPECT_EQ(result.Code, kExitFileRefused);
+    EXPECT_TRUE(Contains(result.Err, "ERROR: File not found!")) << result.Err;
+    EXPECT_EQ(adapter->TransferCount(), 0u);
+
+    EXPECT_EQ(cli.Run({"flash", file, "--all", "--device=0", "--emulate"}).Code, kExitUsage);
+    EXPECT_EQ(cli.Run({"flash", "--emulate"}).Code, kExitUsage);
+}
+
+TEST_F(CliFlashTest, FailingAdapterGivesTheTransferExitCodeAndItsMessage) {
+    auto adapter = cli.AddAdapter();
+    adapter->FailTransfer(0);  // the start command
+    const CliResult result = cli.Run({"flash", file, "--emulate"});
+    EXPECT_EQ(result.Code, kExitTransferFailed);
+    EXPECT_EQ(result.Out, "adapter 0 (emu:1): ERROR: set report\n");
+}
+
+}  // namespace
+}  // namespace quillon::cli::test

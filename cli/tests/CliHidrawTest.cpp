@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "cli/ExitCodes.h"
+#include "cli/tests/CliTestSupport.h"
+#include "firmware/UpdateProtocol.h"
+#include "firmware/tests/HexFiles.h"
+#include "hid/linux/tests/HidrawTestBed.h"
+
+namespace quillon::cli::test {
+namespace {
+
+using quillon::test::HidrawTestBed;
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// The tool on the real platform, whose hidraw backend finds the bed's nodes.
+class CliHidrawTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        QUILLON_REQUIRE_HIDRAW_BED(bed);
+        cli.Env.CreatePlatform = ProcessEnvironment(nullptr).CreatePlatform;
+        bed.Plug({}, adapter);
+        HidrawTestBed::Device refusing;
+        refusing.Node = "hidraw1";
+        refusing.RefuseOpen = true;
+        bed.Plug(refusing, lockedAdapter);
+    }
+
+    HidrawTestBed bed;
+    CliHarness cli;
+    std::shared_ptr<emu::QuillonAdapter> adapter = std::make_shared<emu::QuillonAdapter>();
+    std::shared_ptr<emu::QuillonAdapter> lockedAdapter = std::make_shared<emu::QuillonAdapter>();
+};
+
+TEST_F(CliHidrawTest, ListShowsTheNodesAndWhichOneTheRuleIsMissingFor) {
+    const CliResult result = cli.Run({"list", "--json"});
+    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    const QJsonArray adapters =
+        QJsonDocument::fromJson(QByteArray::fromStdString(result.Out)).array();
+    ASSERT_EQ(adapters.size(), 2) << result.Out;
+    EXPECT_EQ(adapters[0]["path"].toString().toStdString(), bed.NodePath("hidraw0"));
+    EXPECT_EQ(adapters[0]["vendorId"].toString(), "169b");
+    EXPECT_EQ(adapters[0]["version"].toString(), "0100");
+    EXPECT_TRUE(adapters[0]["writable"].toBool());
+    EXPECT_FALSE(adapters[1]["writable"].toBool());
+    EXPECT_EQ(adapters[1]["reason"].toString(), "Permission denied");
+    EXPECT_TRUE(
+        Contains(result.Err, "Read/write access to " + bed.NodePath("hidraw1") + " was refused"));
+}
+
+TEST_F(CliHidrawTest, ShowAndSetGoThroughTheNode) {
+    CliResult result = cli.Run({"show"});
+    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_TRUE(Contains(result.Out, "Baud: 19200\n"));
+
+    result = cli.Run({"set", "baud=57600", "flow=Xon/Xoff", "line-delay=1990"});
+    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_EQ(adapter->Settings()[3], 48);
+    EXPECT_EQ(adapter->Settings()[10], 1);
+    EXPECT_EQ(adapter->Settings()[5], 199);
+
+    result = cli.Run({"show", "--device", bed.NodePath("hidraw1")});
+    EXPECT_EQ(result.Code, kExitNoPermission);
+    EXPECT_TRUE(Contains(result.Err, "sudo install -m 644 70-quillon-adapter.rules"));
+    EXPECT_EQ(lockedAdapter->TransferCount(), 0u);
+}
+
+TEST_F(CliHidrawTest, FlashUpdatesTheAdapterBehindTheNode) {
+    const firmware::FirmwareImage image = quillon::testing::PatternImage();
+    quillon::testing::TempDir folder;
+    const std::string file = folder.Write("update.hex", quillon::testing::HexFileFor(image));
+    const CliResult result = cli.Run({"flash", file, "--all"});
+    EXPECT_EQ(result.Code, kExitNoPermission) << result.Err;  // the locked one is left out
+    EXPECT_TRUE(Contains(result.Out, "adapter 0 (" + bed.NodePath("hidraw0") + "): ready\n"));
+    const std::vector<uint8_t> flash = adapter->Flash();
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin() + firmware::kImageBase));
+    EXPECT_EQ(adapter->TransferCount(), static_cast<size_t>(firmware::kTransfersPerUpdate));
+    EXPECT_EQ(lockedAdapter->TransferCount(), 0u);
+}
+
+}  // namespace
+}  // namespace quillon::cli::test

@@ -1,0 +1,48 @@
+#include "cli/tests/CliTestSupport.h"
+
+#include "cli/CliRunner.h"
+#include "hid/emulated/GenericDevice.h"
+
+namespace quillon::cli::test {
+
+CliHarness::CliHarness() {
+    Env.CreatePlatform = [this](int emulatedAdapters) -> std::unique_ptr<IHidPlatform> {
+        auto bus = std::make_unique<emu::EmulatedBus>();
+        int adapters = 0;
+        for (const Plugged& device : devices_) {
+            if (device.Adapter && adapters++ >= emulatedAdapters) {
+                continue;
+            }
+            bus->Plug(device.Model, device.Options);
+        }
+        return bus;
+    };
+    Env.In = &Input;
+    Env.Interrupted = &Interrupted;
+}
+
+std::shared_ptr<emu::QuillonAdapter> CliHarness::AddAdapter(emu::PlugOptions options) {
+    auto adapter = std::make_shared<emu::QuillonAdapter>();
+    devices_.push_back({adapter, options, true});
+    return adapter;
+}
+
+void CliHarness::AddOtherDevice() {
+    devices_.push_back({std::make_shared<emu::GenericDevice>(), {}, false});
+}
+
+CliResult CliHarness::Run(const std::vector<std::string>& arguments) {
+    QStringList list{"quillon-cli"};
+    for (const std::string& argument : arguments) {
+        list << QString::fromStdString(argument);
+    }
+    std::ostringstream out;
+    std::ostringstream err;
+    CliResult result;
+    result.Code = RunCli(list, out, err, Env);
+    result.Out = out.str();
+    result.Err = err.str();
+    return result;
+}
+
+}  // namespace quillon::cli::test

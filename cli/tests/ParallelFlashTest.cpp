@@ -1,0 +1,138 @@
+#include "cli/ParallelFlash.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+
+#include "cli/AdapterSession.h"
+#include "cli/LoggingFeatureDevice.h"
+#include "firmware/tests/HexFiles.h"
+#include "hid/Log.h"
+#include "hid/emulated/EmulatedBus.h"
+#include "hid/emulated/QuillonAdapter.h"
+
+namespace quillon::cli {
+namespace {
+
+using firmware::kBlockCount;
+using firmware::kImageBase;
+
+constexpr std::chrono::milliseconds kLongWait(10000);
+
+struct FlashBench {
+    emu::EmulatedBus bus;
+    std::vector<std::shared_ptr<emu::QuillonAdapter>> adapters;
+    std::unique_ptr<AdapterSession> session;
+
+    explicit FlashBench(int count) {
+        for (int i = 0; i < count; ++i) {
+            adapters.push_back(std::make_shared<emu::QuillonAdapter>());
+            bus.Plug(adapters.back());
+        }
+        session = std::make_unique<AdapterSession>(bus);
+        EXPECT_TRUE(session->Scan(kLongWait));
+        EXPECT_EQ(session->AdapterCount(), static_cast<size_t>(count));
+    }
+};
+
+void ExpectFlashed(const emu::QuillonAdapter& adapter, const firmware::FirmwareImage& image) {
+    const std::vector<uint8_t> flash = adapter.Flash();
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin() + kImageBase));
+    EXPECT_EQ(adapter.TransferCount(), static_cast<size_t>(firmware::kTransfersPerUpdate));
+}
+
+TEST(ParallelFlashTest, EveryDeviceIsUpdatedOnItsOwnThreadAndEveryBlockIsReported) {
+    FlashBench bench(4);
+    const firmware::FirmwareImage image = quillon::testing::PatternImage();
+    quillon::testing::TempDir folder;
+    const std::string file = folder.Write("update.hex", quillon::testing::HexFileFor(image));
+
+    // Logging from the workers at once: the sink is called from several threads.
+    std::atomic<int> logged{0};
+    ScopedLogSink sink(LogSink{{}, [&](LogCategory, std::string_view) { ++logged; }});
+    std::vector<std::unique_ptr<LoggingFeatureDevice>> logging;
+    std::vector<IFeatureReportDevice*> devices;
+    for (size_t i = 0; i < 4; ++i) {
+        THidDevice& device = bench.session->Adapter(i);
+        logging.push_back(
+            std::make_unique<LoggingFeatureDevice>(device, bench.bus, device.InterfacePath()));
+        devices.push_back(logging.back().get());
+    }
+    bench.adapters[2]->SetTransferDelay(std::chrono::microseconds(200));
+
+    std::vector<std::vector<int>> blocks(4);
+    std::vector<int> outcomesSeen(4, 0);
+    const auto caller = std::this_thread::get_id();
+    const auto outcomes = FlashDevices(devices, file, [&](const FlashEvent& event) {
+        EXPECT_EQ(std::this_thread::get_id(), caller);
+        if (event.Block >= 0) {
+            EXPECT_EQ(outcomesSeen[event.Device], 0) << "block after the outcome";
+            blocks[event.Device].push_back(event.Block);
+        } else {
+            ++outcomesSeen[event.Device];
+        }
+    });
+
+    ASSERT_EQ(outcomes.size(), 4u);
+    std::vector<int> allBlocks(kBlockCount);
+    for (int b = 0; b < kBlockCount; ++b) {
+        allBlocks[b] = b;
+    }
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(outcomes[i].Code, firmware::kUpdateReady) << outcomes[i].Message;
+        EXPECT_EQ(outcomes[i].Message, "ready");
+        EXPECT_EQ(blocks[i], allBlocks);
+        EXPECT_EQ(outcomesSeen[i], 1);
+        ExpectFlashed(*bench.adapters[i], image);
+    }
+    EXPECT_GE(logged.load(), 4 * firmware::kTransfersPerUpdate);
+}
+
+TEST(ParallelFlashTest, OneDeviceFailingLeavesTheOthersToFinish) {
+    FlashBench bench(3);
+    const firmware::FirmwareImage image = quillon::testing::PatternImage();
+    quillon::testing::TempDir folder;
+    const std::string file = folder.Write("update.hex", quillon::testing::HexFileFor(image));
+    bench.adapters[1]->AnswerWrongChecksum(15);
+
+    std::vector<IFeatureReportDevice*> devices;
+    for (size_t i = 0; i < 3; ++i) {
+        devices.push_back(&bench.session->Adapter(i));
+    }
+    const auto outcomes = FlashDevices(devices, file);
+    EXPECT_EQ(outcomes[0].Code, firmware::kUpdateReady);
+    EXPECT_EQ(outcomes[1].Code, firmware::kUpdateChecksumError);
+    EXPECT_EQ(outcomes[1].Message, "CRC Error during flash write");
+    EXPECT_EQ(outcomes[2].Code, firmware::kUpdateReady);
+    ExpectFlashed(*bench.adapters[0], image);
+    ExpectFlashed(*bench.adapters[2], image);
+    EXPECT_FALSE(bench.adapters[1]->InUpdateMode());  // the finish command came all the same
+}
+
+TEST(ParallelFlashTest, SessionChecksOutAdaptersOnlyAndSelectsByIndexOrPath) {
+    emu::EmulatedBus bus;
+    bus.Plug(std::make_shared<emu::QuillonAdapter>());
+    bus.Plug(std::make_shared<emu::QuillonAdapter>(), emu::PlugOptions{.ReadWriteAllowed = false});
+    AdapterSession session(bus);
+    ASSERT_TRUE(session.Scan(kLongWait));
+    ASSERT_EQ(session.AdapterCount(), 2u);
+    EXPECT_TRUE(session.Adapter(0).CheckedOut());
+    EXPECT_FALSE(session.AdapterSummary(1).CanReadWrite);
+    EXPECT_EQ(session.AdapterSummary(1).OpenErrorMessage, "Permission denied");
+    EXPECT_EQ(session.AdapterSummary(0).Product, u"Quillon");
+
+    size_t index = 99;
+    EXPECT_TRUE(session.Select("", index));
+    EXPECT_EQ(index, 0u);
+    EXPECT_TRUE(session.Select("1", index));
+    EXPECT_EQ(index, 1u);
+    EXPECT_TRUE(session.Select(session.Adapter(0).InterfacePath(), index));
+    EXPECT_EQ(index, 0u);
+    EXPECT_FALSE(session.Select("2", index));
+    EXPECT_FALSE(session.Select("99999999999999999999", index));
+    EXPECT_FALSE(session.Select("emu:77", index));
+}
+
+}  // namespace
+}  // namespace quillon::cli

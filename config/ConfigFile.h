@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "config/DeviceSettings.h"
+
+namespace quillon {
+
+// A configuration file is the raw image of bytes 0 to 63 of the report buffer.
+inline constexpr std::size_t ConfigFileSize = 64;
+
+enum class ConfigFileResult {
+    Ok,
+    FileNotFound,    // load: nothing at the path
+    UnableToOpen,    // load: there is something, but it cannot be read
+    UnableToCreate,  // save: the new file could not be written completely
+};
+
+// The message shown for a failure: "file not found: ", "unable to open file: " or
+// "unable to create file: " followed by the path; empty for Ok.
+std::string ConfigFileMessage(ConfigFileResult result, const std::string& path);
+
+// Reads up to 64 bytes from the start of the file into the buffer from byte 0. A shorter file
+// replaces only the bytes it holds; the buffer's byte 1 (the connected adapter's version) is
+// kept whatever the file holds. On failure the buffer is unchanged.
+ConfigFileResult LoadConfigFile(const std::string& path, ReportBuffer& buffer);
+
+// Writes bytes 0 to 63 of the buffer as the file at path. The old file stays as it was until
+// the new one is completely written and on disk, and is then replaced in one step; on failure
+// no partial file is left behind.
+ConfigFileResult SaveConfigFile(const std::string& path, const ReportBuffer& buffer);
+
+}  // namespace quillon
