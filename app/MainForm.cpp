@@ -17,6 +17,8 @@
 
 #include "app/CfgPathStore.h"
 #include "app/StartupArguments.h"
+#include "hid/HidDevice.h"
+#include "hid/HidDeviceController.h"
 
 namespace quillon {
 
@@ -88,6 +90,7 @@ TMainForm::TMainForm(IUserDialogs& dialogs, const QStringList& arguments, QWidge
     SaveConfigDialog.confirmOverwrite = true;
 
     ConnectSettingsReactions();
+    CreateDeviceLink();
     // Sees the presses on the pages and on the version label, and lets the menu's short-cuts
     // win over the edit fields' own keys (Ctrl+C closes the window even from an edit field).
     qApp->installEventFilter(this);
@@ -100,7 +103,18 @@ TMainForm::TMainForm(IUserDialogs& dialogs, const QStringList& arguments, QWidge
     FormCreate(arguments);
 }
 
+TMainForm::TMainForm(IUserDialogs& dialogs, const QStringList& arguments, IHidPlatform& platform,
+                     IEventLoop& loop, QWidget* parent)
+    : TMainForm(dialogs, arguments, parent) {
+    HidCtl = std::make_unique<THidDeviceController>(platform, loop);
+    ConnectHidController();
+}
+
 TMainForm::~TMainForm() {
+    // The devices go back to the controller before it goes; their readers may still hand over
+    // a report or two while they stop, which the emptied list then ignores.
+    ReleaseListedDevices();
+    HidCtl.reset();
     // Taking the children down makes some of them signal (an edit field losing the focus);
     // by then this window is no longer one to react.
     qApp->removeEventFilter(this);

@@ -3,7 +3,9 @@
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "app/UserDialogs.h"
@@ -12,6 +14,7 @@
 class QAction;
 class QCheckBox;
 class QComboBox;
+class QDialog;
 class QGridLayout;
 class QLabel;
 class QLineEdit;
@@ -25,6 +28,12 @@ class QToolButton;
 
 namespace quillon {
 
+class IEventLoop;
+class IHidPlatform;
+class THidDevice;
+class THidDeviceController;
+class THistoryFollower;
+class THistoryModel;
 class TRadioGroup;
 
 // The program's one long-lived window: device list, the welcome, settings and hidden raw-report
@@ -36,6 +45,9 @@ class TMainForm : public QMainWindow {
   public:
     // arguments: the command-line parameters, program name excluded.
     TMainForm(IUserDialogs& dialogs, const QStringList& arguments, QWidget* parent = nullptr);
+    // The same with the HID device controller: the platform and the loop outlive the window.
+    TMainForm(IUserDialogs& dialogs, const QStringList& arguments, IHidPlatform& platform,
+              IEventLoop& loop, QWidget* parent = nullptr);
     ~TMainForm() override;
 
     // --- State -----------------------------------------------------------------------------
@@ -49,6 +61,14 @@ class TMainForm : public QMainWindow {
     uint8_t InhibitID = 0xFF;
     // Byte edits of the raw-report page; empty until the window is first activated.
     std::vector<QLineEdit*> ByteEdits;
+    // The device the last report operation addressed; forgotten at every device-list rebuild,
+    // which destroys the device objects.
+    THidDevice* CurrentDevice = nullptr;
+    // Whether the last feature transfer of ReadDeviceReport or WriteDeviceReport succeeded.
+    bool LastTransferOk = false;
+
+    // Absent in a window made without the HID layer.
+    std::unique_ptr<THidDeviceController> HidCtl;
 
     IUserDialogs::FileDialogOptions OpenDialog;
     IUserDialogs::FileDialogOptions OpenConfigDialog;
@@ -99,6 +119,12 @@ class TMainForm : public QMainWindow {
     QPushButton* ResetBtn = nullptr;
     QLineEdit* edInhibitID = nullptr;
     QLabel* Label2 = nullptr;
+    THistoryModel* History = nullptr;
+    THistoryFollower* HistoryFollower = nullptr;
+
+    // Shown on the settings page, in place of the settings, while the adapter in use may not
+    // be read and written.
+    QLabel* lbAccessAdvice = nullptr;
 
     // --- Operations --------------------------------------------------------------------------
     // The remembered configuration-file path in the machine-wide settings store.
@@ -114,6 +140,28 @@ class TMainForm : public QMainWindow {
     void ShowDeviceSettings(bool enableApply);
     // Couples the baud field, the clear options and flow control to the Pavex-mode state.
     void ApplyPavexMode(bool on);
+
+    // The device of the selected list entry, or nullptr.
+    THidDevice* SelectedDevice() const;
+    // Its feature report length as far as ReportBuffer holds it (0 for no device).
+    static size_t FeatureLength(THidDevice* device);
+    // Report exchange through ReportBuffer with the selected device; LastTransferOk tells how
+    // the transfer went. ReadDeviceReport is false and WriteDeviceReport 0 without a device.
+    bool ReadDeviceReport(uint8_t reportId);
+    int WriteDeviceReport(uint8_t reportId);
+    bool DeviceGetFeature(THidDevice* device, uint8_t* buffer, size_t length);
+    bool DeviceSetFeature(THidDevice* device, const uint8_t* buffer, size_t length);
+    void AddHistoryLine(const QString& line);
+
+    // Configuration files; LoadConfigFile is true when the file was read into ReportBuffer.
+    bool LoadConfigFile(const QString& path);
+    void SaveConfigFile(const QString& path);
+    static QString ShortenPathForStatus(const QString& path);
+
+    // Shows a child window modally. Its device must survive a device change while it is open,
+    // so a rebuild of the device list is held back until the last such window has closed.
+    int ShowChildModally(QDialog& child);
+    bool DeviceListRebuildDeferred() const { return RebuildDeferred; }
 
     // --- Handlers ----------------------------------------------------------------------------
     void FormCreate(const QStringList& arguments);
@@ -140,6 +188,17 @@ class TMainForm : public QMainWindow {
     // Hands the chosen update file to the firmware-update window for the selected device.
     void UpdateFirmwareFrom(const QString& fileName);
 
+    // Raw-report page.
+    void ReadBtnClick();
+    void WriteBtnClick();
+    void edInhibitIDChange();
+
+    // Events of HidCtl.
+    void HidCtlDeviceChange(THidDeviceController* Sender);
+    bool HidCtlEnumerate(THidDevice* HidDev, int Idx);
+    void ShowRead(THidDevice* HidDev, uint8_t ReportID, const uint8_t* Data, uint16_t Size);
+    void HidCtlDeviceDataError(THidDevice* HidDev, uint32_t Error);
+
   protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -152,6 +211,13 @@ class TMainForm : public QMainWindow {
     QWidget* CreateSettingsPage();
     QWidget* CreateSpecialPage();
     void ConnectSettingsReactions();
+    void CreateDeviceLink();
+    void ConnectHidController();
+    void RebuildDeviceList();
+    void ReleaseListedDevices();
+    void ReadSettingsAtListing();
+    void ShowAccessProblem(THidDevice* device);
+    void HideAccessProblem();
     void BuildByteGrid();
     void CenterOnScreen();
     bool IsMenuShortcut(QEvent* event) const;
@@ -163,6 +229,11 @@ class TMainForm : public QMainWindow {
 
     IUserDialogs& Dialogs;
     QGridLayout* ByteGrid = nullptr;
+    // The entries of cbDevListBox own their checked-out devices (nullptr: check-out failed).
+    std::vector<std::unique_ptr<THidDevice>> ListedDevices;
+    // Child windows shown modally right now, and whether a device change waits for them.
+    int ModalChildren = 0;
+    bool RebuildDeferred = false;
 };
 
 }  // namespace quillon

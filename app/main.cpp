@@ -2,18 +2,22 @@
 
 #include "app/ApplicationTitle.h"
 #include "app/MainForm.h"
+#include "app/QtEventLoop.h"
 #include "app/QtUserDialogs.h"
+#include "hid/HidPlatformFactory.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(quillon::ApplicationTitle);
 
     quillon::QtUserDialogs dialogs;
-    // The HID device controller and the device cycle join the window here, once they exist:
-    // created before the window, handed to it, and living as long as it does.
+    // The devices the system reports, with emulated adapters beside them when QUILLON_EMULATE
+    // asks for some. Both the platform and the loop outlive the window and its controller.
+    const std::unique_ptr<quillon::IHidPlatform> platform = quillon::CreateHidPlatform();
+    quillon::QtEventLoop loop;
     QStringList parameters = QApplication::arguments();
     parameters.removeFirst();
-    quillon::TMainForm mainForm(dialogs, parameters);
+    quillon::TMainForm mainForm(dialogs, parameters, *platform, loop);
     mainForm.show();
     return application.exec();
 }

@@ -1,0 +1,78 @@
+#include <QFile>
+#include <QFileInfo>
+
+#include "app/MainForm.h"
+#include "config/ConfigFile.h"
+
+// Configuration files: the Load and Save commands, and the status line's form of a path.
+
+namespace quillon {
+
+namespace {
+
+QString FailureMessage(ConfigFileResult result, const QString& path) {
+    return QString::fromStdString(ConfigFileMessage(result, {})) + path;
+}
+
+}  // namespace
+
+QString TMainForm::ShortenPathForStatus(const QString& path) {
+    constexpr int LongestWhole = 60;
+    constexpr int Head = 23;
+    constexpr int Tail = 31;
+    if (path.size() <= LongestWhole) {
+        return path;
+    }
+    return path.left(Head) + " ... " + path.right(Tail);
+}
+
+bool TMainForm::LoadConfigFile(const QString& path) {
+    const QFileInfo file(path);
+    if (!file.exists() || file.isDir()) {
+        Dialogs.ShowMessage(this, FailureMessage(ConfigFileResult::FileNotFound, path));
+        return false;
+    }
+    WriteCfgPath(path);
+    SaveConfigDialog.fileName = path;
+    // Keeps the connected adapter's version in byte 1 whatever the file holds there.
+    const ConfigFileResult result =
+        quillon::LoadConfigFile(QFile::encodeName(path).toStdString(), ReportBuffer);
+    if (result != ConfigFileResult::Ok) {
+        Dialogs.ShowMessage(this, FailureMessage(result, path));
+        return false;
+    }
+    ShowDeviceSettings(true);
+    SetStatusText("Config-File settings (" + ShortenPathForStatus(path) + ")");
+    return true;
+}
+
+void TMainForm::SaveConfigFile(const QString& path) {
+    CollectDeviceSettings();
+    // The old file stays whole until the new one is completely written.
+    const ConfigFileResult result =
+        quillon::SaveConfigFile(QFile::encodeName(path).toStdString(), ReportBuffer);
+    if (result != ConfigFileResult::Ok) {
+        Dialogs.ShowMessage(this, FailureMessage(result, path));
+    }
+}
+
+void TMainForm::miLoadConfigClick() {
+    const QString path = Dialogs.GetOpenFileName(this, OpenConfigDialog);
+    if (path.isEmpty()) {
+        return;
+    }
+    OpenConfigDialog.fileName = path;
+    LoadConfigFile(path);
+    cbUsedAltKeyClick();
+}
+
+void TMainForm::miSaveConfigClick() {
+    const QString path = Dialogs.GetSaveFileName(this, SaveConfigDialog);
+    if (path.isEmpty()) {
+        return;
+    }
+    SaveConfigDialog.fileName = path;
+    SaveConfigFile(path);
+}
+
+}  // namespace quillon

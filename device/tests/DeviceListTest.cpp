@@ -1,0 +1,263 @@
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <fstream>
+
+#include "app/RadioGroup.h"
+#include "device/tests/AdapterWindowFixture.h"
+#include "firmware/FlasherForm.h"
+#include "hid/HidDeviceController.h"
+
+namespace quillon {
+namespace {
+
+emu::GenericDeviceConfig Mouse() {
+    emu::GenericDeviceConfig config;
+    config.Identity = HidIdentity{0x046D, 0xC077, 0x0100};
+    return config;
+}
+
+void WriteFile(const QString& path, const AdapterRecord& record) {
+    std::ofstream(path.toStdString(), std::ios::binary)
+        .write(reinterpret_cast<const char*>(record.data()), 64);
+}
+
+class DeviceListTest : public AdapterWindowTest {
+  protected:
+    void ExpectDeviceMenuEnabled(bool enabled) {
+        for (QAction* item :
+             {form->miUpdate, form->miLoadConfig, form->miSaveConfig, form->miReadConfig}) {
+            EXPECT_EQ(item->isEnabled(), enabled) << item->objectName().toStdString();
+        }
+        EXPECT_TRUE(form->Close1->isEnabled());
+        EXPECT_TRUE(form->miInfo->isEnabled());
+    }
+};
+
+TEST_F(DeviceListTest, WithoutAnAdapterTheWelcomePageShowsAndClosingSendsNothing) {
+    const auto mouse = PlugGeneric(Mouse());
+    emu::GenericDeviceConfig otherProduct;
+    otherProduct.Identity = HidIdentity{0x169B, 0x0111, 0x0100};
+    PlugGeneric(otherProduct);
+    StartWindow();
+
+    EXPECT_EQ(form->PageControl->currentWidget(), form->tsWellcome);
+    EXPECT_EQ(form->cbDevListBox->count(), 0);
+    EXPECT_EQ(form->HidCtl->CheckedOutCount(), 0);
+    ExpectDeviceMenuEnabled(false);
+    EXPECT_FALSE(form->bnApply->isEnabled());
+    PressMenuKey(Qt::Key_C);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_TRUE(mouse->SetReports().empty());
+}
+
+TEST_F(DeviceListTest, PluggedAdapterIsListedAndItsSettingsShown) {
+    const AdapterRecord record = SampleRecord();
+    const auto adapter = PlugAdapter(&record);
+    StartWindow();
+
+    ASSERT_EQ(form->cbDevListBox->count(), 1);
+    EXPECT_EQ(form->cbDevListBox->itemText(0), "Quillon - VID=169B PID=0110");
+    EXPECT_EQ(form->PageControl->currentWidget(), form->tsMain);
+    ExpectDeviceMenuEnabled(true);
+    ASSERT_EQ(adapter->Log().size(), 1u);
+    EXPECT_EQ(adapter->Log()[0],
+              (emu::AdapterTransfer{Direction::Get, {record.begin(), record.end()}, 65, true}));
+    EXPECT_EQ(form->edVersion->text(), "007");
+    EXPECT_TRUE(form->cbUsedAltKey->isChecked());
+    EXPECT_EQ(form->edBaud->currentText(), "19200");
+    EXPECT_EQ(form->edCharDelay->value(), 150);
+    EXPECT_TRUE(form->cbClrStx->isChecked());
+    EXPECT_EQ(form->rgFlowCtrl->ItemIndex(), 1);
+    EXPECT_EQ(form->rgEnterCtrl->currentText(), "LF");
+    EXPECT_FALSE(form->bnApply->isEnabled());
+    EXPECT_FALSE(form->SuppressModified);
+}
+
+TEST_F(DeviceListTest, ApplyWritesTheCollectedRecordAndReadConfigReadsItBack) {
+    const AdapterRecord record = SampleRecord();
+    const auto adapter = PlugAdapter(&record);
+    StartWindow();
+    adapter->ClearLog();
+
+    ClickCheckBox(form->cbUsedAltKey);
+    EXPECT_EQ(form->StatusText(), "modified");
+    EXPECT_TRUE(form->bnApply->isEnabled());
+    QTest::mouseClick(form->bnApply, Qt::LeftButton);
+    AdapterRecord expected = record;
+    expected[2] = 0;   // Alt key off
+    expected[3] = 16;  // Pavex mode sends 19200
+    ASSERT_EQ(adapter->Log().size(), 1u);
+    EXPECT_EQ(adapter->Log()[0], Set({expected.begin(), expected.end()}));
+    EXPECT_EQ(form->StatusText(), "Device-Settings updated");
+    EXPECT_FALSE(form->bnApply->isEnabled());
+
+    AdapterRecord changed = record;
+    changed[4] = 40;
+    adapter->SetSettings(changed);
+    ClickCheckBox(form->cbPavex);
+    PressMenuKey(Qt::Key_R);
+    EXPECT_EQ(adapter->Log().back().Dir, Direction::Get);
+    EXPECT_EQ(form->edCharDelay->value(), 400);
+    EXPECT_TRUE(form->cbPavex->isChecked());
+    EXPECT_EQ(form->StatusText(), "Device settings");
+    EXPECT_FALSE(form->bnApply->isEnabled());
+}
+
+TEST_F(DeviceListTest, FailedTransfersAreNotShownAsSuccess) {
+    const auto adapter = PlugAdapter();
+    adapter->FailTransfer(0);  // the read at listing
+    StartWindow();
+    EXPECT_EQ(form->StatusText(), "Device settings could not be read");
+    EXPECT_EQ(form->edVersion->text(), "000");
+
+    ClickCheckBox(form->cbUsedAltKey);
+    adapter->FailTransfer(adapter->TransferCount());
+    QTest::mouseClick(form->bnApply, Qt::LeftButton);
+    EXPECT_EQ(form->StatusText(), "Device-Settings not written");
+    EXPECT_TRUE(form->bnApply->isEnabled());
+    EXPECT_EQ(adapter->Settings()[2], 0);
+    QTest::mouseClick(form->bnApply, Qt::LeftButton);
+    EXPECT_EQ(adapter->Settings()[2], 1);
+
+    adapter->SetSettings(SampleRecord());
+    adapter->FailTransfer(adapter->TransferCount());
+    PressMenuKey(Qt::Key_R);
+    EXPECT_EQ(form->StatusText(), "Device settings could not be read");
+    EXPECT_FALSE(form->cbPavex->isChecked());
+}
+
+TEST_F(DeviceListTest, TwoAdaptersUseTheFirstAndUnpluggingItMovesToTheSecond) {
+    AdapterRecord second = SampleRecord();
+    second[1] = 42;
+    uint32_t firstInstance = 0;
+    const auto adapter1 = PlugAdapter(nullptr, {}, &firstInstance);
+    const auto adapter2 = PlugAdapter(&second);
+    StartWindow();
+    ASSERT_EQ(form->cbDevListBox->count(), 2);
+    EXPECT_EQ(form->cbDevListBox->currentIndex(), 0);
+    EXPECT_EQ(SettingsReads(*adapter1), 1);
+    EXPECT_EQ(SettingsReads(*adapter2), 0);
+
+    ASSERT_TRUE(bus.Unplug(firstInstance));
+    ASSERT_TRUE(WaitForEntries(1));
+    EXPECT_EQ(form->edVersion->text(), "042");
+    EXPECT_EQ(SettingsReads(*adapter2), 1);
+}
+
+TEST_F(DeviceListTest, UnrelatedDeviceRebuildsAndLeavesTheSpecialPage) {
+    uint32_t instance = 0;
+    const auto adapter = PlugAdapter(nullptr, {}, &instance);
+    adapter->SetProduct(u"");
+    StartWindow();
+    EXPECT_EQ(form->cbDevListBox->itemText(0), "Not Supported Device VID=169B PID=0110");
+    OpenSpecialPage();
+    ASSERT_TRUE(WaitForReader(instance));
+    ASSERT_TRUE(bus.SendInputReport(instance, {1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    ASSERT_TRUE(WaitUntil([this] { return form->History->rowCount() == 1; }));
+
+    PlugGeneric(Mouse());
+    ASSERT_TRUE(WaitUntil([&] { return SettingsReads(*adapter) == 2; }));
+    EXPECT_EQ(form->PageControl->currentWidget(), form->tsMain);
+    EXPECT_TRUE(HistoryLines().isEmpty());
+    EXPECT_EQ(form->cbDevListBox->count(), 1);
+}
+
+TEST_F(DeviceListTest, DeviceChangeWhileTheInfoWindowIsOpenWaitsForItToClose) {
+    const auto adapter1 = PlugAdapter();
+    StartWindow();
+    THidDevice* shown = form->SelectedDevice();
+    bool deferred = false;
+    AnswerNextModal([&](QWidget* window) {
+        PlugAdapter();
+        PlugGeneric(Mouse());
+        deferred = WaitUntil([&] { return form->HidCtl->DeviceCount() == 3; }) &&
+                   form->DeviceListRebuildDeferred() && form->cbDevListBox->count() == 1 &&
+                   form->SelectedDevice() == shown && SettingsReads(*adapter1) == 1;
+        window->close();
+    });
+    const QRect item = form->menuBar()->actionGeometry(form->miInfo);
+    QTest::mouseClick(form->menuBar(), Qt::LeftButton, {}, item.center());
+
+    EXPECT_TRUE(deferred);
+    EXPECT_EQ(form->cbDevListBox->count(), 2);  // rebuilt once, after the window closed
+    EXPECT_EQ(SettingsReads(*adapter1), 2);
+}
+
+TEST_F(DeviceListTest, UpdateWindowGetsTheSelectedDeviceAndTheChosenFile) {
+    PlugAdapter();
+    StartWindow();
+    dialogs.OpenAnswer = "/nonexistent/update.hex";
+    IFeatureReportDevice* handedOver = nullptr;
+    QString fileName;
+    AnswerNextModal([&](QWidget* window) {
+        auto* flasher = qobject_cast<TFlasherForm*>(window);
+        handedOver = flasher->Device;
+        fileName = flasher->FileName;
+        WaitUntil([flasher] { return !flasher->Running(); });
+        flasher->close();
+    });
+    PressMenuKey(Qt::Key_U);
+    EXPECT_EQ(dialogs.OpenRequests.at(0).filter, "Update File (intel)|*.hex|All|*.*");
+    EXPECT_EQ(handedOver, form->SelectedDevice());
+    EXPECT_EQ(fileName, "/nonexistent/update.hex");
+}
+
+TEST_F(DeviceListTest, AdapterOpenedForQueryOnlyExplainsTheMissingPermission) {
+    emu::PlugOptions queryOnly;
+    queryOnly.ReadWriteAllowed = false;
+    uint32_t instance = 0;
+    const auto adapter = PlugAdapter(nullptr, queryOnly, &instance);
+    StartWindow();
+
+    ASSERT_TRUE(form->lbAccessAdvice->isVisible());
+    const QString advice = form->lbAccessAdvice->text();
+    EXPECT_TRUE(advice.contains(QString::fromStdString(emu::EmulatedBus::PathOf(instance))));
+    EXPECT_TRUE(
+        advice.contains("70-quillon-adapter.rules /usr/lib/udev/rules.d/ && sudo udevadm "
+                        "control --reload && sudo udevadm trigger"));
+    for (QWidget* control : std::initializer_list<QWidget*>{form->cbPavex, form->edBaud,
+                                                            form->edVersion, form->bnApply}) {
+        EXPECT_FALSE(control->isVisible()) << control->objectName().toStdString();
+    }
+    EXPECT_TRUE(adapter->Log().empty());
+
+    // With access granted and the adapter plugged in again, the settings are back.
+    bus.Unplug(instance);
+    PlugAdapter();
+    ASSERT_TRUE(WaitUntil([this] { return form->cbPavex->isVisible(); }));
+    EXPECT_FALSE(form->lbAccessAdvice->isVisible());
+}
+
+TEST_F(DeviceListTest, StartWithConfigFileLoadsItAtEveryListing) {
+    QTemporaryDir folder;
+    const QString path = folder.filePath("start.cfg");
+    AdapterRecord fileRecord = SampleRecord();
+    fileRecord[1] = 99;  // never replaces the adapter's version
+    WriteFile(path, fileRecord);
+    const auto adapter = PlugAdapter();
+    StartWindow({path});
+
+    EXPECT_TRUE(form->SuppressModified);
+    EXPECT_TRUE(form->bnApply->isEnabled());
+    EXPECT_EQ(form->StatusText(), "Config-File settings (" + path + ")");
+    EXPECT_TRUE(form->cbPavex->isChecked());
+    EXPECT_EQ(form->edVersion->text(), "000");
+    EXPECT_EQ(form->ReadCfgPath(), path);
+    ClickCheckBox(form->cbUsedAltKey);
+    EXPECT_NE(form->StatusText(), "modified");
+
+    fileRecord[4] = 30;
+    WriteFile(path, fileRecord);
+    PlugGeneric(Mouse());
+    ASSERT_TRUE(WaitUntil([this] { return form->edCharDelay->value() == 300; }));
+    EXPECT_TRUE(form->cbUsedAltKey->isChecked());
+    EXPECT_TRUE(form->SuppressModified);
+    EXPECT_EQ(SettingsReads(*adapter), 0);
+}
+
+}  // namespace
+}  // namespace quillon

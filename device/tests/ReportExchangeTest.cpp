@@ -1,0 +1,174 @@
+#include <QListView>
+#include <QPushButton>
+#include <QToolButton>
+#include <cerrno>
+
+#include "device/tests/AdapterWindowFixture.h"
+
+namespace quillon {
+namespace {
+
+// An adapter of the given feature report descriptor.
+emu::GenericDeviceConfig AdapterWith(std::vector<uint8_t> descriptor) {
+    emu::GenericDeviceConfig config;
+    config.Identity = HidIdentity{0x169B, 0x0110, 0x0100};
+    config.Descriptor = std::move(descriptor);
+    return config;
+}
+
+QString Zeros(int count) {
+    return QString("00 ").repeated(count);
+}
+
+class ReportExchangeTest : public AdapterWindowTest {
+  protected:
+    void StartWithAdapter(const AdapterRecord* record = nullptr) {
+        adapter = PlugAdapter(record, {}, &instance);
+        StartWindow();
+        OpenSpecialPage();
+        adapter->ClearLog();
+    }
+
+    int VisibleByteEdits() const {
+        return static_cast<int>(std::count_if(form->ByteEdits.begin(), form->ByteEdits.end(),
+                                              [](QLineEdit* edit) { return edit->isVisible(); }));
+    }
+
+    std::shared_ptr<emu::QuillonAdapter> adapter;
+    uint32_t instance = 0;
+};
+
+TEST_F(ReportExchangeTest, ReadShowsTheReportAndWriteSendsTheEdits) {
+    AdapterRecord record{3, 0x11, 0x22, 0x33};
+    record[64] = 0xAB;
+    StartWithAdapter(&record);
+    ASSERT_EQ(form->ByteEdits.size(), 64u);
+    EXPECT_EQ(VisibleByteEdits(), 64);
+    EXPECT_EQ(form->ByteEdits[17]->pos(), form->Edit1->pos() + QPoint(27, 26));
+    form->ByteEdits[15]->setFocus();
+    QTest::keyClick(form->ByteEdits[15], Qt::Key_Tab);
+    EXPECT_TRUE(form->ByteEdits[16]->hasFocus());
+
+    TypeInto(form->ReportID, "3");
+    QTest::mouseClick(form->ReadBtn, Qt::LeftButton);
+    EXPECT_EQ(adapter->Log().at(0).Length, 65u);
+    EXPECT_EQ(form->ReportID->text(), "3");
+    EXPECT_FALSE(form->ReadBtn->isChecked());
+    EXPECT_EQ(form->ByteEdits[2]->text(), "33");
+    EXPECT_EQ(form->ByteEdits[63]->text(), "AB");
+
+    TypeInto(form->ByteEdits[0], "7");
+    TypeInto(form->ByteEdits[1], "1ab");
+    TypeInto(form->ByteEdits[2], "");
+    TypeInto(form->ByteEdits[3], "xyz");
+    QTest::mouseClick(form->WriteBtn, Qt::LeftButton);
+    std::vector<uint8_t> sent(65, 0);
+    sent[0] = 3;
+    sent[1] = 0x07;
+    sent[2] = 0xAB;
+    sent[64] = 0xAB;
+    EXPECT_EQ(adapter->Log().at(1), Set(sent));
+    EXPECT_EQ(form->ReportID->text(), "03");
+    EXPECT_EQ(form->ByteEdits[1]->text(), "AB");
+    EXPECT_EQ(form->ByteEdits[2]->text(), "00");
+    EXPECT_EQ(form->ByteEdits[3]->text(), "00");
+    EXPECT_EQ(HistoryLines(), (QStringList{"R 03  11 22 33 " + Zeros(60) + "AB ",
+                                           "W 03  07 AB " + Zeros(61) + "AB "}));
+}
+
+TEST_F(ReportExchangeTest, ReportIdTextRulesAndFailedTransfers) {
+    StartWithAdapter();
+    TypeInto(form->ReportID, "1FF");
+    QTest::mouseClick(form->WriteBtn, Qt::LeftButton);
+    EXPECT_EQ(adapter->Log().back().Bytes.at(0), 0xFF);
+    EXPECT_EQ(form->ReportID->text(), "FF");
+    TypeInto(form->ReportID, "");
+    QTest::mouseClick(form->WriteBtn, Qt::LeftButton);
+    EXPECT_EQ(adapter->Log().back().Bytes.at(0), 0x00);
+    EXPECT_EQ(form->ReportID->text(), "00");
+
+    // The adapter has no report 0xFF to read.
+    TypeInto(form->ReportID, "1FF");
+    QTest::mouseClick(form->ReadBtn, Qt::LeftButton);
+    EXPECT_EQ(adapter->Log().back().Bytes.at(0), 0xFF);
+    EXPECT_EQ(HistoryLines().back(), "R FF  failed: Broken pipe");
+    adapter->FailTransfer(adapter->TransferCount());
+    TypeInto(form->ReportID, "3");
+    QTest::mouseClick(form->WriteBtn, Qt::LeftButton);
+    EXPECT_EQ(HistoryLines().back(), "W 03  failed: Input/output error");
+
+    form->HidCtlDeviceDataError(form->SelectedDevice(), EIO);
+    EXPECT_EQ(HistoryLines().back(), "READ ERROR: Input/output error");
+}
+
+TEST_F(ReportExchangeTest, ResetAndClosingSendTheFourByteResetReport) {
+    StartWithAdapter();
+    QTest::mouseClick(form->ResetBtn, Qt::LeftButton);
+    EXPECT_TRUE(HistoryLines().isEmpty());
+    PressMenuKey(Qt::Key_C);
+    EXPECT_FALSE(form->isVisible());
+    const auto reset = Set({0x06, 0x00, 0x00, 0x00});
+    EXPECT_EQ(adapter->Log(), (std::vector<emu::AdapterTransfer>{reset, reset}));
+}
+
+TEST_F(ReportExchangeTest, InputReportsInArrivalOrderFromTheSelectedAdapterOnly) {
+    StartWithAdapter();
+    uint32_t other = 0;
+    PlugAdapter(nullptr, {}, &other);
+    ASSERT_TRUE(WaitForEntries(2));
+    ASSERT_TRUE(WaitForReader(instance));
+    ASSERT_TRUE(WaitForReader(other));
+
+    for (const auto& [device, report] : std::vector<std::pair<uint32_t, std::vector<uint8_t>>>{
+             {instance, {1, 0x10, 0, 0, 0, 0, 0, 0, 0}},
+             {instance, {0xFF, 0x20, 0, 0, 0, 0, 0, 0, 0}},
+             {other, {1, 0x30, 0, 0, 0, 0, 0, 0, 0}},
+             {instance, {2, 0x40, 1, 2, 3, 4, 5, 6, 0xFE}},
+             {other, {1, 0x31, 0, 0, 0, 0, 0, 0, 0}},
+             {instance, {1, 0x50, 0, 0, 0, 0, 0, 0, 0}}}) {
+        ASSERT_TRUE(bus.SendInputReport(device, report));
+    }
+    // The other adapter's reader runs on its own, but its reports were sent before the last one.
+    ASSERT_TRUE(WaitUntil([this] { return form->History->rowCount() >= 3; }));
+    EXPECT_EQ(HistoryLines(), (QStringList{"R 01  10 " + Zeros(7), "R 02  40 01 02 03 04 05 06 FE ",
+                                           "R 01  50 " + Zeros(7)}));
+    EXPECT_EQ(form->HistoryListBox->currentIndex().row(), 2);
+}
+
+TEST_F(ReportExchangeTest, FeatureReportLengthsOfOneZeroAndAboveTheBuffer) {
+    // Report ID alone: a feature main item of no bytes.
+    const auto idOnly = PlugGeneric(AdapterWith(
+        {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x75, 0x08, 0x95, 0x00, 0xB1, 0x02, 0xC0}));
+    StartWindow();
+    OpenSpecialPage();
+    EXPECT_EQ(VisibleByteEdits(), 0);
+    TypeInto(form->ReportID, "3");
+    QTest::mouseClick(form->ReadBtn, Qt::LeftButton);
+    QTest::mouseClick(form->WriteBtn, Qt::LeftButton);
+    EXPECT_EQ(HistoryLines(), (QStringList{"R 03  ", "W 03  "}));
+    EXPECT_EQ(idOnly->SetReports(), std::vector<std::vector<uint8_t>>{{3}});
+
+    // Each swap of adapters rebuilds the list, which leaves the raw-report page.
+    const auto rebuilt = [this] { return form->PageControl->currentWidget() == form->tsMain; };
+    bus.UnplugAll();
+    PlugGeneric(AdapterWith(emu::MakeVendorDescriptor(8, 0, 0)));
+    ASSERT_TRUE(WaitUntil(rebuilt));
+    OpenSpecialPage();
+    EXPECT_EQ(VisibleByteEdits(), 0);
+    EXPECT_FALSE(form->WriteBtn->isEnabled());
+
+    bus.UnplugAll();
+    const auto wide = PlugGeneric(AdapterWith(emu::MakeVendorDescriptor(8, 0, 200)));
+    ASSERT_TRUE(WaitUntil(rebuilt));
+    OpenSpecialPage();
+    EXPECT_EQ(VisibleByteEdits(), 64);
+    QTest::mouseClick(form->ReadBtn, Qt::LeftButton);
+    TypeInto(form->ByteEdits[63], "EE");
+    QTest::mouseClick(form->WriteBtn, Qt::LeftButton);
+    ASSERT_EQ(wide->SetReports().size(), 1u);
+    EXPECT_EQ(wide->SetReports()[0].size(), 65u);
+    EXPECT_EQ(wide->SetReports()[0][64], 0xEE);
+}
+
+}  // namespace
+}  // namespace quillon
