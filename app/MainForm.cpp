@@ -47,6 +47,11 @@ TMainForm::TMainForm(IUserDialogs& dialogs, const QStringList& arguments, QWidge
     setFont(windowFont);
     QPalette silver = palette();
     silver.setColor(QPalette::Window, QColor(0xC0, 0xC0, 0xC0));
+    // The styles' own grey for disabled text nearly vanishes on silver; the clear options of a
+    // record without Pavex mode must stay legible while disabled.
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+        silver.setColor(QPalette::Disabled, role, QColor(0x6D, 0x6D, 0x6D));
+    }
     setPalette(silver);
 
     CreateMenu();
