@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -51,71 +50,78 @@ inline uint8_t DigitOf(char c) {
     return kDigit[static_cast<uint8_t>(c)];
 }
 
-// Eight hexadecimal digits to four bytes at once, their sum added to sum; false when any of
-// them is not a digit (out and sum are of no use then). Reading a file is mostly this, and
-// handling a machine word at a time keeps the reader close to the speed of the disk cache.
-bool DecodeEightDigits(const char* p, uint8_t* out, unsigned& sum) {
-    if constexpr (std::endian::native != std::endian::little) {
-        bool ok = true;
-        for (int k = 0; k < 4; ++k) {
-            const uint8_t hi = DigitOf(p[2 * k]);
-            const uint8_t lo = DigitOf(p[2 * k + 1]);
-            ok = ok && ((hi | lo) & kBadDigit) == 0;
-            out[k] = static_cast<uint8_t>(hi << 4 | (lo & 0x0F));
-            sum += out[k];
-        }
-        return ok;
-    }
-    constexpr uint64_t kOnes = 0x0101010101010101;
-    constexpr uint64_t kHigh = kOnes * 0x80;
-    uint64_t x;
-    std::memcpy(&x, p, sizeof x);
-    // Per byte, bit 7 of (b + 0x80 - low) is set when b >= low, and of (b + 0x7F - high) when
-    // b > high; no carry crosses bytes as long as every byte is below 0x80.
-    const uint64_t folded = x | kOnes * 0x20;  // 'A'-'F' to 'a'-'f'
-    const uint64_t digit = (x + kOnes * (0x80 - '0')) & ~(x + kOnes * (0x7F - '9'));
-    const uint64_t letter = (folded + kOnes * (0x80 - 'a')) & ~(folded + kOnes * (0x7F - 'f'));
-    if ((x & kHigh) != 0 || ((digit | letter) & kHigh) != kHigh) {
-        return false;
-    }
-    // Letters have bit 6 set and low nibbles 1 to 6: adding 9 gives 10 to 15.
-    const uint64_t nibbles = (x & kOnes * 0x0F) + ((x >> 6) & kOnes) * 9;
-    // Digits of a pair sit in adjacent bytes, the high one first: each 16-bit lane becomes
-    // one byte value.
-    constexpr uint64_t kLaneLow = 0x000F000F000F000F;
-    uint64_t bytes = ((nibbles & kLaneLow) << 4) | ((nibbles >> 8) & kLaneLow);
-    sum += unsigned((bytes * 0x0001000100010001) >> 48);
-    bytes = (bytes | (bytes >> 8)) & 0x0000FFFF0000FFFF;
-    bytes = (bytes | (bytes >> 16)) & 0x00000000FFFFFFFF;
-    const auto packed = static_cast<uint32_t>(bytes);
-    std::memcpy(out, &packed, sizeof packed);
-    return true;
-}
+// The bytes of a record's digits and their sum; ok is false when any character was not a
+// hexadecimal digit (the bytes and the sum are of no use then).
+struct DecodedPairs {
+    bool ok;
+    uint8_t sum;
+};
 
 #if defined(__SSE2__)
-// Sixteen digits to eight bytes, as DecodeEightDigits does, with one vector.
-bool DecodeSixteenDigits(const char* p, uint8_t* out, unsigned& sum) {
+// Sixteen characters to eight byte values in the low half of the result (digit pairs, high
+// digit first). Lanes of valid are cleared for characters that are not hexadecimal digits.
+__m128i DecodeSixteenDigits(const char* p, __m128i& valid) {
     const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i folded = _mm_or_si128(x, _mm_set1_epi8(0x20));
+    const __m128i folded = _mm_or_si128(x, _mm_set1_epi8(0x20));  // 'A'-'F' to 'a'-'f'
     // Signed compares: bytes from 0x80 up are negative and fail both ranges.
     const __m128i digit = _mm_and_si128(_mm_cmpgt_epi8(x, _mm_set1_epi8('0' - 1)),
                                         _mm_cmplt_epi8(x, _mm_set1_epi8('9' + 1)));
     const __m128i letter = _mm_and_si128(_mm_cmpgt_epi8(folded, _mm_set1_epi8('a' - 1)),
                                          _mm_cmplt_epi8(folded, _mm_set1_epi8('f' + 1)));
-    if (_mm_movemask_epi8(_mm_or_si128(digit, letter)) != 0xFFFF) {
-        return false;
-    }
+    valid = _mm_and_si128(valid, _mm_or_si128(digit, letter));
+    // Letters have low nibbles 1 to 6: adding 9 gives 10 to 15.
     const __m128i nibbles = _mm_add_epi8(_mm_and_si128(x, _mm_set1_epi8(0x0F)),
                                          _mm_and_si128(letter, _mm_set1_epi8(9)));
+    // The digits of a pair sit in one 16-bit lane, the high one first (lower address).
     const __m128i values =
         _mm_or_si128(_mm_slli_epi16(_mm_and_si128(nibbles, _mm_set1_epi16(0x00FF)), 4),
                      _mm_srli_epi16(nibbles, 8));
-    const __m128i packed = _mm_packus_epi16(values, values);
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), packed);
-    sum += unsigned(_mm_cvtsi128_si32(_mm_sad_epu8(packed, _mm_setzero_si128())));
-    return true;
+    return _mm_packus_epi16(values, _mm_setzero_si128());
 }
+
+// Eight zero bytes, then eight 0xFF: the eight bytes from offset n keep the last n lanes.
+alignas(16) constexpr uint8_t kKeepLastLanes[16] = {0,    0,    0,    0,    0,    0,    0,    0,
+                                                    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 #endif
+
+// Decodes pairs pairs of hexadecimal digits at p into out. Reading a file is mostly this, so
+// with SSE2 sixteen digits are handled at a time; nothing past the last pair is read.
+DecodedPairs DecodeHexPairs(const char* p, size_t pairs, uint8_t* out) {
+#if defined(__SSE2__)
+    if (pairs >= 8) {
+        __m128i valid = _mm_set1_epi8(-1);
+        __m128i sums = _mm_setzero_si128();
+        size_t i = 0;
+        for (; i + 8 <= pairs; i += 8) {
+            const __m128i bytes = DecodeSixteenDigits(p + 2 * i, valid);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), bytes);
+            sums = _mm_add_epi64(sums, _mm_sad_epu8(bytes, _mm_setzero_si128()));
+        }
+        if (i < pairs) {
+            // The remaining pairs are decoded with the eight that end with them rather than
+            // by reading past the record; the pairs decoded twice stay out of the sum.
+            const size_t last = pairs - 8;
+            const __m128i bytes = DecodeSixteenDigits(p + 2 * last, valid);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + last), bytes);
+            const __m128i fresh = _mm_and_si128(
+                bytes,
+                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kKeepLastLanes + pairs - i)));
+            sums = _mm_add_epi64(sums, _mm_sad_epu8(fresh, _mm_setzero_si128()));
+        }
+        return {_mm_movemask_epi8(valid) == 0xFFFF, static_cast<uint8_t>(_mm_cvtsi128_si32(sums))};
+    }
+#endif
+    uint8_t bad = 0;
+    uint8_t sum = 0;
+    for (size_t i = 0; i < pairs; ++i) {
+        const uint8_t hi = DigitOf(p[2 * i]);
+        const uint8_t lo = DigitOf(p[2 * i + 1]);
+        bad |= hi | lo;
+        out[i] = static_cast<uint8_t>(hi << 4 | (lo & 0x0F));
+        sum = static_cast<uint8_t>(sum + out[i]);
+    }
+    return {(bad & kBadDigit) == 0, sum};
+}
 
 bool IsLineEnd(char c) {
     return c == '\n' || c == '\r';
@@ -207,26 +213,16 @@ bool HexFileParser::HandleRecord(const char* record, size_t length, bool guessed
         Refuse("record too short (" + std::to_string(length) + " characters)");
         return true;
     }
-    uint8_t bad = 0;
-    auto pair = [&](const char* q) {
-        const uint8_t hi = DigitOf(q[0]);
-        const uint8_t lo = DigitOf(q[1]);
-        bad |= hi | lo;
-        return static_cast<uint8_t>((hi << 4) | (lo & 0x0F));
-    };
-    uint8_t header[4];
-    unsigned sum = 0;
-    if (!DecodeEightDigits(record + 1, header, sum)) {
+    const uint8_t countHigh = DigitOf(record[1]);
+    const uint8_t countLow = DigitOf(record[2]);
+    if ((countHigh | countLow) & kBadDigit) {
         if (guessedLength) {
             return false;
         }
-        Refuse(NotHexProblem(record, 9));
+        Refuse(NotHexProblem(record, 3));
         return true;
     }
-    const uint8_t count = header[0];
-    const uint8_t addressHigh = header[1];
-    const uint8_t addressLow = header[2];
-    const uint8_t type = header[3];
+    const uint8_t count = static_cast<uint8_t>(countHigh << 4 | countLow);
     const size_t needed = kRecordOverhead + 2 * size_t(count);
     if (length < needed) {
         if (std::any_of(record + 1, record + length, [](char c) { return !IsHexDigit(c); })) {
@@ -238,27 +234,10 @@ bool HexFileParser::HandleRecord(const char* record, size_t length, bool guessed
         return true;
     }
 
-    uint8_t data[255];
-    const char* q = record + 9;
-    unsigned i = 0;
-#if defined(__SSE2__)
-    for (; i + 8 <= count; i += 8, q += 16) {
-        if (!DecodeSixteenDigits(q, data + i, sum)) {
-            bad |= kBadDigit;
-        }
-    }
-#endif
-    for (; i + 4 <= count; i += 4, q += 8) {
-        if (!DecodeEightDigits(q, data + i, sum)) {
-            bad |= kBadDigit;
-        }
-    }
-    for (; i < count; ++i, q += 2) {
-        data[i] = pair(q);
-        sum += data[i];
-    }
-    const uint8_t checksum = pair(q);
-    if (bad & kBadDigit) {
+    // Byte count, address (2), type, data, checksum.
+    uint8_t bytes[5 + 255];
+    const DecodedPairs decoded = DecodeHexPairs(record + 1, 5 + size_t(count), bytes);
+    if (!decoded.ok) {
         if (guessedLength) {
             return false;  // may be the end of a shorter line: the caller looks for it
         }
@@ -272,14 +251,17 @@ bool HexFileParser::HandleRecord(const char* record, size_t length, bool guessed
             return true;
         }
     }
-    sum += checksum;
-    if ((sum & 0xFF) != 0) {
+    // The checksum makes the sum of all the record's bytes zero.
+    if (decoded.sum != 0) {
+        const uint8_t checksum = bytes[4 + count];
         Refuse("wrong checksum " + Hex2(checksum) + ", the record's bytes give " +
-               Hex2(checksum - sum));
+               Hex2(checksum - decoded.sum));
         return true;
     }
 
-    const uint16_t address = static_cast<uint16_t>(addressHigh << 8 | addressLow);
+    const uint8_t* const data = bytes + 4;
+    const uint8_t type = bytes[3];
+    const uint16_t address = static_cast<uint16_t>(bytes[1] << 8 | bytes[2]);
     switch (type) {
         case kData: {
             // Addresses do not wrap: a record running past its segment's end goes on upwards.

@@ -294,5 +294,37 @@ TEST(HexReaderFileTest, LargeFileReadInChunksMatchesMemory) {
     EXPECT_EQ(fromFile[0], uint8_t(0x1400));  // segment 0, address 0x1400
 }
 
+// Records are decoded in steps of several digit pairs, the last step overlapping the one
+// before; every byte count must still give each byte once, sum each byte once, and find a bad
+// digit wherever it sits.
+TEST(HexReaderTest, EveryByteCountIsDecodedAndCheckedWhole) {
+    for (size_t count = 0; count <= 255; ++count) {
+        SCOPED_TRACE("byte count " + std::to_string(count));
+        const std::vector<uint8_t> data = Bytes(count, uint8_t(0x80 + count));
+        const std::string record = HexRecord(0, 0x1400, data);
+        Read read = ReadText(record + "\n");
+        ASSERT_EQ(read.result.Code, 0) << read.result.Message();
+        for (size_t i = 0; i < count; ++i) {
+            ASSERT_EQ(read.image[i], data[i]) << "byte " << i;
+        }
+        EXPECT_TRUE(AllFill(read.image, count));
+
+        // A checksum off by one (a byte counted twice or not at all would show the same way).
+        std::string wrong = record;
+        wrong.back() = wrong.back() == '0' ? '1' : '0';
+        EXPECT_NE(ReadText(wrong + "\n").result.Problem.find("wrong checksum"), std::string::npos);
+
+        for (size_t column = 1; column < record.size(); ++column) {
+            std::string bad = record;
+            bad[column] = 'g';
+            const Read refused = ReadText(bad + "\n");
+            ASSERT_EQ(refused.result.Line, 1u) << "column " << column + 1;
+            ASSERT_NE(refused.result.Problem.find("at column " + std::to_string(column + 1)),
+                      std::string::npos)
+                << refused.result.Problem;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace quillon::firmware
