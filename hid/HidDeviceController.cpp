@@ -52,9 +52,12 @@ int THidDeviceController::IndexOf(const THidDevice* device) const {
 }
 
 void THidDeviceController::ChangeNotification(int param) {
-    // A handler that runs a nested loop may let another notification in; it is dropped, since
-    // the scan in progress sees the new state anyway or the next notification will.
+    // A handler that runs a nested loop (a message box during the owner's rebuild) may let
+    // another notification in. It is not handled inside the change in progress; but the device
+    // it announces may have come after this scan, so one more scan follows once the change is
+    // over, or a device plugged in meanwhile would stay unlisted until some later change.
     if (changeInProgress_) {
+        changeMissed_ = true;
         return;
     }
     lastChangeParam_ = param;
@@ -64,6 +67,14 @@ void THidDeviceController::ChangeNotification(int param) {
         ~Done() { flag = false; }
     } done{changeInProgress_};
     DeviceChange();
+    if (changeMissed_) {
+        changeMissed_ = false;
+        loop_.Post([weak = std::weak_ptr<THidDeviceController*>(self_)] {
+            if (const auto self = weak.lock()) {
+                (*self)->ChangeNotification(kPlatformChangeParam);
+            }
+        });
+    }
 }
 
 std::vector<std::unique_ptr<THidDevice>> THidDeviceController::ScanPresentDevices() {

@@ -106,6 +106,7 @@ class THidDeviceController {
     int checkedOutCount_ = 0;
     int unpluggedCount_ = 0;
     bool changeInProgress_ = false;
+    bool changeMissed_ = false;  // a notification came in during a change
     int lastChangeParam_ = 0;
     // Until the posted first notification has run, handler assignments do not scan.
     bool loading_ = true;

@@ -299,7 +299,7 @@ TEST_F(ControllerTest, QueryOnlyDeviceIsListedWithTheReasonAndGetsNoReader) {
     EXPECT_EQ(bus.Stats(a).ReadOpens, 0);
 }
 
-TEST_F(ControllerTest, ReentrantNotificationIsDropped) {
+TEST_F(ControllerTest, ReentrantNotificationIsHandledOnceTheChangeIsOver) {
     Plug();
     StartController();
     struct PlugDuringChange {
@@ -322,14 +322,16 @@ TEST_F(ControllerTest, ReentrantNotificationIsDropped) {
     EXPECT_EQ(plugger.changes, 1);
 
     Plug();  // its notification runs the second change, which plugs a third device
-    EXPECT_EQ(plugger.changes, 2);
-    EXPECT_EQ(plugger.listedDuringChange, 2);
-    EXPECT_EQ(controller->DeviceCount(), 2) << "the nested notification must be dropped";
+    EXPECT_GE(plugger.changes, 2);
+    EXPECT_EQ(plugger.listedDuringChange, 2) << "no scan may run inside the change in progress";
 
-    bus.AnnounceChange();
-    loop.RunPending();
-    EXPECT_EQ(controller->DeviceCount(), 3);
+    // The third device is listed by one more scan once the change is over, without waiting
+    // for some later notification.
+    ASSERT_TRUE(
+        loop.RunUntil([&] { return controller->DeviceCount() == 3; }, std::chrono::seconds(10)));
     EXPECT_EQ(plugger.changes, 3);
+    loop.RunPending();
+    EXPECT_EQ(plugger.changes, 3) << "the missed notification is made up for once, not again";
 }
 
 TEST_F(ControllerTest, AssigningTheSameChangeHandlerDoesNotScan) {
