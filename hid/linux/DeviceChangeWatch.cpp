@@ -97,9 +97,9 @@ class HidrawChangeWatch : public IHidPlatform::Watch {
 
     // Every event pushes the notification back, so it comes once the burst is over.
     void Rearm() {
-        itimerspec spec{};
-        spec.it_value.tv_nsec = kSettleNs;
-        ::timerfd_settime(TimerFd_, 0, &spec, nullptr);
+        itimerspec settle{};
+        settle.it_value.tv_nsec = kSettleNs;
+        ::timerfd_settime(TimerFd_, 0, &settle, nullptr);
     }
 
     void Settled() {
