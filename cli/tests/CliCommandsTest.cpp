@@ -289,7 +289,7 @@ TEST_F(CliCommandsTest, LoadWritesTheFileKeepingTheAdaptersVersion) {
     bytes[0] = 3;
     bytes[1] = 99;  // the saving adapter's version: not written
     bytes[3] = 2;   // 2400
-    bytes[5] = 200;
+    bytes[5] = static_cast<char>(200);  // 2000 ms
     bytes[11] = 0;
     bytes[12] = 1;
     const std::string path = folder.Write("load.cfg", bytes);
