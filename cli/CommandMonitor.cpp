@@ -3,7 +3,7 @@
 #include <ctime>
 
 #include "cli/CliContext.h"
-#include "cli/HexText.h"
+#include "device/ReportText.h"
 
 namespace quillon::cli {
 namespace {

@@ -43,7 +43,7 @@ int RawGet(CliContext& context, const std::vector<std::string>& words) {
     buffer[0] = *reportId;
     LoggingFeatureDevice& device = context.Transfers(index);
     if (!device.GetFeatureReport(buffer.data(), length)) {
-        context.Fail("unable to read report " + HexByteText(*reportId) + ": " +
+        context.Fail("unable to read report " + FormatHexByte(*reportId) + ": " +
                      device.LastErrorMessage());
         return kExitTransferFailed;
     }
@@ -90,7 +90,7 @@ int RawSet(CliContext& context, const std::vector<std::string>& words) {
     }
     LoggingFeatureDevice& device = context.Transfers(index);
     if (!device.SetFeatureReport(buffer.data(), length)) {
-        context.Fail("unable to write report " + HexByteText(*reportId) + ": " +
+        context.Fail("unable to write report " + FormatHexByte(*reportId) + ": " +
                      device.LastErrorMessage());
         return kExitTransferFailed;
     }

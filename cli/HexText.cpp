@@ -31,12 +31,6 @@ std::optional<uint8_t> ParseHexByteStrict(std::string_view text) {
     return static_cast<uint8_t>(value & 0xFF);
 }
 
-std::string HexByteText(uint8_t value) {
-    char digits[4];
-    std::snprintf(digits, sizeof digits, "%.2X", value);
-    return digits;
-}
-
 std::string FormatHexBytes(const uint8_t* bytes, size_t count) {
     std::string text;
     text.reserve(count * 3);
@@ -46,12 +40,6 @@ std::string FormatHexBytes(const uint8_t* bytes, size_t count) {
         text += digits;
     }
     return text;
-}
-
-std::string HistoryLine(char kind, uint8_t reportId, const uint8_t* data, size_t count) {
-    char head[8];
-    std::snprintf(head, sizeof head, "%c %.2X  ", kind, reportId);
-    return head + FormatHexBytes(data, count);
 }
 
 }  // namespace quillon::cli

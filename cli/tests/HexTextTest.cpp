@@ -19,11 +19,5 @@ TEST(HexTextTest, TextThatIsNoHexNumberIsRefusedRatherThanTakenAsZero) {
     }
 }
 
-TEST(HexTextTest, HistoryLinesHaveTheLetterTheIdTwoBlanksAndEachByteWithABlank) {
-    const uint8_t data[] = {0x11, 0x22, 0xAB};
-    EXPECT_EQ(HistoryLine('R', 3, data, 3), "R 03  11 22 AB ");
-    EXPECT_EQ(HistoryLine('W', 0xFE, data, 0), "W FE  ");
-}
-
 }  // namespace
 }  // namespace quillon::cli

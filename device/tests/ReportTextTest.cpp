@@ -15,6 +15,13 @@ TEST(ReportTextTest, HexInputTakesTheLowByteOfUpTo32BitsElseTheFallback) {
     }
 }
 
+TEST(ReportTextTest, HistoryLinesHaveTheLetterTheIdTwoBlanksAndEachByteWithABlank) {
+    const uint8_t data[] = {0x11, 0x22, 0xAB};
+    EXPECT_EQ(HistoryLine('R', 3, data, 3), "R 03  11 22 AB ");
+    EXPECT_EQ(HistoryLine('W', 0xFE, data, 0), "W FE  ");
+    EXPECT_EQ(FormatHexByte(3), "03");
+}
+
 TEST(ReportTextTest, SystemMessagesAreCutAndTrimmed) {
     EXPECT_EQ(CleanSystemMessage("Not connected.\r\n"), "Not connected");
     EXPECT_EQ(CleanSystemMessage("v1.2 failed"), "v1.2 failed");
