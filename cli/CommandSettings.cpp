@@ -40,6 +40,14 @@ void EncodeForWrite(const SettingsControlValues& values, ReportBuffer& buffer) {
     buffer[DeviceSettings::ReportId] = SettingsReportId;
 }
 
+// The adapter that --device names and its settings record, or the exit code of the failure.
+int ReadAdapterSettings(CliContext& context, size_t& index, ReportBuffer& buffer) {
+    if (const int code = context.SelectAdapter(index); code != kExitSuccess) {
+        return code;
+    }
+    return context.ReadSettings(index, buffer) ? kExitSuccess : kExitTransferFailed;
+}
+
 }  // namespace
 
 int RunShow(CliContext& context) {
@@ -48,12 +56,9 @@ int RunShow(CliContext& context) {
         return kExitUsage;
     }
     size_t index = 0;
-    if (const int code = context.SelectAdapter(index); code != kExitSuccess) {
-        return code;
-    }
     ReportBuffer buffer{};
-    if (!context.ReadSettings(index, buffer)) {
-        return kExitTransferFailed;
+    if (const int code = ReadAdapterSettings(context, index, buffer); code != kExitSuccess) {
+        return code;
     }
     if (context.Options.Json) {
         context.Out << QJsonDocument(ToJson(*ShownSettings(buffer)))
@@ -74,12 +79,9 @@ int RunSet(CliContext& context) {
         return kExitUsage;
     }
     size_t index = 0;
-    if (const int code = context.SelectAdapter(index); code != kExitSuccess) {
-        return code;
-    }
     ReportBuffer buffer{};
-    if (!context.ReadSettings(index, buffer)) {
-        return kExitTransferFailed;
+    if (const int code = ReadAdapterSettings(context, index, buffer); code != kExitSuccess) {
+        return code;
     }
     const auto plan = PlanSettings(*ShownSettings(buffer), *assignments, error);
     if (!plan) {
@@ -106,12 +108,9 @@ int RunSave(CliContext& context) {
     }
     const std::string& path = context.Options.Arguments[0];
     size_t index = 0;
-    if (const int code = context.SelectAdapter(index); code != kExitSuccess) {
-        return code;
-    }
     ReportBuffer buffer{};
-    if (!context.ReadSettings(index, buffer)) {
-        return kExitTransferFailed;
+    if (const int code = ReadAdapterSettings(context, index, buffer); code != kExitSuccess) {
+        return code;
     }
     // The file holds what the page would collect from the record it shows.
     EncodeSettings(*ShownSettings(buffer), buffer);
@@ -141,14 +140,11 @@ int RunLoad(CliContext& context) {
     }
 
     size_t index = 0;
-    if (const int code = context.SelectAdapter(index); code != kExitSuccess) {
-        return code;
-    }
+    ReportBuffer buffer{};
     // The adapter's record first: its version byte stays, and a short file changes only the
     // bytes it holds.
-    ReportBuffer buffer{};
-    if (!context.ReadSettings(index, buffer)) {
-        return kExitTransferFailed;
+    if (const int code = ReadAdapterSettings(context, index, buffer); code != kExitSuccess) {
+        return code;
     }
     const SettingsControlValues before = *ShownSettings(buffer);
     if (const auto result = LoadConfigFile(path, buffer); result != ConfigFileResult::Ok) {
