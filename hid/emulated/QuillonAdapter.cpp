@@ -238,7 +238,8 @@ uint8_t QuillonAdapter::StatusFor(uint8_t command, uint8_t block, uint8_t status
     return status;
 }
 
-bool QuillonAdapter::GetFeature(uint8_t* buffer, size_t length, int& errorCode) {
+bool QuillonAdapter::Transfer(AdapterTransfer::Direction dir, const uint8_t* buffer, size_t length,
+                              int& errorCode, const std::function<bool(int&)>& deliver) {
     if (buffer == nullptr || length == 0) {
         errorCode = EINVAL;
         return false;
@@ -254,40 +255,13 @@ bool QuillonAdapter::GetFeature(uint8_t* buffer, size_t length, int& errorCode) 
         }
         outcome = BeginTransfer(delay);
         if (outcome == Outcome::Deliver) {
-            std::vector<uint8_t> answer;
-            switch (buffer[0]) {
-                case kSettingsReport:
-                    answer.assign(settings_.begin(), settings_.end());
-                    break;
-                case kChecksumReport: {
-                    const size_t size = std::min(received_.size(), kFlashBlockSize);
-                    std::vector<uint8_t> block(kFlashBlockSize, 0xFF);
-                    std::copy_n(received_.begin(), size, block.begin());
-                    uint16_t crc = FirmwareChecksum(block.data(), block.size());
-                    if (wrongChecksums_.count(receivedBlock_)) {
-                        crc ^= 0x0101;
-                    }
-                    answer = {kChecksumReport, uint8_t(crc & 0xFF), uint8_t(crc >> 8)};
-                    break;
-                }
-                case kStatusReport:
-                    answer = {kStatusReport, status_};
-                    break;
-                default:
-                    break;
-            }
-            if (answer.empty()) {
-                errorCode = EPIPE;  // the adapter stalls requests for reports it lacks
-            } else {
-                answer.resize(std::max(answer.size(), length), 0);
-                std::memcpy(buffer, answer.data(), length);
-                ok = true;
-            }
+            ok = deliver(errorCode);
         } else {
             errorCode = outcome == Outcome::Unplug ? ENODEV : EIO;
         }
-        LogTransfer(AdapterTransfer::Direction::Get, buffer, length, ok);
+        LogTransfer(dir, buffer, length, ok);
     }
+    // The bus's time for the transfer passes outside the lock, so input reports go on meanwhile.
     if (delay.count() > 0) {
         std::this_thread::sleep_for(delay);
     }
@@ -295,6 +269,40 @@ bool QuillonAdapter::GetFeature(uint8_t* buffer, size_t length, int& errorCode) 
         Unplug();
     }
     return ok;
+}
+
+bool QuillonAdapter::GetFeature(uint8_t* buffer, size_t length, int& errorCode) {
+    return Transfer(AdapterTransfer::Direction::Get, buffer, length, errorCode, [&](int& error) {
+        std::vector<uint8_t> answer;
+        switch (buffer[0]) {
+            case kSettingsReport:
+                answer.assign(settings_.begin(), settings_.end());
+                break;
+            case kChecksumReport: {
+                const size_t size = std::min(received_.size(), kFlashBlockSize);
+                std::vector<uint8_t> block(kFlashBlockSize, 0xFF);
+                std::copy_n(received_.begin(), size, block.begin());
+                uint16_t crc = FirmwareChecksum(block.data(), block.size());
+                if (wrongChecksums_.count(receivedBlock_)) {
+                    crc ^= 0x0101;
+                }
+                answer = {kChecksumReport, uint8_t(crc & 0xFF), uint8_t(crc >> 8)};
+                break;
+            }
+            case kStatusReport:
+                answer = {kStatusReport, status_};
+                break;
+            default:
+                break;
+        }
+        if (answer.empty()) {
+            error = EPIPE;  // the adapter stalls requests for reports it lacks
+            return false;
+        }
+        answer.resize(std::max(answer.size(), length), 0);
+        std::memcpy(buffer, answer.data(), length);
+        return true;
+    });
 }
 
 void QuillonAdapter::HandleCommand(const uint8_t* buffer, size_t length) {
@@ -347,61 +355,34 @@ void QuillonAdapter::HandleCommand(const uint8_t* buffer, size_t length) {
 }
 
 bool QuillonAdapter::SetFeature(const uint8_t* buffer, size_t length, int& errorCode) {
-    if (buffer == nullptr || length == 0) {
-        errorCode = EINVAL;
-        return false;
-    }
-    std::chrono::microseconds delay;
-    Outcome outcome;
-    bool ok = false;
-    {
-        std::lock_guard lock(mutex_);
-        if (unplugged_) {
-            errorCode = ENODEV;
-            return false;
-        }
-        outcome = BeginTransfer(delay);
-        if (outcome == Outcome::Deliver) {
-            ok = true;
-            switch (buffer[0]) {
-                case kCommandReport:
-                    HandleCommand(buffer, length);
-                    break;
-                case kSettingsReport:
-                    if (dataReportsExpected_ > 0) {
-                        const size_t count = std::min(length - 1, kDataBytesPerReport);
-                        received_.insert(received_.end(), buffer + 1, buffer + 1 + count);
-                        if (--dataReportsExpected_ == 0 && received_.size() >= kFlashBlockSize) {
-                            std::copy_n(received_.begin(), kFlashBlockSize,
-                                        flash_.begin() + size_t(receivedBlock_) * kFlashBlockSize);
-                        }
-                    } else {
-                        std::copy_n(buffer + 1, std::min(length, kFeatureReportLength) - 1,
-                                    settings_.begin() + 1);
+    return Transfer(AdapterTransfer::Direction::Set, buffer, length, errorCode, [&](int& error) {
+        switch (buffer[0]) {
+            case kCommandReport:
+                HandleCommand(buffer, length);
+                return true;
+            case kSettingsReport:
+                if (dataReportsExpected_ > 0) {
+                    const size_t count = std::min(length - 1, kDataBytesPerReport);
+                    received_.insert(received_.end(), buffer + 1, buffer + 1 + count);
+                    if (--dataReportsExpected_ == 0 && received_.size() >= kFlashBlockSize) {
+                        std::copy_n(received_.begin(), kFlashBlockSize,
+                                    flash_.begin() + size_t(receivedBlock_) * kFlashBlockSize);
                     }
-                    break;
-                case kResetReport:
-                    ++resets_;
-                    updating_ = false;
-                    dataReportsExpected_ = 0;
-                    break;
-                default:
-                    ok = false;
-                    errorCode = EPIPE;
-                    break;
-            }
-        } else {
-            errorCode = outcome == Outcome::Unplug ? ENODEV : EIO;
+                } else {
+                    std::copy_n(buffer + 1, std::min(length, kFeatureReportLength) - 1,
+                                settings_.begin() + 1);
+                }
+                return true;
+            case kResetReport:
+                ++resets_;
+                updating_ = false;
+                dataReportsExpected_ = 0;
+                return true;
+            default:
+                error = EPIPE;
+                return false;
         }
-        LogTransfer(AdapterTransfer::Direction::Set, buffer, length, ok);
-    }
-    if (delay.count() > 0) {
-        std::this_thread::sleep_for(delay);
-    }
-    if (outcome == Outcome::Unplug) {
-        Unplug();
-    }
-    return ok;
+    });
 }
 
 void QuillonAdapter::Attach(IDeviceModelHost* host) {

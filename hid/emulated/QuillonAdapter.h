@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -108,6 +109,10 @@ class QuillonAdapter : public IDeviceModel {
     enum class Outcome { Deliver, Fail, Unplug };
     Outcome BeginTransfer(std::chrono::microseconds& delay);
     void LogTransfer(AdapterTransfer::Direction dir, const uint8_t* bytes, size_t length, bool ok);
+    // One feature transfer: refused after an unplug, faults applied by transfer index, logged,
+    // delayed; deliver answers it under the lock and sets the error code when it fails.
+    bool Transfer(AdapterTransfer::Direction dir, const uint8_t* buffer, size_t length,
+                  int& errorCode, const std::function<bool(int&)>& deliver);
     void HandleCommand(const uint8_t* buffer, size_t length);
     uint8_t StatusFor(uint8_t command, uint8_t block, uint8_t status) const;
     void GeneratorLoop(std::chrono::nanoseconds period);
