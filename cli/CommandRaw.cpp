@@ -15,10 +15,19 @@ std::optional<uint8_t> ParseByteArgument(CliContext& context, const std::string&
     return value;
 }
 
-// --length, or the adapter's feature report length.
-size_t TransferLength(CliContext& context, size_t index) {
-    return context.Options.Length ? static_cast<size_t>(*context.Options.Length)
-                                  : context.FeatureLength(index);
+// The adapter that --device names and the length of its transfers (--length, or its feature
+// report length), or the exit code of the failure.
+int SelectRawAdapter(CliContext& context, size_t& index, size_t& length) {
+    if (const int code = context.SelectAdapter(index); code != kExitSuccess) {
+        return code;
+    }
+    length = context.Options.Length ? static_cast<size_t>(*context.Options.Length)
+                                    : context.FeatureLength(index);
+    if (length == 0) {
+        context.Fail("the adapter reports no feature report length: give --length");
+        return kExitUsage;
+    }
+    return kExitSuccess;
 }
 
 int RawGet(CliContext& context, const std::vector<std::string>& words) {
@@ -31,13 +40,9 @@ int RawGet(CliContext& context, const std::vector<std::string>& words) {
         return kExitUsage;
     }
     size_t index = 0;
-    if (const int code = context.SelectAdapter(index); code != kExitSuccess) {
+    size_t length = 0;
+    if (const int code = SelectRawAdapter(context, index, length); code != kExitSuccess) {
         return code;
-    }
-    const size_t length = TransferLength(context, index);
-    if (length == 0) {
-        context.Fail("the adapter reports no feature report length: give --length");
-        return kExitUsage;
     }
     ReportBuffer buffer{};
     buffer[0] = *reportId;
@@ -73,15 +78,11 @@ int RawSet(CliContext& context, const std::vector<std::string>& words) {
         }
         buffer[i] = *value;
     }
-    size_t index = 0;
-    if (const int code = context.SelectAdapter(index); code != kExitSuccess) {
-        return code;
-    }
     // As on the raw-report page, the whole feature report is sent; bytes not given are 0.
-    const size_t length = TransferLength(context, index);
-    if (length == 0) {
-        context.Fail("the adapter reports no feature report length: give --length");
-        return kExitUsage;
+    size_t index = 0;
+    size_t length = 0;
+    if (const int code = SelectRawAdapter(context, index, length); code != kExitSuccess) {
+        return code;
     }
     if (words.size() > length) {
         context.Fail(std::to_string(words.size() - 1) + " bytes do not fit a report of " +
