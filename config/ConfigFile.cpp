@@ -137,14 +137,18 @@ ConfigFileResult LoadConfigFile(const std::string& path, ReportBuffer& buffer) {
         return errno == ENOENT || errno == ENOTDIR ? ConfigFileResult::FileNotFound
                                                    : ConfigFileResult::UnableToOpen;
     }
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Only a plain file: opening a named pipe would block the program until someone writes.
+    if (!S_ISREG(info.st_mode)) {
+        return ConfigFileResult::UnableToOpen;
+    }
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd.Valid()) {
         return ConfigFileResult::UnableToOpen;
     }
     std::array<uint8_t, ConfigFileSize> contents{};
     const ssize_t length = ReadFully(fd.Get(), contents.data(), contents.size());
     if (length < 0) {
-        return ConfigFileResult::UnableToOpen;  // a folder, or a file that fails to read
+        return ConfigFileResult::UnableToOpen;  // a file that fails to read
     }
     const uint8_t adapterVersion = buffer[DeviceSettings::Version];
     std::copy(contents.begin(), contents.begin() + length, buffer.begin());

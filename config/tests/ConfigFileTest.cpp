@@ -156,6 +156,10 @@ TEST_F(ConfigFileTest, MissingAndUnreadablePathsAreToldApartAndLeaveTheBufferAlo
     EXPECT_EQ(LoadConfigFile(PathOf("no/such/folder.cfg"), buffer), ConfigFileResult::FileNotFound);
     // A folder exists but is no file to read.
     EXPECT_EQ(LoadConfigFile(folder_.string(), buffer), ConfigFileResult::UnableToOpen);
+    // Nor is a named pipe, which must not block the program waiting for a writer.
+    const std::string pipe = PathOf("pipe.cfg");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_EQ(LoadConfigFile(pipe, buffer), ConfigFileResult::UnableToOpen);
     EXPECT_EQ(buffer, before);
 
     EXPECT_EQ(ConfigFileMessage(ConfigFileResult::FileNotFound, "/a.cfg"),
