@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 #if defined(__SSE2__)
@@ -398,6 +399,12 @@ HexReadResult ReadUpdateFile(const std::string& path, FirmwareImage& image) {
     HexFileParser parser(image);
     HexReadResult unreadable;
     unreadable.Code = 1;
+    // Only a plain file: opening a named pipe or a device would block the update until
+    // someone writes to it.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) {
+        return unreadable;
+    }
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
                                                          &std::fclose);
     if (!file) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <string>
 
 #include "firmware/HexDigits.h"
@@ -271,6 +273,10 @@ TEST(HexReaderFileTest, UnreadableFileIsCodeOneWithTheFileMessage) {
     result = ReadUpdateFile(dir.PathOf(""), image);  // the folder itself
     EXPECT_EQ(result.Code, 1);
     EXPECT_EQ(result.Message(), "ERROR: File not found!");
+    // A named pipe is refused at once rather than waited on.
+    const std::string pipe = dir.PathOf("pipe.hex");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_EQ(ReadUpdateFile(pipe, image).Code, 1);
 }
 
 TEST(HexReaderFileTest, LargeFileReadInChunksMatchesMemory) {
