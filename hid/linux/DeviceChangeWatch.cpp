@@ -13,6 +13,16 @@ namespace {
 // Long enough to take in the events of one device's interfaces, short enough to go unnoticed.
 constexpr long kSettleNs = 50'000'000;
 
+// Arms a timer descriptor to expire once, after nanoseconds (below one second); the type of the
+// timer setting is the one the arming call takes.
+template <typename TimerSetting>
+void ArmOneShot(int fd, int (*arm)(int, int, const TimerSetting*, TimerSetting*),
+                long nanoseconds) {
+    TimerSetting setting{};
+    setting.it_value.tv_nsec = nanoseconds;
+    arm(fd, 0, &setting, nullptr);
+}
+
 class HidrawChangeWatch : public IHidPlatform::Watch {
   public:
     HidrawChangeWatch(IEventLoop& loop, std::function<void()> onChange)
@@ -96,11 +106,7 @@ class HidrawChangeWatch : public IHidPlatform::Watch {
     }
 
     // Every event pushes the notification back, so it comes once the burst is over.
-    void Rearm() {
-        itimerspec settle{};
-        settle.it_value.tv_nsec = kSettleNs;
-        ::timerfd_settime(TimerFd_, 0, &settle, nullptr);
-    }
+    void Rearm() { ArmOneShot(TimerFd_, &::timerfd_settime, kSettleNs); }
 
     void Settled() {
         uint64_t expirations = 0;
