@@ -13,7 +13,7 @@ void QtEventLoop::Post(Task task) {
     QMetaObject::invokeMethod(Context.get(), std::move(task), Qt::QueuedConnection);
 }
 
-int QtEventLoop::WatchReadable(int fd, Task onReadable) {
+int QtEventLoop::WatchReadable(WaitableHandle fd, Task onReadable) {
     const int id = NextWatchId++;
     auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, Context.get());
     QObject::connect(notifier, &QSocketNotifier::activated, Context.get(),

@@ -21,7 +21,7 @@ class QtEventLoop : public IEventLoop {
     QtEventLoop& operator=(const QtEventLoop&) = delete;
 
     void Post(Task task) override;
-    int WatchReadable(int fd, Task onReadable) override;
+    int WatchReadable(WaitableHandle fd, Task onReadable) override;
     void Unwatch(int watchId) override;
 
   private:

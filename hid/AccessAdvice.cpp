@@ -2,13 +2,35 @@
 
 #include <cerrno>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace quillon {
 
 bool IsAccessRefusal(uint32_t platformError) {
+#ifdef _WIN32
+    // The Windows backend reports Win32 codes: no access, or another program holds the
+    // adapter without sharing it.
+    if (platformError == ERROR_ACCESS_DENIED || platformError == ERROR_SHARING_VIOLATION) {
+        return true;
+    }
+#endif
     // The hidraw backend and the emulated bus report errno values.
     return platformError == EACCES || platformError == EPERM;
 }
 
+#ifdef _WIN32
+std::string MissingAccessAdvice(const std::string& node) {
+    std::string text;
+    text += "Read/write access to " + node + " was refused.\n";
+    text += "Windows keeps keyboards and mice to itself, and another program (a second copy of ";
+    text += "this utility, a vendor's tool) may hold the adapter open without sharing it.\n";
+    text += "Close the other programs that use the adapter, then unplug it and plug it in ";
+    text += "again. No driver or rule needs to be installed.\n";
+    return text;
+}
+#else
 std::string MissingAccessAdvice(const std::string& node) {
     std::string text;
     text += "Read/write access to " + node + " was refused.\n";
@@ -24,5 +46,6 @@ std::string MissingAccessAdvice(const std::string& node) {
     text += "then unplug the adapter and plug it in again.\n";
     return text;
 }
+#endif
 
 }  // namespace quillon

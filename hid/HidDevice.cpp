@@ -84,9 +84,9 @@ std::string THidDevice::OpenErrorMessage() const {
 
 HidCaps THidDevice::Capabilities() {
     if (!parsedDescriptor_ && EnsureDeviceHandle()) {
-        std::vector<uint8_t> descriptor;
-        if (deviceHandle_->GetReportDescriptor(descriptor)) {
-            parsedDescriptor_ = ParseReportDescriptorCaps(descriptor.data(), descriptor.size());
+        HidCaps caps;
+        if (deviceHandle_->GetCaps(caps)) {
+            parsedDescriptor_ = caps;
         }
         CloseDeviceHandle();
     }

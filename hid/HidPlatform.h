@@ -9,6 +9,7 @@
 
 #include "hid/EventLoop.h"
 #include "hid/HidTypes.h"
+#include "hid/ReportDescriptor.h"
 
 namespace quillon {
 
@@ -36,6 +37,16 @@ class IHidHandle {
     virtual bool GetAttributes(HidIdentity& identity) = 0;
     // The device's raw report descriptor.
     virtual bool GetReportDescriptor(std::vector<uint8_t>& descriptor) = 0;
+    // Report byte lengths, report ID byte included. By default parsed from the report
+    // descriptor; a platform that knows them without it (Windows) answers itself.
+    virtual bool GetCaps(HidCaps& caps) {
+        std::vector<uint8_t> descriptor;
+        if (!GetReportDescriptor(descriptor)) {
+            return false;
+        }
+        caps = ParseReportDescriptorCaps(descriptor.data(), descriptor.size());
+        return true;
+    }
     // UTF-16 text without terminator; false when the device has none or it cannot be read.
     virtual bool GetManufacturerString(std::u16string& text) = 0;
     virtual bool GetProductString(std::u16string& text) = 0;
@@ -54,7 +65,7 @@ class IHidHandle {
 };
 
 // The platform's HID services. One place in the program picks the backend (Linux hidraw,
-// emulated, or both); everything above uses only this interface.
+// Windows, emulated, or both); everything above uses only this interface.
 class IHidPlatform {
   public:
     virtual ~IHidPlatform() = default;

@@ -9,6 +9,9 @@
 #ifdef QUILLON_HAVE_LINUX_HID
 #include "hid/linux/LinuxHidPlatform.h"
 #endif
+#ifdef QUILLON_HAVE_WINDOWS_HID
+#include "hid/windows/WindowsHidPlatform.h"
+#endif
 #ifdef QUILLON_HAVE_EMULATED_ADAPTER
 #include "hid/emulated/QuillonAdapter.h"
 #else
@@ -36,8 +39,10 @@ std::shared_ptr<emu::IDeviceModel> MakeEmulatedAdapter() {
 }
 
 std::unique_ptr<IHidPlatform> CreateRealPlatform() {
-#ifdef QUILLON_HAVE_LINUX_HID
+#if defined(QUILLON_HAVE_LINUX_HID)
     return CreateLinuxHidPlatform();
+#elif defined(QUILLON_HAVE_WINDOWS_HID)
+    return CreateWindowsHidPlatform();
 #else
     return nullptr;
 #endif

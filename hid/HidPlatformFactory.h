@@ -11,7 +11,8 @@ class EmulatedBus;
 }
 
 struct HidPlatformChoice {
-    // The devices the operating system reports (the Linux hidraw backend).
+    // The devices the operating system reports (the hidraw backend on Linux, SetupAPI and
+    // hid.dll on Windows).
     bool RealDevices = true;
     // Emulated adapters plugged in beside them; negative: as many as QUILLON_EMULATE names.
     int EmulatedAdapters = -1;

@@ -1,29 +1,9 @@
 #include "hid/PlainEventLoop.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <system_error>
 #include <vector>
 
 namespace quillon {
-
-PlainEventLoop::PlainEventLoop() {
-    int fds[2];
-    if (pipe2(fds, O_NONBLOCK | O_CLOEXEC) != 0) {
-        throw std::system_error(errno, std::generic_category(), "event loop wake pipe");
-    }
-    wakeRead_ = fds[0];
-    wakeWrite_ = fds[1];
-}
-
-PlainEventLoop::~PlainEventLoop() {
-    close(wakeRead_);
-    close(wakeWrite_);
-}
 
 void PlainEventLoop::Post(Task task) {
     bool wake = false;
@@ -34,15 +14,13 @@ void PlainEventLoop::Post(Task task) {
         wakePending_ = true;
     }
     if (wake) {
-        const char byte = 1;
-        // A full pipe already wakes the owner, so a failed write loses nothing.
-        [[maybe_unused]] const ssize_t written = write(wakeWrite_, &byte, 1);
+        waiter_.Wake();
     }
 }
 
-int PlainEventLoop::WatchReadable(int fd, Task onReadable) {
+int PlainEventLoop::WatchReadable(WaitableHandle source, Task onReadable) {
     const int id = nextWatchId_++;
-    watches_[id] = Watch{fd, std::make_shared<Task>(std::move(onReadable))};
+    watches_[id] = Watch{source, std::make_shared<Task>(std::move(onReadable))};
     return id;
 }
 
@@ -55,15 +33,9 @@ size_t PlainEventLoop::PendingTasks() const {
     return tasks_.size();
 }
 
-void PlainEventLoop::DrainWakePipe() {
-    char buffer[64];
-    while (read(wakeRead_, buffer, sizeof buffer) > 0) {
-    }
-}
-
 int PlainEventLoop::RunQueuedTasks() {
-    // Drain before taking the queue: a task posted after the swap writes a fresh wake byte.
-    DrainWakePipe();
+    // Clear before taking the queue: a task posted after the swap wakes the loop afresh.
+    waiter_.ClearWake();
     std::deque<Task> tasks;
     {
         std::lock_guard lock(mutex_);
@@ -81,28 +53,21 @@ int PlainEventLoop::RunQueuedTasks() {
 int PlainEventLoop::RunOnce(int timeoutMs) {
     int ran = RunQueuedTasks();
 
-    std::vector<pollfd> fds;
+    std::vector<WaitableHandle> sources;
     std::vector<int> ids;
-    fds.push_back(pollfd{wakeRead_, POLLIN, 0});
     for (const auto& [id, watch] : watches_) {
-        fds.push_back(pollfd{watch.fd, POLLIN, 0});
+        sources.push_back(watch.source);
         ids.push_back(id);
     }
-    const int ready = poll(fds.data(), fds.size(), ran > 0 ? 0 : timeoutMs);
-    if (ready > 0) {
-        for (size_t i = 1; i < fds.size(); ++i) {
-            if ((fds[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0) {
-                continue;
-            }
-            // An earlier callback may have removed this watch.
-            const auto it = watches_.find(ids[i - 1]);
-            if (it == watches_.end()) {
-                continue;
-            }
-            const std::shared_ptr<Task> callback = it->second.onReadable;
-            (*callback)();
-            ++ran;
+    for (const size_t index : waiter_.Wait(sources, ran > 0 ? 0 : timeoutMs)) {
+        // An earlier callback may have removed this watch.
+        const auto it = watches_.find(ids[index]);
+        if (it == watches_.end()) {
+            continue;
         }
+        const std::shared_ptr<Task> callback = it->second.onReadable;
+        (*callback)();
+        ++ran;
     }
     if (ran == 0) {
         ran += RunQueuedTasks();

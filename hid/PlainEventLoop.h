@@ -9,21 +9,21 @@
 #include <mutex>
 
 #include "hid/EventLoop.h"
+#include "hid/LoopWaiter.h"
 
 namespace quillon {
 
 // An event loop without a GUI toolkit, for tests and the command-line tool: a queue of posted
-// tasks and a set of watched file descriptors, served by whoever calls RunOnce or RunUntil (the
-// owning thread). Other threads may Post; a pipe wakes the owner out of its wait.
+// tasks and a set of watched descriptors (or Windows objects), served by whoever calls RunOnce or
+// RunUntil (the owning thread). Other threads may Post, which wakes the owner out of its wait.
 class PlainEventLoop final : public IEventLoop {
   public:
-    PlainEventLoop();
-    ~PlainEventLoop() override;
+    PlainEventLoop() = default;
     PlainEventLoop(const PlainEventLoop&) = delete;
     PlainEventLoop& operator=(const PlainEventLoop&) = delete;
 
     void Post(Task task) override;
-    int WatchReadable(int fd, Task onReadable) override;
+    int WatchReadable(WaitableHandle source, Task onReadable) override;
     void Unwatch(int watchId) override;
 
     // Runs the tasks queued so far and the callbacks of readable descriptors. Waits at most
@@ -39,18 +39,16 @@ class PlainEventLoop final : public IEventLoop {
 
   private:
     int RunQueuedTasks();
-    void DrainWakePipe();
 
     struct Watch {
-        int fd;
+        WaitableHandle source;
         std::shared_ptr<Task> onReadable;
     };
 
     mutable std::mutex mutex_;
     std::deque<Task> tasks_;
     bool wakePending_ = false;
-    int wakeRead_ = -1;
-    int wakeWrite_ = -1;
+    LoopWaiter waiter_;
     std::map<int, Watch> watches_;  // owning thread only
     int nextWatchId_ = 1;
 };

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <unistd.h>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -9,6 +8,7 @@
 #include <vector>
 
 #include "firmware/FirmwareImage.h"
+#include "tests/TempDirectory.h"
 
 namespace quillon::testing {
 
@@ -55,11 +55,7 @@ inline firmware::FirmwareImage PatternImage() {
 // A folder of its own for one test's files, removed with everything in it afterwards.
 class TempDir {
   public:
-    TempDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "quillon-fw-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
-    }
+    TempDir() { path_ = quillon::test::MakeTempDirectory("quillon-fw-"); }
     ~TempDir() {
         std::error_code error;
         std::filesystem::remove_all(path_, error);

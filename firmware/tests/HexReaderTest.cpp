@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 #include <string>
 
@@ -273,10 +275,12 @@ TEST(HexReaderFileTest, UnreadableFileIsCodeOneWithTheFileMessage) {
     result = ReadUpdateFile(dir.PathOf(""), image);  // the folder itself
     EXPECT_EQ(result.Code, 1);
     EXPECT_EQ(result.Message(), "ERROR: File not found!");
+#ifndef _WIN32
     // A named pipe is refused at once rather than waited on.
     const std::string pipe = dir.PathOf("pipe.hex");
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
     EXPECT_EQ(ReadUpdateFile(pipe, image).Code, 1);
+#endif
 }
 
 TEST(HexReaderFileTest, LargeFileReadInChunksMatchesMemory) {

@@ -4,9 +4,25 @@
 
 #include <cerrno>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace quillon {
 namespace {
 
+#ifdef _WIN32
+TEST(AccessAdviceTest, OnWindowsNamesTheDeviceAndWhoMayHoldIt) {
+    const std::string advice = MissingAccessAdvice("\\\\?\\hid#vid_169b&pid_0110");
+    EXPECT_EQ(advice.rfind("Read/write access to \\\\?\\hid#vid_169b&pid_0110 was refused.\n", 0),
+              0u);
+    EXPECT_NE(advice.find("another program"), std::string::npos);
+    EXPECT_EQ(advice.find("udev"), std::string::npos);
+    EXPECT_TRUE(IsAccessRefusal(ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(IsAccessRefusal(ERROR_SHARING_VIOLATION));
+    EXPECT_FALSE(IsAccessRefusal(ERROR_DEVICE_NOT_CONNECTED));
+}
+#else
 TEST(AccessAdviceTest, NamesTheNodeTheRuleAndHowToInstallIt) {
     const std::string advice = MissingAccessAdvice("/dev/hidraw3");
     EXPECT_EQ(advice,
@@ -20,6 +36,7 @@ TEST(AccessAdviceTest, NamesTheNodeTheRuleAndHowToInstallIt) {
               "udevadm control --reload && sudo udevadm trigger\n"
               "then unplug the adapter and plug it in again.\n");
 }
+#endif
 
 TEST(AccessAdviceTest, OnlyPermissionErrorsCallForTheRule) {
     EXPECT_TRUE(IsAccessRefusal(EACCES));

@@ -20,11 +20,19 @@ class EnvironmentValue {
         if (const char* old = std::getenv(name)) {
             old_ = old;
         }
-        value ? setenv(name, value, 1) : unsetenv(name);
+        Set(name, value);
     }
-    ~EnvironmentValue() { old_.empty() ? unsetenv(name_) : setenv(name_, old_.c_str(), 1); }
+    ~EnvironmentValue() { Set(name_, old_.empty() ? nullptr : old_.c_str()); }
 
   private:
+    static void Set(const char* name, const char* value) {
+#ifdef _WIN32
+        _putenv_s(name, value ? value : "");  // an empty value removes the variable
+#else
+        value ? setenv(name, value, 1) : unsetenv(name);
+#endif
+    }
+
     const char* name_;
     std::string old_;
 };

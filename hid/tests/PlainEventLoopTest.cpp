@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <atomic>
 #include <thread>
@@ -12,6 +16,51 @@ namespace quillon {
 namespace {
 
 constexpr std::chrono::seconds kDeadline{10};
+
+// Something the loop can watch and the test can make ready: a pipe on POSIX systems, an
+// auto-reset event on Windows (which the loop's wait resets).
+class ReadySource {
+  public:
+#ifdef _WIN32
+    ReadySource() : event_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
+    ~ReadySource() {
+        CloseHandle(event_);
+    }
+    WaitableHandle Handle() const {
+        return event_;
+    }
+    bool MakeReady() {
+        return SetEvent(event_) != 0;
+    }
+    bool Consume() {
+        return true;
+    }
+
+  private:
+    HANDLE event_;
+#else
+    ReadySource() {
+        EXPECT_EQ(pipe(fds_), 0);
+    }
+    ~ReadySource() {
+        close(fds_[0]);
+        close(fds_[1]);
+    }
+    WaitableHandle Handle() const {
+        return fds_[0];
+    }
+    bool MakeReady() {
+        return write(fds_[1], "x", 1) == 1;
+    }
+    bool Consume() {
+        char byte;
+        return read(fds_[0], &byte, 1) == 1;
+    }
+
+  private:
+    int fds_[2] = {-1, -1};
+#endif
+};
 
 TEST(PlainEventLoopTest, TasksRunInPostingOrderOnTheOwningThread) {
     PlainEventLoop loop;
@@ -44,41 +93,34 @@ TEST(PlainEventLoopTest, PostFromAnotherThreadWakesTheWait) {
 
 TEST(PlainEventLoopTest, ReadableDescriptorRunsItsCallbackUntilUnwatched) {
     PlainEventLoop loop;
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
+    ReadySource source;
     int calls = 0;
-    const int id = loop.WatchReadable(fds[0], [&] {
-        char byte;
-        ASSERT_EQ(read(fds[0], &byte, 1), 1);
+    const int id = loop.WatchReadable(source.Handle(), [&] {
+        ASSERT_TRUE(source.Consume());
         ++calls;
     });
     EXPECT_EQ(loop.RunOnce(0), 0);
-    ASSERT_EQ(write(fds[1], "x", 1), 1);
+    ASSERT_TRUE(source.MakeReady());
     EXPECT_TRUE(loop.RunUntil([&] { return calls == 1; }, kDeadline));
 
     loop.Unwatch(id);
-    ASSERT_EQ(write(fds[1], "x", 1), 1);
+    ASSERT_TRUE(source.MakeReady());
     EXPECT_EQ(loop.RunOnce(0), 0);
     EXPECT_EQ(calls, 1);
-    close(fds[0]);
-    close(fds[1]);
 }
 
 TEST(PlainEventLoopTest, CallbackMayUnwatchItself) {
     PlainEventLoop loop;
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    ASSERT_EQ(write(fds[1], "x", 1), 1);
+    ReadySource source;
+    ASSERT_TRUE(source.MakeReady());
     int calls = 0;
     int id = 0;
-    id = loop.WatchReadable(fds[0], [&] {
+    id = loop.WatchReadable(source.Handle(), [&] {
         ++calls;
         loop.Unwatch(id);
     });
     EXPECT_TRUE(loop.RunUntil([&] { return calls == 1; }, kDeadline));
     EXPECT_EQ(loop.RunOnce(0), 0);
-    close(fds[0]);
-    close(fds[1]);
 }
 
 TEST(PlainEventLoopTest, RunUntilGivesUpAtItsLimit) {

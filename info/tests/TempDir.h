@@ -6,17 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/TempDirectory.h"
+
 namespace quillon::test {
 
 // A fresh directory, removed with everything in it at the end of the test.
 class TTempDir {
   public:
-    TTempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "quillon-info-XXXXXX");
-        if (mkdtemp(pattern.data()) != nullptr) {
-            path_ = pattern;
-        }
-    }
+    TTempDir() { path_ = MakeTempDirectory("quillon-info-"); }
     ~TTempDir() {
         std::error_code ignored;
         std::filesystem::remove_all(path_, ignored);
@@ -35,7 +32,7 @@ class TTempDir {
         using std::filesystem::perms;
         std::filesystem::permissions(
             file, executable ? perms::owner_all : perms::owner_read | perms::owner_write);
-        return file;
+        return file.string();
     }
 
   private:

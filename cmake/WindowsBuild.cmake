@@ -1,0 +1,49 @@
+# What a Windows build needs beyond the common settings: GoogleTest built from sources, and
+# every program in one folder beside the DLLs it loads.
+
+include_guard(GLOBAL)
+
+# Debian ships GoogleTest for MinGW only as sources (package googletest).
+set(QUILLON_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources to build with")
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+add_subdirectory(${QUILLON_GTEST_SOURCE_DIR} ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+# GoogleTest's own warnings are not ours to mend.
+foreach(target gtest gtest_main gmock gmock_main)
+    target_compile_options(${target} PRIVATE -w)
+endforeach()
+
+# Windows finds a program's DLLs in the program's own folder: the tests, run under Wine, and
+# quillon-cli.exe all live in bin/ with the MinGW runtime and (copied when Qt is found) Qt's.
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
+foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
+                    OUTPUT_VARIABLE path OUTPUT_STRIP_TRAILING_WHITESPACE)
+    if(NOT IS_ABSOLUTE "${path}" OR NOT EXISTS "${path}")
+        message(FATAL_ERROR "The MinGW runtime ${dll} was not found")
+    endif()
+    file(COPY ${path} DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
+endforeach()
+
+# Copies a Qt module's DLL beside the programs once Qt has been found.
+function(quillon_deploy_qt_dll target)
+    get_target_property(location ${target} IMPORTED_LOCATION_RELEASE)
+    if(location)
+        file(COPY ${location} DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
+    endif()
+endfunction()
+
+
+# Test programs run under Wine when cross-building (ctest and gtest_discover_tests both go
+# through the emulator), in a Wine prefix of the build's own, without Wine's chatter and
+# without the offer to install .NET and the HTML engine into a fresh prefix.
+if(CMAKE_CROSSCOMPILING AND NOT CMAKE_CROSSCOMPILING_EMULATOR)
+    find_program(QUILLON_WINE wine)
+    if(QUILLON_WINE)
+        set(QUILLON_WINE_PREFIX ${PROJECT_BINARY_DIR}/wine-prefix CACHE PATH
+            "The Wine prefix the tests run in")
+        set(CMAKE_CROSSCOMPILING_EMULATOR
+            ${CMAKE_COMMAND} -E env WINEPREFIX=${QUILLON_WINE_PREFIX} WINEDEBUG=-all
+            WINEDLLOVERRIDES=mscoree,mshtml= ${QUILLON_WINE})
+    endif()
+endif()

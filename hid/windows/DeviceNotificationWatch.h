@@ -1,0 +1,22 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+
+#include "hid/EventLoop.h"
+#include "hid/HidPlatform.h"
+
+namespace quillon::winhid {
+
+// Calls onChange on the loop's thread a short while after the last of a burst of arrivals and
+// removals of HID interfaces (one USB device brings one per interface), so that a burst costs
+// one scan. The news comes to a hidden window of the watch's own, on a thread of its own,
+// registered for the HID interface class: the broadcast of changed device nodes reaches only
+// top-level windows, which a toolkit's message-only window is not.
+std::unique_ptr<IHidPlatform::Watch> WatchHidInterfaceChanges(IEventLoop& loop,
+                                                              const GUID& hidInterfaceClass,
+                                                              std::function<void()> onChange);
+
+}  // namespace quillon::winhid

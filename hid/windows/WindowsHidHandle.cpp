@@ -1,0 +1,297 @@
+#include "hid/windows/WindowsHidHandle.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "hid/windows/LastError.h"
+#include "hid/windows/WideText.h"
+
+namespace quillon::winhid {
+namespace {
+
+// Room for the longest string a HID device may hold (126 characters) and then some.
+constexpr ULONG kStringBufferChars = 256;
+
+class WindowsHidHandle : public IHidHandle {
+  public:
+    WindowsHidHandle(std::shared_ptr<const HidFunctions> functions, HANDLE handle, HidAccess access)
+        : F_(std::move(functions)), Handle_(handle), Access_(access) {}
+
+    ~WindowsHidHandle() override {
+        if (ReadPending_) {
+            // The read writes into ReadBuffer_ and ReadRequest_ until it has ended: cancel it
+            // and wait for the end before the handle and the buffer go.
+            DWORD ignored = 0;
+            F_->CancelIoEx(Handle_, &ReadRequest_);
+            F_->GetOverlappedResult(Handle_, &ReadRequest_, &ignored, TRUE);
+        }
+        F_->CloseHandle(Handle_);
+        if (ReadRequest_.hEvent != nullptr) {
+            CloseHandle(ReadRequest_.hEvent);
+        }
+        if (WakeEvent_ != nullptr) {
+            CloseHandle(WakeEvent_);
+        }
+    }
+
+    bool PrepareReading() {
+        ReadRequest_.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        WakeEvent_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        if (ReadRequest_.hEvent == nullptr || WakeEvent_ == nullptr) {
+            return FailWithSystemError();
+        }
+        HidCaps caps;
+        // Windows insists on a buffer of at least the input report length.
+        ReadBuffer_.resize(
+            GetCaps(caps) && caps.InputReportByteLength > 0 ? caps.InputReportByteLength : 4096);
+        return true;
+    }
+
+    bool GetAttributes(HidIdentity& identity) override {
+        HIDD_ATTRIBUTES attributes{};
+        attributes.Size = sizeof attributes;
+        if (!F_->HidD_GetAttributes(Handle_, &attributes)) {
+            return FailWithDeviceError();
+        }
+        identity.VendorID = attributes.VendorID;
+        identity.ProductID = attributes.ProductID;
+        identity.VersionNumber = attributes.VersionNumber;
+        return true;
+    }
+
+    // Windows does not hand the report descriptor to programs; GetCaps answers from the
+    // system's own parse of it.
+    bool GetReportDescriptor(std::vector<uint8_t>&) override {
+        SetLastErrorCode(ERROR_NOT_SUPPORTED);
+        return false;
+    }
+
+    bool GetCaps(HidCaps& caps) override {
+        if (CapsKnown_) {
+            caps = Caps_;
+            return true;
+        }
+        PHIDP_PREPARSED_DATA preparsed = nullptr;
+        if (!F_->HidD_GetPreparsedData(Handle_, &preparsed)) {
+            return FailWithDeviceError();
+        }
+        HIDP_CAPS system{};
+        const bool ok = F_->HidP_GetCaps(preparsed, &system) == HIDP_STATUS_SUCCESS;
+        F_->HidD_FreePreparsedData(preparsed);
+        if (!ok) {
+            SetLastErrorCode(ERROR_INVALID_DATA);
+            return false;
+        }
+        Caps_.InputReportByteLength = system.InputReportByteLength;
+        Caps_.OutputReportByteLength = system.OutputReportByteLength;
+        Caps_.FeatureReportByteLength = system.FeatureReportByteLength;
+        CapsKnown_ = true;
+        caps = Caps_;
+        return true;
+    }
+
+    bool GetManufacturerString(std::u16string& text) override {
+        return GetString(F_->HidD_GetManufacturerString, text);
+    }
+
+    bool GetProductString(std::u16string& text) override {
+        return GetString(F_->HidD_GetProductString, text);
+    }
+
+    bool GetFeature(uint8_t* buffer, size_t length) override {
+        std::vector<uint8_t> report;
+        if (!PrepareFeature(buffer, length, report)) {
+            return false;
+        }
+        if (!F_->HidD_GetFeature(Handle_, report.data(), ULONG(report.size()))) {
+            return FailWithDeviceError();
+        }
+        std::memcpy(buffer, report.data(), std::min(length, report.size()));
+        return true;
+    }
+
+    bool SetFeature(const uint8_t* buffer, size_t length) override {
+        std::vector<uint8_t> report;
+        if (!PrepareFeature(buffer, length, report)) {
+            return false;
+        }
+        if (!F_->HidD_SetFeature(Handle_, report.data(), ULONG(report.size()))) {
+            return FailWithDeviceError();
+        }
+        return true;
+    }
+
+    HidWaitResult WaitInput(int timeoutMs) override {
+        if (Access_ != HidAccess::Read) {
+            SetLastErrorCode(ERROR_INVALID_HANDLE);
+            return HidWaitResult::Failed;
+        }
+        if (!ReadPending_ && !ReadDone_ && !StartRead()) {
+            return HidWaitResult::Failed;
+        }
+        if (ReadDone_) {
+            return HidWaitResult::Ready;
+        }
+        const HANDLE events[2] = {WakeEvent_, ReadRequest_.hEvent};
+        const DWORD woke =
+            WaitForMultipleObjects(2, events, FALSE, timeoutMs < 0 ? INFINITE : DWORD(timeoutMs));
+        // A wake-up wins over data: it usually means the reader is asked to stop.
+        if (woke == WAIT_OBJECT_0) {
+            return HidWaitResult::Woken;
+        }
+        if (woke == WAIT_TIMEOUT) {
+            return HidWaitResult::Timeout;
+        }
+        if (woke != WAIT_OBJECT_0 + 1) {
+            FailWithSystemError();
+            return HidWaitResult::Failed;
+        }
+        return FinishRead() ? HidWaitResult::Ready : HidWaitResult::Failed;
+    }
+
+    void WakeWait() override {
+        if (WakeEvent_ != nullptr) {
+            SetEvent(WakeEvent_);
+        }
+    }
+
+    long ReadInput(uint8_t* buffer, size_t length) override {
+        if (Access_ != HidAccess::Read) {
+            SetLastErrorCode(ERROR_INVALID_HANDLE);
+            return -1;
+        }
+        if (buffer == nullptr || length == 0) {
+            SetLastErrorCode(ERROR_INVALID_PARAMETER);
+            return -1;
+        }
+        if (!ReadDone_) {
+            // Only what a wait reported ready is read: the reader never blocks here.
+            SetLastErrorCode(ERROR_NO_DATA);
+            return -1;
+        }
+        ReadDone_ = false;
+        const size_t count = std::min<size_t>(ReadLength_, length);
+        std::memcpy(buffer, ReadBuffer_.data(), count);
+        return long(count);
+    }
+
+  private:
+    using StringQuery = BOOLEAN(WINAPI*)(HANDLE, PVOID, ULONG);
+
+    bool GetString(StringQuery query, std::u16string& text) {
+        wchar_t buffer[kStringBufferChars] = {};
+        if (!query(Handle_, buffer, sizeof buffer - sizeof(wchar_t))) {
+            return FailWithDeviceError();
+        }
+        const size_t length = std::wcslen(buffer);
+        text.assign(reinterpret_cast<const char16_t*>(buffer), length);
+        return true;
+    }
+
+    // Windows takes a feature report only in a buffer of exactly the device's feature report
+    // length: a shorter request is padded with zeros and a longer one cut, so the caller may
+    // ask for what it wants, as on Linux.
+    bool PrepareFeature(const uint8_t* buffer, size_t length, std::vector<uint8_t>& report) {
+        if (Access_ != HidAccess::ReadWrite) {
+            // A device open for queries only may not be written: tell the user it was refused.
+            SetLastErrorCode(Access_ == HidAccess::QueryOnly ? ERROR_ACCESS_DENIED
+                                                             : ERROR_INVALID_HANDLE);
+            return false;
+        }
+        if (buffer == nullptr || length == 0) {
+            SetLastErrorCode(ERROR_INVALID_PARAMETER);
+            return false;
+        }
+        HidCaps caps;
+        const size_t reportLength = GetCaps(caps) && caps.FeatureReportByteLength > 0
+                                        ? caps.FeatureReportByteLength
+                                        : length;
+        report.assign(reportLength, 0);
+        std::memcpy(report.data(), buffer, std::min(length, reportLength));
+        return true;
+    }
+
+    bool StartRead() {
+        ResetEvent(ReadRequest_.hEvent);
+        const HANDLE event = ReadRequest_.hEvent;
+        ReadRequest_ = OVERLAPPED{};
+        ReadRequest_.hEvent = event;
+        std::fill(ReadBuffer_.begin(), ReadBuffer_.end(), uint8_t{0});
+        DWORD count = 0;
+        if (F_->ReadFile(Handle_, ReadBuffer_.data(), DWORD(ReadBuffer_.size()), &count,
+                         &ReadRequest_)) {
+            ReadDone_ = true;
+            ReadLength_ = count;
+            return true;
+        }
+        if (GetLastError() != ERROR_IO_PENDING) {
+            return FailWithDeviceError();
+        }
+        ReadPending_ = true;
+        return true;
+    }
+
+    bool FinishRead() {
+        DWORD count = 0;
+        const bool ok = F_->GetOverlappedResult(Handle_, &ReadRequest_, &count, FALSE);
+        if (!ok && GetLastError() == ERROR_IO_INCOMPLETE) {
+            SetLastErrorCode(ERROR_IO_INCOMPLETE);
+            return false;
+        }
+        ReadPending_ = false;
+        if (!ok) {
+            return FailWithDeviceError();
+        }
+        ReadDone_ = true;
+        ReadLength_ = count;
+        return true;
+    }
+
+    std::shared_ptr<const HidFunctions> F_;
+    HANDLE Handle_;
+    HidAccess Access_;
+    bool CapsKnown_ = false;
+    HidCaps Caps_;
+
+    // Input reports: one overlapped read at a time into ReadBuffer_.
+    OVERLAPPED ReadRequest_{};
+    HANDLE WakeEvent_ = nullptr;
+    std::vector<uint8_t> ReadBuffer_;
+    bool ReadPending_ = false;  // started, not yet ended
+    bool ReadDone_ = false;     // ended with ReadLength_ bytes not yet taken
+    DWORD ReadLength_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<IHidHandle> OpenHidInterface(std::shared_ptr<const HidFunctions> functions,
+                                             const std::string& path, HidAccess access) {
+    DWORD rights = 0;
+    DWORD flags = 0;
+    switch (access) {
+        case HidAccess::ReadWrite:
+            rights = GENERIC_READ | GENERIC_WRITE;
+            break;
+        case HidAccess::QueryOnly:
+            break;
+        case HidAccess::Read:
+            rights = GENERIC_READ;
+            flags = FILE_FLAG_OVERLAPPED;
+            break;
+    }
+    const HANDLE handle =
+        functions->CreateFileW(Utf16(path).c_str(), rights, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, flags, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        FailWithSystemError();
+        return nullptr;
+    }
+    auto opened = std::make_unique<WindowsHidHandle>(std::move(functions), handle, access);
+    if (access == HidAccess::Read && !opened->PrepareReading()) {
+        return nullptr;
+    }
+    return opened;
+}
+
+}  // namespace quillon::winhid

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the Windows cross-build and its tests under Wine need, if any
+# are missing: the MinGW-w64 compiler, Wine, GoogleTest's sources and the Qt host tools.
+# Needs root for apt-get (run as root, or have sudo).
+set -euo pipefail
+
+packages=(
+    cmake ninja-build xz-utils
+    g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
+    wine wine64
+    googletest
+    qt6-base-dev-tools
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing missing packages: ${missing[*]}"
+if [ "$(id -u)" -eq 0 ]; then
+    apt_get=(apt-get)
+elif command -v sudo >/dev/null; then
+    apt_get=(sudo apt-get)
+else
+    echo "These packages are missing and installing them needs root: ${missing[*]}" >&2
+    exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${apt_get[@]}" update -q
+"${apt_get[@]}" install -y -q --no-install-recommends "${missing[@]}"
