@@ -53,7 +53,8 @@ function(quillon_add_test)
         # Under an emulator (Wine) every start costs seconds: one test per program, not one
         # per test case.
         add_test(NAME ${T_NAME} COMMAND ${T_NAME})
-        set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "${env}" TIMEOUT 600)
+        set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "${env}" TIMEOUT 600
+                             FIXTURES_REQUIRED emulator_session)
     else()
         gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "${env}"
                              TIMEOUT 300)

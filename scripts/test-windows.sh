@@ -7,8 +7,10 @@ cd "$(dirname "$0")/.."
 scripts/build-windows.sh
 
 export WINEPREFIX=$PWD/build-windows/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-# One Wine server for the whole run: each program then starts in a fraction of a second.
+# One Wine session for the whole run, its services started with their output elsewhere (they
+# outlive the program that starts them): each test program then starts in a fraction of a second.
 wineserver -p 60 2>/dev/null || true  # one already up serves as well
+wine cmd /c exit >/dev/null 2>&1 </dev/null
 
 ctest --test-dir build-windows --output-on-failure --timeout 600 "$@"
 

@@ -147,7 +147,12 @@ class WindowsHidHandle : public IHidHandle {
             FailWithSystemError();
             return HidWaitResult::Failed;
         }
-        return FinishRead() ? HidWaitResult::Ready : HidWaitResult::Failed;
+        if (FinishRead()) {
+            return HidWaitResult::Ready;
+        }
+        // An event signalled before its read has ended is no failure: wait again.
+        return LastErrorCode() == ERROR_IO_INCOMPLETE ? HidWaitResult::Timeout
+                                                      : HidWaitResult::Failed;
     }
 
     void WakeWait() override {
