@@ -50,7 +50,7 @@ bool TMainForm::LoadConfigFile(const QString& path) {
 
 void TMainForm::SaveConfigFile(const QString& path) {
     CollectDeviceSettings();
-    // The old file stays whole until the new one is completely written.
+    // The same safe save as the command-line tool's: links followed, devices left alone.
     const ConfigFileResult result =
         quillon::SaveConfigFile(QFile::encodeName(path).toStdString(), ReportBuffer);
     if (result != ConfigFileResult::Ok) {
