@@ -127,7 +127,7 @@ class TMainForm : public QMainWindow {
     QLabel* lbAccessAdvice = nullptr;
 
     // --- Operations --------------------------------------------------------------------------
-    // The remembered configuration-file path in the machine-wide settings store.
+    // The remembered configuration-file path: the user's settings store, else the machine's.
     QString ReadCfgPath() const;
     void WriteCfgPath(const QString& path);
 

@@ -127,12 +127,25 @@ void TMainForm::ReadSettingsAtListing() {
     THidDevice* device = SelectedDevice();
     if (device != nullptr && !device->CanReadWrite()) {
         ShowAccessProblem(device);
+        // Without the adapter's record there is nothing to save, load into or apply.
+        for (QAction* item : {miUpdate, miLoadConfig, miSaveConfig, miReadConfig}) {
+            item->setEnabled(false);
+        }
         bnApply->setEnabled(false);
+        SetStatusText(IsAccessRefusal(device->OpenError()) ? "No permission to use the adapter"
+                                                           : "The adapter cannot be opened");
         return;
     }
     if (StartupConfigGiven) {
+        // The adapter's own record first: Apply sends its version byte, which the file's
+        // never replaces.
+        ReadDeviceReport(SettingsReportId);
+        const bool adapterRead = LastTransferOk;
         LoadConfigFile(StartupConfigPath);
-        ShowDeviceSettings(true);
+        ShowDeviceSettings(adapterRead);
+        if (!adapterRead) {
+            SetStatusText("Device settings could not be read");
+        }
         return;
     }
     OpenConfigDialog.fileName = ReadCfgPath();

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QString>
+#include <filesystem>
+#include <iterator>
 #include <regex>
 
 #include "cli/CliRunner.h"
@@ -279,6 +282,55 @@ TEST_F(CliCommandsTest, SaveWritesTheRecordAsTheWindowCollectsIt) {
         Contains(result.Err, "unable to create file: " + folder.PathOf("no/such/folder.cfg")));
 }
 
+TEST_F(CliCommandsTest, SaveWritesThroughLinksAndLeavesWhatIsNoPlainFileAlone) {
+    cli.AddAdapter();
+    namespace fs = std::filesystem;
+    // A user's link into another folder: the file it names is replaced, the link stays.
+    fs::create_directory(folder.PathOf("dotfiles"));
+    const std::string real = folder.Write("dotfiles/real.cfg", std::string(500, 'x'));
+    const std::string linked = folder.PathOf("linked.cfg");
+    fs::create_symlink("dotfiles/real.cfg", linked);
+    CliResult result = cli.Run({"save", linked, "--emulate"});
+    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_TRUE(fs::is_symlink(linked));
+    EXPECT_EQ(fs::file_size(real), 64u);
+
+    // A named pipe, and a link to a device, are refused and stay what they were.
+    const std::string pipe = folder.PathOf("pipe.cfg");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const std::string device = folder.PathOf("device.cfg");
+    fs::create_symlink("/dev/null", device);
+    for (const std::string& path : {pipe, device}) {
+        result = cli.Run({"save", path, "--emulate"});
+        EXPECT_EQ(result.Code, kExitFileRefused) << path;
+        EXPECT_TRUE(Contains(result.Err, "unable to create file: " + path)) << result.Err;
+    }
+    EXPECT_TRUE(fs::is_fifo(pipe));
+    EXPECT_TRUE(fs::is_symlink(device));
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+}
+
+TEST_F(CliCommandsTest, SaveWritesInPlaceWhatCannotBeReplaced) {
+    cli.AddAdapter();
+    namespace fs = std::filesystem;
+    // Hard links keep sharing one file.
+    const std::string first = folder.Write("first.cfg", std::string(500, 'x'));
+    const std::string second = folder.PathOf("second.cfg");
+    fs::create_hard_link(first, second);
+    CliResult result = cli.Run({"save", first, "--emulate"});
+    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_TRUE(fs::equivalent(first, second));
+    EXPECT_EQ(fs::file_size(second), 64u);
+
+    // A name as long as the file system allows leaves no room for a temporary name beside it:
+    // the folder takes no new file, for root as for anyone, but the file itself is writable.
+    const std::string longest = folder.Write(std::string(251, 'n') + ".cfg", std::string(500, 'x'));
+    result = cli.Run({"save", longest, "--emulate"});
+    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_EQ(fs::file_size(longest), 64u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.PathOf("")), {}), 3);
+}
+
 TEST_F(CliCommandsTest, LoadWritesTheFileKeepingTheAdaptersVersion) {
     auto adapter = cli.AddAdapter();
     Settings record = adapter->Settings();
@@ -287,8 +339,8 @@ TEST_F(CliCommandsTest, LoadWritesTheFileKeepingTheAdaptersVersion) {
     adapter->SetSettings(record);
     std::string bytes(64, '\0');
     bytes[0] = 3;
-    bytes[1] = 99;  // the saving adapter's version: not written
-    bytes[3] = 2;   // 2400
+    bytes[1] = 99;                      // the saving adapter's version: not written
+    bytes[3] = 2;                       // 2400
     bytes[5] = static_cast<char>(200);  // 2000 ms
     bytes[11] = 0;
     bytes[12] = 1;

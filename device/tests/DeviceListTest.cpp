@@ -223,6 +223,15 @@ TEST_F(DeviceListTest, AdapterOpenedForQueryOnlyExplainsTheMissingPermission) {
                                                             form->edVersion, form->bnApply}) {
         EXPECT_FALSE(control->isVisible()) << control->objectName().toStdString();
     }
+    // Nothing that needs the adapter's record is offered, and the status line says why.
+    for (QAction* item :
+         {form->miUpdate, form->miLoadConfig, form->miSaveConfig, form->miReadConfig}) {
+        EXPECT_FALSE(item->isEnabled()) << item->text().toStdString();
+    }
+    EXPECT_EQ(form->StatusText(), "No permission to use the adapter");
+    PressMenuKey(Qt::Key_S);
+    PressMenuKey(Qt::Key_R);
+    EXPECT_TRUE(dialogs.SaveRequests.empty());
     EXPECT_TRUE(adapter->Log().empty());
 
     // With access granted and the adapter plugged in again, the settings are back.
@@ -230,6 +239,7 @@ TEST_F(DeviceListTest, AdapterOpenedForQueryOnlyExplainsTheMissingPermission) {
     PlugAdapter();
     ASSERT_TRUE(WaitUntil([this] { return form->cbPavex->isVisible(); }));
     EXPECT_FALSE(form->lbAccessAdvice->isVisible());
+    EXPECT_TRUE(form->miSaveConfig->isEnabled());
 }
 
 TEST_F(DeviceListTest, StartWithConfigFileLoadsItAtEveryListing) {
@@ -238,14 +248,16 @@ TEST_F(DeviceListTest, StartWithConfigFileLoadsItAtEveryListing) {
     AdapterRecord fileRecord = SampleRecord();
     fileRecord[1] = 99;  // never replaces the adapter's version
     WriteFile(path, fileRecord);
-    const auto adapter = PlugAdapter();
+    AdapterRecord adapterRecord = SampleRecord();
+    adapterRecord[1] = 42;
+    const auto adapter = PlugAdapter(&adapterRecord);
     StartWindow({path});
 
     EXPECT_TRUE(form->SuppressModified);
     EXPECT_TRUE(form->bnApply->isEnabled());
     EXPECT_EQ(form->StatusText(), "Config-File settings (" + path + ")");
     EXPECT_TRUE(form->cbPavex->isChecked());
-    EXPECT_EQ(form->edVersion->text(), "000");
+    EXPECT_EQ(form->edVersion->text(), "042");  // the adapter's, read before the file
     EXPECT_EQ(form->ReadCfgPath(), path);
     ClickCheckBox(form->cbUsedAltKey);
     EXPECT_NE(form->StatusText(), "modified");
@@ -256,7 +268,12 @@ TEST_F(DeviceListTest, StartWithConfigFileLoadsItAtEveryListing) {
     ASSERT_TRUE(WaitUntil([this] { return form->edCharDelay->value() == 300; }));
     EXPECT_TRUE(form->cbUsedAltKey->isChecked());
     EXPECT_TRUE(form->SuppressModified);
-    EXPECT_EQ(SettingsReads(*adapter), 0);
+    EXPECT_EQ(SettingsReads(*adapter), 2);  // once at each listing
+
+    // Apply sends the file's settings with the adapter's version byte.
+    QTest::mouseClick(form->bnApply, Qt::LeftButton);
+    EXPECT_EQ(adapter->Settings()[1], 42);
+    EXPECT_EQ(adapter->Settings()[4], 30);
 }
 
 }  // namespace
