@@ -112,6 +112,23 @@ TEST_F(CliFlashTest, FileIsCheckedInFullBeforeAnyAdapterIsTouched) {
     EXPECT_EQ(cli.Run({"flash", "--emulate"}).Code, kExitUsage);
 }
 
+TEST_F(CliFlashTest, FilesUsersTriedAreTakenOrRefusedBeforeAnyTransfer) {
+    auto adapter = cli.AddAdapter();
+    for (const quillon::testing::UpdateFileCase& c : quillon::testing::UpdateFileCases()) {
+        adapter->ClearLog();
+        const std::string path = folder.Write("case.hex", c.Content);
+        const CliResult result = cli.Run({"flash", path, "--emulate"});
+        if (c.Refusal.empty()) {
+            EXPECT_EQ(result.Code, kExitSuccess) << c.Name << ": " << result.Err;
+            ExpectFlashed(*adapter);
+        } else {
+            EXPECT_EQ(result.Code, kExitFileRefused) << c.Name;
+            EXPECT_TRUE(Contains(result.Err, c.Refusal + " (" + path + ")")) << result.Err;
+            EXPECT_EQ(adapter->TransferCount(), 0u) << c.Name;
+        }
+    }
+}
+
 TEST_F(CliFlashTest, FailingAdapterGivesTheTransferExitCodeAndItsMessage) {
     auto adapter = cli.AddAdapter();
     adapter->FailTransfer(0);  // the start command

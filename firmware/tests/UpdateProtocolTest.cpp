@@ -204,7 +204,7 @@ TEST_F(UpdateTest, MissingFileSendsOnlyTheFinishCommand) {
 }
 
 TEST_F(UpdateTest, RefusedFileSendsOnlyTheFinishCommand) {
-    const std::string bad = dir_.Write("bad.hex", ":00000001FF\n:0414000001020304E0\n");
+    const std::string bad = dir_.Write("bad.hex", "\n:0414000001020304E0\n:00000001FF\n");
     const UpdateOutcome outcome = Run(&device_, bad);
     EXPECT_EQ(outcome.Code, kUpdateFileError);
     EXPECT_EQ(outcome.Message,
@@ -224,8 +224,8 @@ TEST_F(UpdateTest, NoDevice) {
 }
 
 TEST_F(UpdateTest, ErasedImageIsSentInFull) {
-    const std::string empty = dir_.Write("empty.hex", ":00000001FF\n");
     image_.fill(0xFF);
+    const std::string empty = dir_.Write("erased.hex", testing::HexFileFor(image_));
     const UpdateOutcome outcome = Run(&device_, empty);
     EXPECT_EQ(outcome.Code, kUpdateReady);
     const std::vector<Transfer> log = adapter_.Log();
