@@ -109,6 +109,9 @@ void TFlasherForm::FormActivate() {
         }
     }
 
+    // Leaves the adapter's update mode after every run, also after a failure, and before the
+    // outcome is shown: a finish command that does not reach the adapter fails the update.
+    run.Finish();
     resultCode_ = run.Code();
     if (!run.Succeeded()) {
         bnClose->setText("close");
@@ -118,8 +121,6 @@ void TFlasherForm::FormActivate() {
         Timer1->start();
     }
     bnClose->setEnabled(true);
-    // Leaves the adapter's update mode after every run, also after a failure.
-    run.Finish();
     running_ = false;
     finished_ = true;
 }
