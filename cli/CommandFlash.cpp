@@ -82,8 +82,9 @@ int ExitCodeOf(const UpdateOutcome& outcome) {
     if (outcome.Code == firmware::kUpdateReady) {
         return kExitSuccess;
     }
-    // The file changed between the check and an adapter's run.
-    return outcome.Code == firmware::kUpdateFileError ? kExitFileRefused : kExitTransferFailed;
+    // The file changed between the check and an adapter's run. An adapter's status can give
+    // the same code as a bad file; that is the adapter refusing, a transfer failure.
+    return outcome.FileFailed ? kExitFileRefused : kExitTransferFailed;
 }
 
 }  // namespace
