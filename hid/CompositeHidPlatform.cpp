@@ -44,6 +44,12 @@ class CompositeHandle final : public IHidHandle {
         Note(count >= 0);
         return count;
     }
+    HidLockResult TryLockExclusive() override {
+        const HidLockResult result = inner_->TryLockExclusive();
+        Note(result != HidLockResult::Failed);
+        return result;
+    }
+    void Unlock() override { inner_->Unlock(); }
 
   private:
     bool Note(bool ok) const {

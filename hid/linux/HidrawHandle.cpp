@@ -4,6 +4,7 @@
 #include <linux/hidraw.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -192,6 +193,35 @@ class HidrawHandle : public IHidHandle {
             buffer[0] = 0;
         }
         return long(n) + long(offset);
+    }
+
+    // flock on the node: every open of it is a description of its own, so the lock keeps out
+    // other handles of this process as well as other programs, and the kernel drops it when
+    // the holder ends, however it ends.
+    HidLockResult TryLockExclusive() override {
+        if (Fd_ < 0) {
+            SetLastErrorCode(Access_ == HidAccess::QueryOnly ? EACCES : EBADF);
+            return HidLockResult::Failed;
+        }
+        int result = 0;
+        do {
+            result = ::flock(Fd_, LOCK_EX | LOCK_NB);
+        } while (result < 0 && errno == EINTR);
+        if (result == 0) {
+            return HidLockResult::Held;
+        }
+        if (errno == EWOULDBLOCK) {
+            SetLastErrorCode(EWOULDBLOCK);
+            return HidLockResult::Busy;
+        }
+        SetLastErrorFromErrno();
+        return HidLockResult::Failed;
+    }
+
+    void Unlock() override {
+        if (Fd_ >= 0) {
+            ::flock(Fd_, LOCK_UN);
+        }
     }
 
   private:
