@@ -30,11 +30,6 @@ class HandleFeatureDevice final : public IFeatureReportDevice {
     IHidHandle& handle_;
 };
 
-// Holds the adapter for the job, so that no other program writes to it meanwhile.
-bool LockAdapter(IHidHandle&) {
-    return true;
-}
-
 const char* OnOff(bool on) {
     return on ? "on" : "off";
 }
@@ -88,8 +83,15 @@ class Job {
             return Fail(IsAccessRefusal(error) ? kExitNoPermission : kExitTransferFailed,
                         "cannot open: " + LastErrorText());
         }
-        if (!LockAdapter(*handle_)) {
-            return Fail(kExitTransferFailed, "in use by another program");
+        // Held until the handle closes at the end of the job, so that no other program (or
+        // window of this one) writes to the adapter between the update and the read-back.
+        switch (handle_->TryLockExclusive()) {
+            case HidLockResult::Held:
+                break;
+            case HidLockResult::Busy:
+                return Fail(kExitAdapterInUse, "in use by another program");
+            case HidLockResult::Failed:
+                return Fail(kExitTransferFailed, "cannot take the adapter: " + LastErrorText());
         }
         if (!handle_->GetAttributes(record_.Identity)) {
             return Fail(kExitTransferFailed, "cannot identify: " + LastErrorText());

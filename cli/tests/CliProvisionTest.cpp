@@ -260,6 +260,27 @@ TEST_F(CliProvisionTest, CtrlCEndsOnceTheAdaptersInProgressAreDone) {
     EXPECT_EQ(late->TransferCount(), 0u);
 }
 
+TEST_F(CliProvisionTest, AnAdapterHeldByAnotherProgramIsLeftUntouched) {
+    auto held = std::make_shared<Adapter>();
+    auto free = std::make_shared<Adapter>();
+    std::unique_ptr<IHidHandle> otherProgram;
+    cli.Env.CreatePlatform = [&](int) -> std::unique_ptr<IHidPlatform> {
+        auto bus = std::make_unique<emu::EmulatedBus>();
+        bus->Plug(held);
+        bus->Plug(free);
+        otherProgram = bus->Open(emu::EmulatedBus::PathOf(1), HidAccess::ReadWrite);
+        EXPECT_EQ(otherProgram->TryLockExclusive(), HidLockResult::Held);
+        return bus;
+    };
+    const CliResult result =
+        cli.Run({"provision", "--set", "enter=LF", "--all-present", "--count", "2"});
+    EXPECT_EQ(result.Code, kExitAdapterInUse) << result.Err;
+    EXPECT_TRUE(Contains(result.Out, "FAIL: in use by another program\n")) << result.Out;
+    EXPECT_TRUE(Contains(result.Out, "\n1 passed, 1 failed\n")) << result.Out;
+    EXPECT_EQ(held->TransferCount(), 0u);
+    EXPECT_EQ(free->Settings()[11], 2);
+}
+
 TEST_F(CliProvisionTest, BadInputIsRefusedBeforeAnyAdapterIsTouched) {
     auto adapter = cli.AddAdapter();
     std::string hex = quillon::testing::HexFileFor(image);
