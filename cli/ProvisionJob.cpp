@@ -40,7 +40,8 @@ class Job {
         ProvisionProgress& progress)
         : platform_(platform), info_(info), plan_(plan), progress_(progress) {}
 
-    ProvisionRecord Run() {
+    ProvisionRecord Run(const HidIdentity& seen) {
+        record_.Identity = seen;
         record_.Path = info_.InterfacePath;
         record_.UsbPath = UsbPortOf(info_.InterfacePath);
         record_.Started = std::chrono::system_clock::now();
@@ -216,12 +217,14 @@ class Job {
 }  // namespace
 
 ProvisionRecord RunProvisionJob(IHidPlatform& platform, const THidPnPInfo& info,
-                                const ProvisionPlan& plan, ProvisionProgress& progress) {
+                                const HidIdentity& seen, const ProvisionPlan& plan,
+                                ProvisionProgress& progress) {
     try {
-        return Job(platform, info, plan, progress).Run();
+        return Job(platform, info, plan, progress).Run(seen);
     } catch (const std::exception& error) {
         ProvisionRecord record;
         record.Path = info.InterfacePath;
+        record.Identity = seen;
         record.ExitCode = kExitTransferFailed;
         record.Reason = std::string("internal error: ") + error.what();
         progress.CurrentStep = ProvisionProgress::Done;

@@ -60,9 +60,11 @@ struct ProvisionProgress {
 
 // Provisions the adapter behind info on the calling thread: opens a handle of its own (so no
 // device object is shared with the thread that keeps scanning), holds the adapter for the whole
-// job, updates the firmware, writes the settings and reads them back. Never throws.
+// job, updates the firmware, writes the settings and reads them back. seen is the identity the
+// scan found, kept when the adapter cannot be opened. Never throws.
 ProvisionRecord RunProvisionJob(IHidPlatform& platform, const THidPnPInfo& info,
-                                const ProvisionPlan& plan, ProvisionProgress& progress);
+                                const HidIdentity& seen, const ProvisionPlan& plan,
+                                ProvisionProgress& progress);
 
 // The settings as "key=value" words in the order of the settings page, as `set` takes them.
 std::string SettingsText(const SettingsControlValues& values);

@@ -59,25 +59,26 @@ void ProvisionStation::Run(const std::atomic<bool>* interrupted, const StationEv
 
 bool ProvisionStation::IsAdapterInterface(const THidPnPInfo& info) {
     const Key key{info.InterfacePath, info.InstanceHandle};
-    if (const auto known = adapterCache_.find(key); known != adapterCache_.end()) {
-        return known->second;
+    if (const auto known = identities_.find(key); known != identities_.end()) {
+        return IsAdapter(known->second);
     }
     const auto handle = platform_.Open(info.InterfacePath, HidAccess::QueryOnly);
     HidIdentity identity;
     if (handle == nullptr || !handle->GetAttributes(identity)) {
-        return false;  // not cached: the next scan asks again
+        return false;  // not kept: the next scan asks again
     }
-    return adapterCache_[key] = IsAdapter(identity);
+    identities_[key] = identity;
+    return IsAdapter(identity);
 }
 
 void ProvisionStation::Scan() {
     std::set<Key> present;
-    std::map<Key, bool> cache;
+    std::map<Key, HidIdentity> identities;
     for (const THidPnPInfo& info : platform_.PresentInterfaces()) {
         const Key key{info.InterfacePath, info.InstanceHandle};
         const bool adapter = IsAdapterInterface(info);
-        if (adapterCache_.count(key) != 0) {
-            cache[key] = adapter;
+        if (const auto known = identities_.find(key); known != identities_.end()) {
+            identities.insert(*known);
         }
         if (!adapter) {
             continue;
@@ -88,7 +89,7 @@ void ProvisionStation::Scan() {
             waiting_.push_back(info);
         }
     }
-    adapterCache_ = std::move(cache);  // forgets the interfaces that are gone
+    identities_ = std::move(identities);  // forgets the interfaces that are gone
     present_ = std::move(present);
     scanned_ = true;
 }
@@ -117,10 +118,12 @@ void ProvisionStation::StartWaiting(const StationEvents& events) {
         }
         Job& job = jobs_.emplace_back();
         job.Info = info;
+        job.Identity = identities_[{info.InterfacePath, info.InstanceHandle}];
         job.Start = std::chrono::steady_clock::now();
         ++started_;
         job.Thread = std::thread([this, &job] {
-            ProvisionRecord record = RunProvisionJob(platform_, job.Info, plan_, job.Progress);
+            ProvisionRecord record =
+                RunProvisionJob(platform_, job.Info, job.Identity, plan_, job.Progress);
             {
                 std::lock_guard lock(mutex_);
                 job.Record = std::move(record);

@@ -67,6 +67,7 @@ class ProvisionStation {
 
     struct Job {
         THidPnPInfo Info;
+        HidIdentity Identity;
         ProvisionProgress Progress;
         std::chrono::steady_clock::time_point Start;
         std::thread Thread;
@@ -75,6 +76,7 @@ class ProvisionStation {
     };
 
     void Scan();
+    // Whether the interface is an adapter; asks it only once while it stays present.
     bool IsAdapterInterface(const THidPnPInfo& info);
     void StartWaiting(const StationEvents& events);
     void CollectFinished(const StationEvents& events);
@@ -86,8 +88,9 @@ class ProvisionStation {
     PlainEventLoop loop_;
     std::unique_ptr<IHidPlatform::Watch> watch_;
 
-    std::map<Key, bool> adapterCache_;  // whether a present interface is an adapter
-    std::set<Key> present_;             // adapters at the last scan
+    // The identity of each present interface, once it could be read.
+    std::map<Key, HidIdentity> identities_;
+    std::set<Key> present_;  // adapters at the last scan
     bool scanned_ = false;
     std::vector<THidPnPInfo> waiting_;  // new adapters not started yet
     std::list<Job> jobs_;
