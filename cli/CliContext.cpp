@@ -21,6 +21,7 @@ CliContext::CliContext(std::ostream& out, std::ostream& err, const CliEnvironmen
 
 CliContext::~CliContext() {
     transfers_.clear();
+    claims_.clear();
     session_.reset();  // the adapters go back before the platform does
     platform_.reset();
 }
@@ -31,7 +32,8 @@ void CliContext::Fail(const std::string& message) {
 
 int CliContext::StartSession() {
     platform_ = Env.CreatePlatform(Options.Emulate);
-    session_ = std::make_unique<AdapterSession>(*platform_);
+    // Only the monitor follows the adapter after the first look (to end when it is pulled).
+    session_ = std::make_unique<AdapterSession>(*platform_, Options.Command == "monitor");
     if (!session_->Scan(Env.ScanLimit)) {
         Fail("the list of HID devices did not come in time");
         return kExitNoAdapter;
@@ -69,6 +71,17 @@ int CliContext::RefuseUnwritable(size_t index) {
          (summary.OpenErrorMessage.empty() ? std::string("unknown error")
                                            : summary.OpenErrorMessage));
     return kExitTransferFailed;
+}
+
+int CliContext::ClaimAdapter(size_t index) {
+    THidDevice& device = session_->Adapter(index);
+    auto claim = std::make_unique<THidExclusiveUse>(&device);
+    if (claim->Busy()) {
+        Fail(std::string(AdapterBusyText) + " (" + device.InterfacePath() + ")");
+        return kExitAdapterBusy;
+    }
+    claims_.push_back(std::move(claim));
+    return kExitSuccess;
 }
 
 LoggingFeatureDevice& CliContext::Transfers(size_t index) {

@@ -12,6 +12,7 @@
 #include "cli/ExitCodes.h"
 #include "cli/LoggingFeatureDevice.h"
 #include "config/DeviceSettings.h"
+#include "hid/HidExclusiveUse.h"
 
 namespace quillon::cli {
 
@@ -58,6 +59,9 @@ class CliContext {
     int SelectAdapter(size_t& index, bool needWrite = true);
     // Prints why the adapter may not be used and returns the exit code for it.
     int RefuseUnwritable(size_t index);
+    // Takes the adapter for this run's writes, until the run ends: kExitSuccess, or
+    // kExitAdapterBusy (the reason printed) when another program is writing to it.
+    int ClaimAdapter(size_t index);
 
     // The adapter's feature transfers, logged.
     LoggingFeatureDevice& Transfers(size_t index);
@@ -79,6 +83,7 @@ class CliContext {
     std::unique_ptr<IHidPlatform> platform_;
     std::unique_ptr<AdapterSession> session_;
     std::vector<std::unique_ptr<LoggingFeatureDevice>> transfers_;
+    std::vector<std::unique_ptr<THidExclusiveUse>> claims_;
 };
 
 // The commands; each returns the exit code.

@@ -43,7 +43,8 @@ const char* const kExitCodeHelp =
     "  3  no adapter attached, or none matches --device\n"
     "  4  no permission to read and write the adapter (udev rule missing)\n"
     "  5  transfer failure: a report failed or the adapter did not take it\n"
-    "  6  file refused: missing, unreadable, unwritable or not a valid file\n";
+    "  6  file refused: missing, unreadable, unwritable or not a valid file\n"
+    "  7  the adapter is in use by another program; nothing touched\n";
 
 // Which options each command accepts, beside the global ones.
 const std::map<std::string, std::set<std::string>>& CommandOptions() {

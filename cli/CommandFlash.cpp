@@ -6,6 +6,7 @@
 
 #include "cli/CliContext.h"
 #include "cli/ParallelFlash.h"
+#include "device/ReportText.h"
 #include "firmware/HexReader.h"
 
 namespace quillon::cli {
@@ -132,6 +133,11 @@ int RunFlash(CliContext& context) {
             refusals[k] = context.RefuseUnwritable(chosen[k]);
             continue;
         }
+        // Held until the run ends, the whole update long.
+        if (const int code = context.ClaimAdapter(chosen[k]); code != kExitSuccess) {
+            refusals[k] = code;
+            continue;
+        }
         devices.push_back(&context.Transfers(chosen[k]));
         running.push_back(k);
         names.push_back("adapter " + std::to_string(chosen[k]) + " (" +
@@ -154,8 +160,10 @@ int RunFlash(CliContext& context) {
     for (size_t k = 0; k < chosen.size(); ++k) {
         const std::string& adapterPath = context.Session().Adapter(chosen[k]).InterfacePath();
         const int code = refusals[k] != kExitSuccess ? refusals[k] : ExitCodeOf(outcomes[k]);
-        const std::string message =
-            refusals[k] != kExitSuccess ? std::string("no read/write access") : outcomes[k].Message;
+        const std::string message = refusals[k] == kExitAdapterBusy ? std::string(AdapterBusyText)
+                                    : refusals[k] != kExitSuccess
+                                        ? std::string("no read/write access")
+                                        : outcomes[k].Message;
         if (exitCode == kExitSuccess) {
             exitCode = code;
         }

@@ -33,9 +33,16 @@ QJsonObject ToJson(const SettingsControlValues& values) {
 }
 
 // The adapter that --device names and its settings record, or the exit code of the failure.
-int ReadAdapterSettings(CliContext& context, size_t& index, ReportBuffer& buffer) {
+// A command that is going to write takes the adapter before it reads anything.
+int ReadAdapterSettings(CliContext& context, size_t& index, ReportBuffer& buffer,
+                        bool toWrite = false) {
     if (const int code = context.SelectAdapter(index); code != kExitSuccess) {
         return code;
+    }
+    if (toWrite) {
+        if (const int code = context.ClaimAdapter(index); code != kExitSuccess) {
+            return code;
+        }
     }
     return context.ReadSettings(index, buffer) ? kExitSuccess : kExitTransferFailed;
 }
@@ -72,7 +79,7 @@ int RunSet(CliContext& context) {
     }
     size_t index = 0;
     ReportBuffer buffer{};
-    if (const int code = ReadAdapterSettings(context, index, buffer); code != kExitSuccess) {
+    if (const int code = ReadAdapterSettings(context, index, buffer, true); code != kExitSuccess) {
         return code;
     }
     const auto plan = PlanSettings(*ShownSettings(buffer), *assignments, error);
@@ -135,7 +142,7 @@ int RunLoad(CliContext& context) {
     ReportBuffer buffer{};
     // The adapter's record first: its version byte stays, and a short file changes only the
     // bytes it holds.
-    if (const int code = ReadAdapterSettings(context, index, buffer); code != kExitSuccess) {
+    if (const int code = ReadAdapterSettings(context, index, buffer, true); code != kExitSuccess) {
         return code;
     }
     const SettingsControlValues before = *ShownSettings(buffer);

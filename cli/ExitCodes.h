@@ -10,8 +10,8 @@ enum ExitCode : int {
     kExitNoAdapter = 3,       // no adapter attached, or none matches --device
     kExitNoPermission = 4,    // the adapter's node may not be read and written
     kExitTransferFailed = 5,  // a feature report failed, or the adapter did not do what it was told
-    kExitFileRefused = 6,   // configuration or update file missing, unreadable, unwritable, unsound
-    kExitAdapterInUse = 7,  // another program holds the adapter
+    kExitFileRefused = 6,  // configuration or update file missing, unreadable, unwritable, unsound
+    kExitAdapterBusy = 7,  // another program is writing to the adapter; nothing was touched
 };
 
 }  // namespace quillon::cli

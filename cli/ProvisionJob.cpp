@@ -90,7 +90,7 @@ class Job {
             case HidLockResult::Held:
                 break;
             case HidLockResult::Busy:
-                return Fail(kExitAdapterInUse, "in use by another program");
+                return Fail(kExitAdapterBusy, "in use by another program");
             case HidLockResult::Failed:
                 return Fail(kExitTransferFailed, "cannot take the adapter: " + LastErrorText());
         }

@@ -15,6 +15,7 @@
 #include "hid/AccessAdvice.h"
 #include "hid/HidDevice.h"
 #include "hid/HidDeviceController.h"
+#include "hid/HidExclusiveUse.h"
 #include "info/InfoBox.h"
 
 // Device discovery and selection: the device list rebuilt at every device change, the device
@@ -212,13 +213,28 @@ void TMainForm::HideAccessProblem() {
 }
 
 int TMainForm::ShowChildModally(QDialog& child) {
+    const int result = ExecChild(child);
+    RunHeldBackRebuild();
+    return result;
+}
+
+int TMainForm::ExecChild(QDialog& child) {
     ++ModalChildren;
     const int result = child.exec();
     --ModalChildren;
-    if (ModalChildren == 0 && RebuildDeferred) {
-        RebuildDeviceList();
-    }
     return result;
+}
+
+void TMainForm::RunHeldBackRebuild() {
+    if (ModalChildren == 0 && RebuildDeferred) {
+        // Through the controller, so that the held-back rebuild is guarded as every other one:
+        // a change that comes in while it shows a message box waits for it to end.
+        if (HidCtl != nullptr) {
+            HidCtl->RepeatDeviceChange();
+        } else {
+            RebuildDeviceList();
+        }
+    }
 }
 
 void TMainForm::miInfoClick() {
@@ -230,10 +246,23 @@ void TMainForm::UpdateFirmwareFrom(const QString& fileName) {
     if (cbDevListBox->count() == 0 || cbDevListBox->currentIndex() < 0) {
         return;
     }
-    TFlasherForm flasher(this, Dialogs);
-    flasher.Device = SelectedDevice();
-    flasher.FileName = fileName;
-    ShowChildModally(flasher);
+    {
+        // The adapter is held for the whole update: another program writing to it in the
+        // middle would leave it half written. One that is writing to it already keeps the
+        // update out.
+        const THidExclusiveUse exclusive(SelectedDevice());
+        if (exclusive.Busy()) {
+            SetStatusText(AdapterBusyMessage());
+            Dialogs.ShowMessage(this, AdapterBusyMessage());
+            return;
+        }
+        TFlasherForm flasher(this, Dialogs);
+        flasher.Device = SelectedDevice();
+        flasher.FileName = fileName;
+        ExecChild(flasher);
+    }
+    // Given back before a held-back rebuild destroys the device.
+    RunHeldBackRebuild();
 }
 
 }  // namespace quillon

@@ -79,6 +79,13 @@ class IHidPlatform {
 
     // nullptr when the interface cannot be opened with that access.
     virtual std::unique_ptr<IHidHandle> Open(const std::string& path, HidAccess access) = 0;
+    // The same for a device listed by PresentInterfaces, but only while its path still leads to
+    // that device: where a path is handed to the next device once this one is gone, an open by
+    // path alone could reach a stranger. nullptr (ENODEV) when the path has moved on. Backends
+    // whose paths are never reused need not override it.
+    virtual std::unique_ptr<IHidHandle> OpenDevice(const THidPnPInfo& device, HidAccess access) {
+        return Open(device.InterfacePath, access);
+    }
 
     // Error code of the last failed operation on the calling thread, and its message text.
     virtual uint32_t LastError() = 0;

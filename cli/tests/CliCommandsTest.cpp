@@ -54,6 +54,58 @@ TEST_F(CliCommandsTest, HelpListsTheCommandsAndEveryExitCode) {
     }
 }
 
+// Counts the watches of device changes started on the platform it stands for.
+class WatchCountingPlatform : public IHidPlatform {
+  public:
+    WatchCountingPlatform(std::unique_ptr<IHidPlatform> inner, int& watches)
+        : inner_(std::move(inner)), watches_(watches) {}
+    std::vector<THidPnPInfo> PresentInterfaces() override { return inner_->PresentInterfaces(); }
+    std::unique_ptr<IHidHandle> Open(const std::string& path, HidAccess access) override {
+        return inner_->Open(path, access);
+    }
+    std::unique_ptr<IHidHandle> OpenDevice(const THidPnPInfo& device, HidAccess access) override {
+        return inner_->OpenDevice(device, access);
+    }
+    uint32_t LastError() override { return inner_->LastError(); }
+    std::string ErrorMessage(uint32_t code) override { return inner_->ErrorMessage(code); }
+    std::unique_ptr<Watch> WatchDeviceChanges(IEventLoop& loop,
+                                              std::function<void()> onChange) override {
+        ++watches_;
+        return inner_->WatchDeviceChanges(loop, std::move(onChange));
+    }
+
+  private:
+    std::unique_ptr<IHidPlatform> inner_;
+    int& watches_;
+};
+
+TEST_F(CliCommandsTest, OnlyTheMonitorWatchesDeviceChangesAndEveryMessageIsPrefixed) {
+    int watches = 0;
+    const auto create = cli.Env.CreatePlatform;
+    cli.Env.CreatePlatform = [&](int adapters) -> std::unique_ptr<IHidPlatform> {
+        return std::make_unique<WatchCountingPlatform>(create(adapters), watches);
+    };
+    CliResult result = cli.Run({"list", "--emulate=0"});
+    EXPECT_EQ(result.Err, "quillon-cli: no adapter found\n");
+    cli.AddAdapter();
+    for (const std::vector<std::string>& command : std::vector<std::vector<std::string>>{
+             {"list"}, {"show"}, {"set", "baud=9600"}, {"raw", "get", "03"}, {"reset"}}) {
+        std::vector<std::string> arguments = command;
+        arguments.push_back("--emulate");
+        result = cli.Run(arguments);
+        EXPECT_EQ(result.Code, kExitSuccess) << command[0] << ": " << result.Err;
+    }
+    EXPECT_EQ(watches, 0);
+    result = cli.Run({"monitor", "--duration", "0.01", "--emulate"});
+    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_EQ(watches, 1);
+
+    result = cli.Run({"--help"});
+    ASSERT_FALSE(result.Out.empty());
+    EXPECT_EQ(result.Out.back(), '\n');
+    EXPECT_TRUE(Contains(result.Out, "7  the adapter is in use by another program"));
+}
+
 TEST_F(CliCommandsTest, UsageErrorsTouchNoAdapter) {
     auto adapter = cli.AddAdapter();
     for (const std::vector<std::string>& arguments :
@@ -287,8 +339,8 @@ TEST_F(CliCommandsTest, LoadWritesTheFileKeepingTheAdaptersVersion) {
     adapter->SetSettings(record);
     std::string bytes(64, '\0');
     bytes[0] = 3;
-    bytes[1] = 99;  // the saving adapter's version: not written
-    bytes[3] = 2;   // 2400
+    bytes[1] = 99;                      // the saving adapter's version: not written
+    bytes[3] = 2;                       // 2400
     bytes[5] = static_cast<char>(200);  // 2000 ms
     bytes[11] = 0;
     bytes[12] = 1;

@@ -274,7 +274,7 @@ TEST_F(CliProvisionTest, AnAdapterHeldByAnotherProgramIsLeftUntouched) {
     };
     const CliResult result =
         cli.Run({"provision", "--set", "enter=LF", "--all-present", "--count", "2"});
-    EXPECT_EQ(result.Code, kExitAdapterInUse) << result.Err;
+    EXPECT_EQ(result.Code, kExitAdapterBusy) << result.Err;
     EXPECT_TRUE(Contains(result.Out, "FAIL: in use by another program\n")) << result.Out;
     EXPECT_TRUE(Contains(result.Out, "\n1 passed, 1 failed\n")) << result.Out;
     EXPECT_EQ(held->TransferCount(), 0u);

@@ -1,9 +1,11 @@
 #include <QAction>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSpinBox>
+#include <algorithm>
 #include <fstream>
 
 #include "app/RadioGroup.h"
@@ -185,6 +187,34 @@ TEST_F(DeviceListTest, DeviceChangeWhileTheInfoWindowIsOpenWaitsForItToClose) {
     EXPECT_TRUE(deferred);
     EXPECT_EQ(form->cbDevListBox->count(), 2);  // rebuilt once, after the window closed
     EXPECT_EQ(SettingsReads(*adapter1), 2);
+}
+
+TEST_F(DeviceListTest, HeldBackRebuildKeepsAChangeDuringItsMessageForAfterIt) {
+    PlugAdapter();
+    StartWindow({"/nonexistent/start.cfg"});  // every rebuild says "file not found"
+    dialogs.Messages.clear();
+    int open = 0;
+    int mostOpen = 0;
+    dialogs.WhileMessageShows = [&](const QString&) {
+        mostOpen = std::max(mostOpen, ++open);
+        if (dialogs.Messages.size() == 1) {
+            PlugGeneric(Mouse());
+            QCoreApplication::processEvents();  // the change notification arrives
+        }
+        --open;
+    };
+    AnswerNextModal([&](QWidget* window) {
+        PlugAdapter();
+        WaitUntil([&] { return form->DeviceListRebuildDeferred(); });
+        window->close();
+    });
+    const QRect item = form->menuBar()->actionGeometry(form->miInfo);
+    QTest::mouseClick(form->menuBar(), Qt::LeftButton, {}, item.center());
+
+    // The mouse's change rebuilds once more, after the held-back rebuild's message.
+    ASSERT_TRUE(WaitUntil([&] { return dialogs.Messages.size() == 2; }));
+    EXPECT_EQ(mostOpen, 1);
+    EXPECT_EQ(form->cbDevListBox->count(), 2);
 }
 
 TEST_F(DeviceListTest, UpdateWindowGetsTheSelectedDeviceAndTheChosenFile) {
