@@ -29,6 +29,12 @@ struct CliOptions {
     std::optional<int> Length;       // --length, 1 to 65
     std::optional<long> Count;       // --count
     std::optional<double> Duration;  // --duration, seconds
+    // provision
+    std::string Firmware;           // --firmware
+    std::string Config;             // --config
+    std::vector<std::string> Sets;  // --set, each KEY=VALUE
+    std::string LogFile;            // --log
+    bool AllPresent = false;        // --all-present
 };
 
 // One run of a command: the streams, the options, and the adapters once scanned.
@@ -90,6 +96,10 @@ int RunFlash(CliContext& context);
 int RunRaw(CliContext& context);
 int RunMonitor(CliContext& context);
 int RunReset(CliContext& context);
+int RunProvision(CliContext& context);
+
+// Reads the update file in full and prints why when it is refused.
+bool CheckUpdateFile(CliContext& context, const std::string& path);
 
 std::string Utf8(const std::u16string& text);
 

@@ -16,22 +16,6 @@ using firmware::UpdateOutcome;
 
 constexpr int kBarWidth = 40;
 
-// The update file, read and checked in full before any adapter is looked at.
-bool CheckUpdateFile(CliContext& context, const std::string& path) {
-    std::error_code error;
-    if (!std::filesystem::exists(path, error)) {
-        context.Fail(firmware::UpdateMessage(firmware::kUpdateFileError) + " " + path);
-        return false;
-    }
-    auto image = std::make_unique<firmware::FirmwareImage>();
-    const firmware::HexReadResult result = firmware::ReadUpdateFile(path, *image);
-    if (result.Code != 0) {
-        context.Fail(result.Message() + " (" + path + ")");
-        return false;
-    }
-    return true;
-}
-
 // Progress on the error stream, so that the outcome on the output stays clean for scripts: a
 // bar redrawn in place on a terminal, a line per block otherwise.
 class FlashProgress {
@@ -89,6 +73,22 @@ int ExitCodeOf(const UpdateOutcome& outcome) {
 }
 
 }  // namespace
+
+// The update file, read and checked in full before any adapter is looked at.
+bool CheckUpdateFile(CliContext& context, const std::string& path) {
+    std::error_code error;
+    if (!std::filesystem::exists(path, error)) {
+        context.Fail(firmware::UpdateMessage(firmware::kUpdateFileError) + " " + path);
+        return false;
+    }
+    auto image = std::make_unique<firmware::FirmwareImage>();
+    const firmware::HexReadResult result = firmware::ReadUpdateFile(path, *image);
+    if (result.Code != 0) {
+        context.Fail(result.Message() + " (" + path + ")");
+        return false;
+    }
+    return true;
+}
 
 int RunFlash(CliContext& context) {
     if (context.Options.Arguments.size() != 1) {

@@ -32,14 +32,6 @@ QJsonObject ToJson(const SettingsControlValues& values) {
     return object;
 }
 
-// Bytes 1 to 12 from the values, byte 0 the settings report ID, byte 64 the copy of byte 12
-// that a display of the record leaves, as the page's Apply sends them.
-void EncodeForWrite(const SettingsControlValues& values, ReportBuffer& buffer) {
-    buffer[DeviceSettings::RecordMarkerCopy] = buffer[DeviceSettings::RecordMarker];
-    EncodeSettings(values, buffer);
-    buffer[DeviceSettings::ReportId] = SettingsReportId;
-}
-
 // The adapter that --device names and its settings record, or the exit code of the failure.
 // A command that is going to write takes the adapter before it reads anything.
 int ReadAdapterSettings(CliContext& context, size_t& index, ReportBuffer& buffer,

@@ -137,5 +137,27 @@ TEST_F(CliHidrawTest, ShortStatusReplyIsAFailedRead) {
     EXPECT_TRUE(Contains(result.Out, "ERROR: get report")) << result.Out;
 }
 
+TEST_F(CliHidrawTest, ProvisionConfiguresTheNodesItMayWriteAndFailsTheOther) {
+    const CliResult result =
+        cli.Run({"provision", "--set", "baud=57600", "--all-present", "--count", "2", "--json"});
+    EXPECT_EQ(result.Code, kExitNoPermission) << result.Err;
+    EXPECT_EQ(adapter->Settings()[3], 48);
+    EXPECT_EQ(lockedAdapter->TransferCount(), 0u);
+    int passed = 0;
+    for (const QString& line : QString::fromStdString(result.Out).split('\n', Qt::SkipEmptyParts)) {
+        const QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
+        if (object["node"].toString().toStdString() == bed.NodePath("hidraw0")) {
+            EXPECT_EQ(object["result"], "PASS");
+            EXPECT_EQ(object["verify"], "ok");
+            ++passed;
+        } else if (object["node"].toString().toStdString() == bed.NodePath("hidraw1")) {
+            EXPECT_EQ(object["reason"], "cannot open: Permission denied");
+            EXPECT_EQ(object["code"], kExitNoPermission);
+        }
+    }
+    EXPECT_EQ(passed, 1) << result.Out;
+    EXPECT_TRUE(Contains(result.Out, R"({"summary":{"failed":1,"passed":1}})")) << result.Out;
+}
+
 }  // namespace
 }  // namespace quillon::cli::test
