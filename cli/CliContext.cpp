@@ -6,6 +6,7 @@
 #include <istream>
 
 #include "cli/SettingsAssignment.h"
+#include "config/ConfigFile.h"
 #include "device/ReportText.h"
 #include "hid/AccessAdvice.h"
 
@@ -57,6 +58,19 @@ int CliContext::SelectAdapter(size_t& index, bool needWrite) {
     }
     if (needWrite && !session_->Adapter(index).CanReadWrite()) {
         return RefuseUnwritable(index);
+    }
+    return kExitSuccess;
+}
+
+int CliContext::CheckSettingsFile(const std::string& path, ReportBuffer& probe) {
+    if (const auto result = LoadConfigFile(path, probe); result != ConfigFileResult::Ok) {
+        Fail(ConfigFileMessage(result, path));
+        return kExitFileRefused;
+    }
+    if (probe[DeviceSettings::ReportId] != SettingsReportId) {
+        Fail("not a settings file (its first byte is " + std::to_string(probe[0]) +
+             ", not 3): " + path);
+        return kExitFileRefused;
     }
     return kExitSuccess;
 }

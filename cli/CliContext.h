@@ -73,6 +73,10 @@ class CliContext {
     // Writes the record, reads it back and checks that the adapter kept it. Exit code.
     int WriteSettings(size_t index, const ReportBuffer& buffer);
 
+    // Reads a configuration file into probe and checks that it holds a settings record; prints
+    // why not and returns the exit code.
+    int CheckSettingsFile(const std::string& path, ReportBuffer& probe);
+
     // Asks the "Clear data after transmited" confirmation unless --yes; exit code, 0 to go on.
     int ConfirmClearData();
 

@@ -88,14 +88,8 @@ int CheckInputs(CliContext& context, Inputs& inputs) {
     if (!options.Config.empty()) {
         const std::string& path = options.Config;
         ReportBuffer probe{};
-        if (const auto result = LoadConfigFile(path, probe); result != ConfigFileResult::Ok) {
-            context.Fail(ConfigFileMessage(result, path));
-            return kExitFileRefused;
-        }
-        if (probe[DeviceSettings::ReportId] != SettingsReportId) {
-            context.Fail("not a settings file (its first byte is " + std::to_string(probe[0]) +
-                         ", not 3): " + path);
-            return kExitFileRefused;
+        if (const int code = context.CheckSettingsFile(path, probe); code != kExitSuccess) {
+            return code;
         }
         // Every adapter gets the file as it is now, whatever happens to it during the run.
         std::ifstream file(path, std::ios::binary);

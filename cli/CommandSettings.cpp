@@ -128,14 +128,8 @@ int RunLoad(CliContext& context) {
     const std::string& path = context.Options.Arguments[0];
     // The file is checked before any adapter is looked at.
     ReportBuffer probe{};
-    if (const auto result = LoadConfigFile(path, probe); result != ConfigFileResult::Ok) {
-        context.Fail(ConfigFileMessage(result, path));
-        return kExitFileRefused;
-    }
-    if (probe[DeviceSettings::ReportId] != SettingsReportId) {
-        context.Fail("not a settings file (its first byte is " + std::to_string(probe[0]) +
-                     ", not 3): " + path);
-        return kExitFileRefused;
+    if (const int code = context.CheckSettingsFile(path, probe); code != kExitSuccess) {
+        return code;
     }
 
     size_t index = 0;
