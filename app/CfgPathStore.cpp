@@ -4,10 +4,12 @@
 
 namespace quillon {
 
-QString ReadStoredCfgPath() {
-    QSettings store(QSettings::NativeFormat, QSettings::SystemScope, CfgPathOrganisation,
-                    CfgPathApplication);
-    // Fallbacks would let a value of the whole organisation stand in for ours.
+namespace {
+
+// Fallbacks would let a value of the whole organisation stand in for ours; the one fallback
+// wanted, from the user's store to the machine's, is made by hand.
+QString ReadFrom(QSettings::Scope scope) {
+    QSettings store(QSettings::NativeFormat, scope, CfgPathOrganisation, CfgPathApplication);
     store.setFallbacksEnabled(false);
     if (store.status() != QSettings::NoError) {
         return {};
@@ -15,8 +17,15 @@ QString ReadStoredCfgPath() {
     return store.value(CfgPathValueName).toString();
 }
 
+}  // namespace
+
+QString ReadStoredCfgPath() {
+    const QString users = ReadFrom(QSettings::UserScope);
+    return users.isEmpty() ? ReadFrom(QSettings::SystemScope) : users;
+}
+
 void WriteStoredCfgPath(const QString& path) {
-    QSettings store(QSettings::NativeFormat, QSettings::SystemScope, CfgPathOrganisation,
+    QSettings store(QSettings::NativeFormat, QSettings::UserScope, CfgPathOrganisation,
                     CfgPathApplication);
     store.setFallbacksEnabled(false);
     if (!store.isWritable()) {

@@ -4,17 +4,19 @@
 
 namespace quillon {
 
-// The last loaded configuration file, kept in the machine-wide settings store (on Windows the
-// local-machine registry key SOFTWARE\Morvane\QuillonUtility, on Linux the system-wide
-// configuration file of that organisation and application).
+// The last loaded configuration file, kept in the user's settings store (on Windows the
+// current-user registry key SOFTWARE\Morvane\QuillonUtility, on Linux the user's configuration
+// file of that organisation and application), which every user may write. A value in the
+// machine-wide store (the local-machine key, the system-wide file) still serves a user who
+// has none of their own.
 inline constexpr char CfgPathOrganisation[] = "Morvane";
 inline constexpr char CfgPathApplication[] = "QuillonUtility";
 inline constexpr char CfgPathValueName[] = "CfgPath";
 
-// Empty text when the store, or the value in it, is missing or unreadable.
+// The user's value, else the machine's; empty text when neither store has one it can read.
 QString ReadStoredCfgPath();
 
-// Quietly does nothing when the store cannot be written (no rights on the machine-wide store).
+// Writes the user's store; quietly does nothing when it cannot be written.
 void WriteStoredCfgPath(const QString& path);
 
 }  // namespace quillon

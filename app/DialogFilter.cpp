@@ -9,6 +9,11 @@ QStringList ToQtNameFilters(const QString& filter) {
         QStringList patterns = parts[i + 1].split(';', Qt::SkipEmptyParts);
         for (QString& pattern : patterns) {
             pattern = pattern.trimmed();
+            // "*.*" means every file where it comes from; here it would hide the many files
+            // without a dot in their names.
+            if (pattern == "*.*") {
+                pattern = "*";
+            }
         }
         patterns.removeAll(QString());
         if (patterns.isEmpty()) {

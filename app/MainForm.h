@@ -66,6 +66,10 @@ class TMainForm : public QMainWindow {
     THidDevice* CurrentDevice = nullptr;
     // Whether the last feature transfer of ReadDeviceReport or WriteDeviceReport succeeded.
     bool LastTransferOk = false;
+    // Whether the last write was left out because another program is writing to the adapter.
+    bool AdapterBusy = false;
+    // What the window says then.
+    static QString AdapterBusyMessage();
 
     // Absent in a window made without the HID layer.
     std::unique_ptr<THidDeviceController> HidCtl;
@@ -127,7 +131,7 @@ class TMainForm : public QMainWindow {
     QLabel* lbAccessAdvice = nullptr;
 
     // --- Operations --------------------------------------------------------------------------
-    // The remembered configuration-file path in the machine-wide settings store.
+    // The remembered configuration-file path: the user's settings store, else the machine's.
     QString ReadCfgPath() const;
     void WriteCfgPath(const QString& path);
 
@@ -218,6 +222,9 @@ class TMainForm : public QMainWindow {
     void ReadSettingsAtListing();
     void ShowAccessProblem(THidDevice* device);
     void HideAccessProblem();
+    // ShowChildModally in two steps, for a caller that holds the device while the child is open.
+    int ExecChild(QDialog& child);
+    void RunHeldBackRebuild();
     void BuildByteGrid();
     void CenterOnScreen();
     bool IsMenuShortcut(QEvent* event) const;

@@ -47,6 +47,8 @@ QString QtUserDialogs::RunFileDialog(QWidget* parent, const FileDialogOptions& o
     dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
                                                        : QFileDialog::AnyFile);
     dialog.setNameFilters(ToQtNameFilters(options.filter));
+    // Each filter shows as its description alone, without the patterns Qt would append.
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setDefaultSuffix(options.defaultSuffix);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !options.confirmOverwrite);
 

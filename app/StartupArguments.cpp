@@ -10,6 +10,14 @@ bool IsBlankOrControl(char c) {
 
 }  // namespace
 
+std::vector<std::string> ParametersAsGiven(int argc, const char* const* argv) {
+    std::vector<std::string> parameters;
+    for (int i = 1; i < argc; ++i) {
+        parameters.emplace_back(argv[i]);
+    }
+    return parameters;
+}
+
 StartupConfig JoinStartupArguments(const std::vector<std::string>& parameters) {
     StartupConfig config;
     if (parameters.empty()) {

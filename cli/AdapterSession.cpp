@@ -11,8 +11,10 @@ bool IsAdapter(const HidIdentity& identity) {
     return identity.VendorID == SupportedVendorID && identity.ProductID == SupportedProductID;
 }
 
-AdapterSession::AdapterSession(IHidPlatform& platform)
-    : controller_(std::make_unique<THidDeviceController>(platform, loop_)) {
+AdapterSession::AdapterSession(IHidPlatform& platform, bool followChanges)
+    : controller_(std::make_unique<THidDeviceController>(
+          platform, loop_,
+          followChanges ? THidDeviceController::FollowChanges : THidDeviceController::ScanOnce)) {
     controller_->SetOnDeviceChange(MakeHandler<&AdapterSession::DeviceChange>(this));
     controller_->SetOnEnumerate(MakeHandler<&AdapterSession::Enumerate>(this));
 }

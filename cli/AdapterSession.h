@@ -35,7 +35,9 @@ struct HidDeviceSummary {
 // every present HID device says about itself. Everything runs on the creating thread.
 class AdapterSession {
   public:
-    explicit AdapterSession(IHidPlatform& platform);
+    // followChanges: watch the device set after the first scan (only a command that outlives
+    // a device change needs it; the watch costs time to start and, above all, to end).
+    AdapterSession(IHidPlatform& platform, bool followChanges);
     ~AdapterSession();
     AdapterSession(const AdapterSession&) = delete;
     AdapterSession& operator=(const AdapterSession&) = delete;

@@ -6,6 +6,7 @@
 #include <istream>
 
 #include "cli/SettingsAssignment.h"
+#include "config/ConfigFile.h"
 #include "device/ReportText.h"
 #include "hid/AccessAdvice.h"
 
@@ -21,6 +22,7 @@ CliContext::CliContext(std::ostream& out, std::ostream& err, const CliEnvironmen
 
 CliContext::~CliContext() {
     transfers_.clear();
+    claims_.clear();
     session_.reset();  // the adapters go back before the platform does
     platform_.reset();
 }
@@ -31,7 +33,8 @@ void CliContext::Fail(const std::string& message) {
 
 int CliContext::StartSession() {
     platform_ = Env.CreatePlatform(Options.Emulate);
-    session_ = std::make_unique<AdapterSession>(*platform_);
+    // Only the monitor follows the adapter after the first look (to end when it is pulled).
+    session_ = std::make_unique<AdapterSession>(*platform_, Options.Command == "monitor");
     if (!session_->Scan(Env.ScanLimit)) {
         Fail("the list of HID devices did not come in time");
         return kExitNoAdapter;
@@ -59,6 +62,19 @@ int CliContext::SelectAdapter(size_t& index, bool needWrite) {
     return kExitSuccess;
 }
 
+int CliContext::CheckSettingsFile(const std::string& path, ReportBuffer& probe) {
+    if (const auto result = LoadConfigFile(path, probe); result != ConfigFileResult::Ok) {
+        Fail(ConfigFileMessage(result, path));
+        return kExitFileRefused;
+    }
+    if (probe[DeviceSettings::ReportId] != SettingsReportId) {
+        Fail("not a settings file (its first byte is " + std::to_string(probe[0]) +
+             ", not 3): " + path);
+        return kExitFileRefused;
+    }
+    return kExitSuccess;
+}
+
 int CliContext::RefuseUnwritable(size_t index) {
     const HidDeviceSummary& summary = session_->AdapterSummary(index);
     if (IsAccessRefusal(summary.OpenError)) {
@@ -69,6 +85,17 @@ int CliContext::RefuseUnwritable(size_t index) {
          (summary.OpenErrorMessage.empty() ? std::string("unknown error")
                                            : summary.OpenErrorMessage));
     return kExitTransferFailed;
+}
+
+int CliContext::ClaimAdapter(size_t index) {
+    THidDevice& device = session_->Adapter(index);
+    auto claim = std::make_unique<THidExclusiveUse>(&device);
+    if (claim->Busy()) {
+        Fail(std::string(AdapterBusyText) + " (" + device.InterfacePath() + ")");
+        return kExitAdapterBusy;
+    }
+    claims_.push_back(std::move(claim));
+    return kExitSuccess;
 }
 
 LoggingFeatureDevice& CliContext::Transfers(size_t index) {

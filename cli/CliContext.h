@@ -12,6 +12,7 @@
 #include "cli/ExitCodes.h"
 #include "cli/LoggingFeatureDevice.h"
 #include "config/DeviceSettings.h"
+#include "hid/HidExclusiveUse.h"
 
 namespace quillon::cli {
 
@@ -28,6 +29,12 @@ struct CliOptions {
     std::optional<int> Length;       // --length, 1 to 65
     std::optional<long> Count;       // --count
     std::optional<double> Duration;  // --duration, seconds
+    // provision
+    std::string Firmware;           // --firmware
+    std::string Config;             // --config
+    std::vector<std::string> Sets;  // --set, each KEY=VALUE
+    std::string LogFile;            // --log
+    bool AllPresent = false;        // --all-present
 };
 
 // One run of a command: the streams, the options, and the adapters once scanned.
@@ -52,6 +59,9 @@ class CliContext {
     int SelectAdapter(size_t& index, bool needWrite = true);
     // Prints why the adapter may not be used and returns the exit code for it.
     int RefuseUnwritable(size_t index);
+    // Takes the adapter for this run's writes, until the run ends: kExitSuccess, or
+    // kExitAdapterBusy (the reason printed) when another program is writing to it.
+    int ClaimAdapter(size_t index);
 
     // The adapter's feature transfers, logged.
     LoggingFeatureDevice& Transfers(size_t index);
@@ -63,6 +73,10 @@ class CliContext {
     // Writes the record, reads it back and checks that the adapter kept it. Exit code.
     int WriteSettings(size_t index, const ReportBuffer& buffer);
 
+    // Reads a configuration file into probe and checks that it holds a settings record; prints
+    // why not and returns the exit code.
+    int CheckSettingsFile(const std::string& path, ReportBuffer& probe);
+
     // Asks the "Clear data after transmited" confirmation unless --yes; exit code, 0 to go on.
     int ConfirmClearData();
 
@@ -73,6 +87,7 @@ class CliContext {
     std::unique_ptr<IHidPlatform> platform_;
     std::unique_ptr<AdapterSession> session_;
     std::vector<std::unique_ptr<LoggingFeatureDevice>> transfers_;
+    std::vector<std::unique_ptr<THidExclusiveUse>> claims_;
 };
 
 // The commands; each returns the exit code.
@@ -85,6 +100,10 @@ int RunFlash(CliContext& context);
 int RunRaw(CliContext& context);
 int RunMonitor(CliContext& context);
 int RunReset(CliContext& context);
+int RunProvision(CliContext& context);
+
+// Reads the update file in full and prints why when it is refused.
+bool CheckUpdateFile(CliContext& context, const std::string& path);
 
 std::string Utf8(const std::u16string& text);
 

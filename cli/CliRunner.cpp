@@ -29,7 +29,11 @@ const char* const kCommandHelp =
     "  raw set ID BYTE ...       write feature report ID with the bytes given (hexadecimal)\n"
     "  monitor [--count N] [--duration S]\n"
     "                            print input reports with a time stamp\n"
-    "  reset                     send the reset report 06 00 00 00\n";
+    "  reset                     send the reset report 06 00 00 00\n"
+    "  provision [--firmware FILE] [--config FILE | --set KEY=VALUE ...] [--log FILE]\n"
+    "            [--count N] [--all-present]\n"
+    "                            wait for adapters and update, configure and check each one\n"
+    "                            as it is plugged in, several at once\n";
 
 const char* const kExitCodeHelp =
     "Exit codes:\n"
@@ -39,16 +43,22 @@ const char* const kExitCodeHelp =
     "  3  no adapter attached, or none matches --device\n"
     "  4  no permission to read and write the adapter (udev rule missing)\n"
     "  5  transfer failure: a report failed or the adapter did not take it\n"
-    "  6  file refused: missing, unreadable, unwritable or not a valid file\n";
+    "  6  file refused: missing, unreadable, unwritable or not a valid file\n"
+    "  7  the adapter is in use by another program; nothing touched\n";
 
 // Which options each command accepts, beside the global ones.
 const std::map<std::string, std::set<std::string>>& CommandOptions() {
     static const std::map<std::string, std::set<std::string>> table = {
-        {"list", {"all"}},   {"show", {}},
-        {"set", {"yes"}},    {"save", {}},
-        {"load", {"yes"}},   {"flash", {"all"}},
-        {"raw", {"length"}}, {"monitor", {"count", "duration"}},
+        {"list", {"all"}},
+        {"show", {}},
+        {"set", {"yes"}},
+        {"save", {}},
+        {"load", {"yes"}},
+        {"flash", {"all"}},
+        {"raw", {"length"}},
+        {"monitor", {"count", "duration"}},
         {"reset", {}},
+        {"provision", {"count", "yes", "firmware", "config", "set", "log", "all-present"}},
     };
     return table;
 }
@@ -109,10 +119,20 @@ int RunCli(const QStringList& arguments, std::ostream& out, std::ostream& err,
                                     "raw: the report length, report ID included "
                                     "(default: the adapter's).",
                                     "N");
-    const QCommandLineOption count("count", "monitor: stop after N reports.", "N");
+    const QCommandLineOption count(
+        "count", "monitor: stop after N reports; provision: after N adapters.", "N");
     const QCommandLineOption duration("duration", "monitor: stop after S seconds.", "S");
-    for (const auto* option : {&help, &version, &device, &json, &emulate, &verbose, &all, &yes,
-                               &length, &count, &duration}) {
+    const QCommandLineOption firmwareFile("firmware", "provision: the update file.", "FILE");
+    const QCommandLineOption configFile("config", "provision: the configuration file.", "FILE");
+    const QCommandLineOption setting("set", "provision: a setting to write (KEY=VALUE).",
+                                     "KEY=VALUE");
+    const QCommandLineOption logFile("log", "provision: the CSV file every adapter is logged to.",
+                                     "FILE");
+    const QCommandLineOption allPresent("all-present",
+                                        "provision: also the adapters present at the start.");
+    for (const auto* option :
+         {&help, &version, &device, &json, &emulate, &verbose, &all, &yes, &length, &count,
+          &duration, &firmwareFile, &configFile, &setting, &logFile, &allPresent}) {
         parser.addOption(*option);
     }
     parser.addPositionalArgument("command", "One of the commands below.", "COMMAND [ARGS...]");
@@ -153,15 +173,20 @@ int RunCli(const QStringList& arguments, std::ostream& out, std::ostream& err,
                                                           {"yes", &yes},
                                                           {"length", &length},
                                                           {"count", &count},
-                                                          {"duration", &duration}}) {
+                                                          {"duration", &duration},
+                                                          {"firmware", &firmwareFile},
+                                                          {"config", &configFile},
+                                                          {"set", &setting},
+                                                          {"log", &logFile},
+                                                          {"all-present", &allPresent}}) {
         if (parser.isSet(*option) && accepted->second.count(name) == 0) {
             return usageError(QString("--%1 does not apply to %2")
                                   .arg(QString::fromStdString(name), positional.first()));
         }
     }
     if (parser.isSet(json) && options.Command != "list" && options.Command != "show" &&
-        options.Command != "flash") {
-        return usageError("--json applies to list, show and flash");
+        options.Command != "flash" && options.Command != "provision") {
+        return usageError("--json applies to list, show, flash and provision");
     }
 
     options.Device = parser.value(device).toStdString();
@@ -185,7 +210,9 @@ int RunCli(const QStringList& arguments, std::ostream& out, std::ostream& err,
     }
     if (parser.isSet(count)) {
         if (!ParseNumber(parser.value(count), 1, 1000000000L, number)) {
-            return usageError("--count takes a number of reports from 1");
+            return usageError(options.Command == "provision"
+                                  ? "--count takes a number of adapters from 1"
+                                  : "--count takes a number of reports from 1");
         }
         options.Count = number;
     }
@@ -198,14 +225,22 @@ int RunCli(const QStringList& arguments, std::ostream& out, std::ostream& err,
         options.Duration = seconds;
     }
 
+    options.Firmware = parser.value(firmwareFile).toStdString();
+    options.Config = parser.value(configFile).toStdString();
+    for (const QString& value : parser.values(setting)) {
+        options.Sets.push_back(value.toStdString());
+    }
+    options.LogFile = parser.value(logFile).toStdString();
+    options.AllPresent = parser.isSet(allPresent);
+
     // Without --verbose the messages go to Qt's logging categories, off unless switched on.
     ScopedLogSink logging(options.Verbose ? VerboseSink(err) : QtLogSink());
 
     CliContext context(out, err, env, std::move(options));
     static const std::map<std::string, int (*)(CliContext&)> commands = {
-        {"list", RunList}, {"show", RunShow},       {"set", RunSet},
-        {"save", RunSave}, {"load", RunLoad},       {"flash", RunFlash},
-        {"raw", RunRaw},   {"monitor", RunMonitor}, {"reset", RunReset},
+        {"list", RunList},   {"show", RunShow},           {"set", RunSet}, {"save", RunSave},
+        {"load", RunLoad},   {"flash", RunFlash},         {"raw", RunRaw}, {"monitor", RunMonitor},
+        {"reset", RunReset}, {"provision", RunProvision},
     };
     const int code = commands.at(context.Options.Command)(context);
     out << std::flush;

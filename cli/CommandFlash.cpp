@@ -6,6 +6,7 @@
 
 #include "cli/CliContext.h"
 #include "cli/ParallelFlash.h"
+#include "device/ReportText.h"
 #include "firmware/HexReader.h"
 
 namespace quillon::cli {
@@ -14,22 +15,6 @@ namespace {
 using firmware::UpdateOutcome;
 
 constexpr int kBarWidth = 40;
-
-// The update file, read and checked in full before any adapter is looked at.
-bool CheckUpdateFile(CliContext& context, const std::string& path) {
-    std::error_code error;
-    if (!std::filesystem::exists(path, error)) {
-        context.Fail(firmware::UpdateMessage(firmware::kUpdateFileError) + " " + path);
-        return false;
-    }
-    auto image = std::make_unique<firmware::FirmwareImage>();
-    const firmware::HexReadResult result = firmware::ReadUpdateFile(path, *image);
-    if (result.Code != 0) {
-        context.Fail(result.Message() + " (" + path + ")");
-        return false;
-    }
-    return true;
-}
 
 // Progress on the error stream, so that the outcome on the output stays clean for scripts: a
 // bar redrawn in place on a terminal, a line per block otherwise.
@@ -82,11 +67,28 @@ int ExitCodeOf(const UpdateOutcome& outcome) {
     if (outcome.Code == firmware::kUpdateReady) {
         return kExitSuccess;
     }
-    // The file changed between the check and an adapter's run.
-    return outcome.Code == firmware::kUpdateFileError ? kExitFileRefused : kExitTransferFailed;
+    // The file changed between the check and an adapter's run. An adapter's status can give
+    // the same code as a bad file; that is the adapter refusing, a transfer failure.
+    return outcome.FileFailed ? kExitFileRefused : kExitTransferFailed;
 }
 
 }  // namespace
+
+// The update file, read and checked in full before any adapter is looked at.
+bool CheckUpdateFile(CliContext& context, const std::string& path) {
+    std::error_code error;
+    if (!std::filesystem::exists(path, error)) {
+        context.Fail(firmware::UpdateMessage(firmware::kUpdateFileError) + " " + path);
+        return false;
+    }
+    auto image = std::make_unique<firmware::FirmwareImage>();
+    const firmware::HexReadResult result = firmware::ReadUpdateFile(path, *image);
+    if (result.Code != 0) {
+        context.Fail(result.Message() + " (" + path + ")");
+        return false;
+    }
+    return true;
+}
 
 int RunFlash(CliContext& context) {
     if (context.Options.Arguments.size() != 1) {
@@ -132,6 +134,11 @@ int RunFlash(CliContext& context) {
             refusals[k] = context.RefuseUnwritable(chosen[k]);
             continue;
         }
+        // Held until the run ends, the whole update long.
+        if (const int code = context.ClaimAdapter(chosen[k]); code != kExitSuccess) {
+            refusals[k] = code;
+            continue;
+        }
         devices.push_back(&context.Transfers(chosen[k]));
         running.push_back(k);
         names.push_back("adapter " + std::to_string(chosen[k]) + " (" +
@@ -154,8 +161,10 @@ int RunFlash(CliContext& context) {
     for (size_t k = 0; k < chosen.size(); ++k) {
         const std::string& adapterPath = context.Session().Adapter(chosen[k]).InterfacePath();
         const int code = refusals[k] != kExitSuccess ? refusals[k] : ExitCodeOf(outcomes[k]);
-        const std::string message =
-            refusals[k] != kExitSuccess ? std::string("no read/write access") : outcomes[k].Message;
+        const std::string message = refusals[k] == kExitAdapterBusy ? std::string(AdapterBusyText)
+                                    : refusals[k] != kExitSuccess
+                                        ? std::string("no read/write access")
+                                        : outcomes[k].Message;
         if (exitCode == kExitSuccess) {
             exitCode = code;
         }

@@ -73,7 +73,7 @@ int RunList(CliContext& context) {
                         << AccessText(*device) << "\n";
         }
         if (context.Session().AdapterCount() == 0) {
-            context.Err << "no adapter found\n";
+            context.Fail("no adapter found");
         }
     }
     // The advice once, for the first adapter that the missing rule keeps out.

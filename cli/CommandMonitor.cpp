@@ -37,7 +37,9 @@ class Monitor {
     Monitor(CliContext& context, THidDevice& device) : context_(context), device_(device) {}
 
     void Data(THidDevice*, uint8_t reportId, const uint8_t* data, uint16_t size) {
-        if (reportId == kInhibitedReportId) {
+        // A report handed over while the reader is being stopped comes after the count.
+        if (reportId == kInhibitedReportId ||
+            (context_.Options.Count && shown_ >= *context_.Options.Count)) {
             return;
         }
         context_.Out << TimeStamp() << " " << HistoryLine('R', reportId, data, size) << "\n"

@@ -17,9 +17,14 @@ std::optional<uint8_t> ParseByteArgument(CliContext& context, const std::string&
 
 // The adapter that --device names and the length of its transfers (--length, or its feature
 // report length), or the exit code of the failure.
-int SelectRawAdapter(CliContext& context, size_t& index, size_t& length) {
+int SelectRawAdapter(CliContext& context, size_t& index, size_t& length, bool toWrite) {
     if (const int code = context.SelectAdapter(index); code != kExitSuccess) {
         return code;
+    }
+    if (toWrite) {
+        if (const int code = context.ClaimAdapter(index); code != kExitSuccess) {
+            return code;
+        }
     }
     length = context.Options.Length ? static_cast<size_t>(*context.Options.Length)
                                     : context.FeatureLength(index);
@@ -41,7 +46,7 @@ int RawGet(CliContext& context, const std::vector<std::string>& words) {
     }
     size_t index = 0;
     size_t length = 0;
-    if (const int code = SelectRawAdapter(context, index, length); code != kExitSuccess) {
+    if (const int code = SelectRawAdapter(context, index, length, false); code != kExitSuccess) {
         return code;
     }
     ReportBuffer buffer{};
@@ -81,7 +86,7 @@ int RawSet(CliContext& context, const std::vector<std::string>& words) {
     // As on the raw-report page, the whole feature report is sent; bytes not given are 0.
     size_t index = 0;
     size_t length = 0;
-    if (const int code = SelectRawAdapter(context, index, length); code != kExitSuccess) {
+    if (const int code = SelectRawAdapter(context, index, length, true); code != kExitSuccess) {
         return code;
     }
     if (words.size() > length) {
@@ -118,6 +123,9 @@ int RunReset(CliContext& context) {
     }
     size_t index = 0;
     if (const int code = context.SelectAdapter(index); code != kExitSuccess) {
+        return code;
+    }
+    if (const int code = context.ClaimAdapter(index); code != kExitSuccess) {
         return code;
     }
     LoggingFeatureDevice& device = context.Transfers(index);

@@ -32,18 +32,17 @@ QJsonObject ToJson(const SettingsControlValues& values) {
     return object;
 }
 
-// Bytes 1 to 12 from the values, byte 0 the settings report ID, byte 64 the copy of byte 12
-// that a display of the record leaves, as the page's Apply sends them.
-void EncodeForWrite(const SettingsControlValues& values, ReportBuffer& buffer) {
-    buffer[DeviceSettings::RecordMarkerCopy] = buffer[DeviceSettings::RecordMarker];
-    EncodeSettings(values, buffer);
-    buffer[DeviceSettings::ReportId] = SettingsReportId;
-}
-
 // The adapter that --device names and its settings record, or the exit code of the failure.
-int ReadAdapterSettings(CliContext& context, size_t& index, ReportBuffer& buffer) {
+// A command that is going to write takes the adapter before it reads anything.
+int ReadAdapterSettings(CliContext& context, size_t& index, ReportBuffer& buffer,
+                        bool toWrite = false) {
     if (const int code = context.SelectAdapter(index); code != kExitSuccess) {
         return code;
+    }
+    if (toWrite) {
+        if (const int code = context.ClaimAdapter(index); code != kExitSuccess) {
+            return code;
+        }
     }
     return context.ReadSettings(index, buffer) ? kExitSuccess : kExitTransferFailed;
 }
@@ -80,7 +79,7 @@ int RunSet(CliContext& context) {
     }
     size_t index = 0;
     ReportBuffer buffer{};
-    if (const int code = ReadAdapterSettings(context, index, buffer); code != kExitSuccess) {
+    if (const int code = ReadAdapterSettings(context, index, buffer, true); code != kExitSuccess) {
         return code;
     }
     const auto plan = PlanSettings(*ShownSettings(buffer), *assignments, error);
@@ -129,21 +128,15 @@ int RunLoad(CliContext& context) {
     const std::string& path = context.Options.Arguments[0];
     // The file is checked before any adapter is looked at.
     ReportBuffer probe{};
-    if (const auto result = LoadConfigFile(path, probe); result != ConfigFileResult::Ok) {
-        context.Fail(ConfigFileMessage(result, path));
-        return kExitFileRefused;
-    }
-    if (probe[DeviceSettings::ReportId] != SettingsReportId) {
-        context.Fail("not a settings file (its first byte is " + std::to_string(probe[0]) +
-                     ", not 3): " + path);
-        return kExitFileRefused;
+    if (const int code = context.CheckSettingsFile(path, probe); code != kExitSuccess) {
+        return code;
     }
 
     size_t index = 0;
     ReportBuffer buffer{};
     // The adapter's record first: its version byte stays, and a short file changes only the
     // bytes it holds.
-    if (const int code = ReadAdapterSettings(context, index, buffer); code != kExitSuccess) {
+    if (const int code = ReadAdapterSettings(context, index, buffer, true); code != kExitSuccess) {
         return code;
     }
     const SettingsControlValues before = *ShownSettings(buffer);

@@ -11,6 +11,7 @@ enum ExitCode : int {
     kExitNoPermission = 4,    // the adapter's node may not be read and written
     kExitTransferFailed = 5,  // a feature report failed, or the adapter did not do what it was told
     kExitFileRefused = 6,  // configuration or update file missing, unreadable, unwritable, unsound
+    kExitAdapterBusy = 7,  // another program is writing to the adapter; nothing was touched
 };
 
 }  // namespace quillon::cli

@@ -170,6 +170,12 @@ std::optional<SettingsControlValues> ShownSettings(const ReportBuffer& buffer) {
     return values;
 }
 
+void EncodeForWrite(const SettingsControlValues& values, ReportBuffer& buffer) {
+    buffer[DeviceSettings::RecordMarkerCopy] = buffer[DeviceSettings::RecordMarker];
+    EncodeSettings(values, buffer);
+    buffer[DeviceSettings::ReportId] = SettingsReportId;
+}
+
 std::optional<SettingsPlan> PlanSettings(const SettingsControlValues& shown,
                                          const std::vector<SettingAssignment>& assignments,
                                          std::string& error) {

@@ -51,6 +51,10 @@ std::optional<SettingsPlan> PlanSettings(const SettingsControlValues& shown,
 // The record as the settings page shows it: decoded, Pavex coupling applied.
 std::optional<SettingsControlValues> ShownSettings(const ReportBuffer& buffer);
 
+// Bytes 1 to 12 from the values, byte 0 the settings report ID, byte 64 the copy of byte 12
+// that a display of the record leaves, as the page's Apply sends them.
+void EncodeForWrite(const SettingsControlValues& values, ReportBuffer& buffer);
+
 // The confirmation the page asks for the "Clear data after transmited" option.
 inline constexpr const char* kClearDataConfirmation =
     "Durch das Setzen dieser Option können Daten verloren gehen! Sind sie sicher, dass sie diese "

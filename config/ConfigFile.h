@@ -28,7 +28,9 @@ ConfigFileResult LoadConfigFile(const std::string& path, ReportBuffer& buffer);
 
 // Writes bytes 0 to 63 of the buffer as the file at path. The old file stays as it was until
 // the new one is completely written and on disk, and is then replaced in one step; on failure
-// no partial file is left behind.
+// no partial file is left behind. A symbolic link is followed and stays a link; a path that
+// names something other than a plain file is refused (UnableToCreate) and left alone. A file
+// that its folder cannot replace, or that has several names, is written in place.
 ConfigFileResult SaveConfigFile(const std::string& path, const ReportBuffer& buffer);
 
 }  // namespace quillon

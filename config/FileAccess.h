@@ -21,8 +21,14 @@ enum class ReadResult {
 // never end.
 ReadResult ReadFileStart(const std::string& path, std::span<uint8_t> data, std::size_t& length);
 
-// Makes contents the whole file at path, so that a failure never leaves a half-written file
-// where the old one was. False when the file could not be written.
+// Makes contents the whole file at path. A symbolic link is followed and the file it names is
+// written, the link stays; anything else that is not a plain file (a device, a named pipe, a
+// folder) is refused and left alone. Normally a complete new file replaces the old one in one
+// step, with the old one's owner, group and mode where the process may keep them, so that a
+// failure leaves the old file as it was. The file is written in place instead where it cannot
+// be replaced so (the folder takes no new file, or the owner could not be kept) and where it
+// has several names (hard links), which a replacement would split apart. False when the file
+// could not be written.
 bool WriteWholeFile(const std::string& path, std::span<const uint8_t> contents);
 
 }  // namespace quillon::file_access

@@ -1,3 +1,4 @@
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -32,7 +33,8 @@ bool TMainForm::LoadConfigFile(const QString& path) {
         Dialogs.ShowMessage(this, FailureMessage(ConfigFileResult::FileNotFound, path));
         return false;
     }
-    WriteCfgPath(path);
+    // The working folder of a later run is another: a relative path would name another file.
+    WriteCfgPath(QDir::toNativeSeparators(file.absoluteFilePath()));
     SaveConfigDialog.fileName = path;
     // Keeps the connected adapter's version in byte 1 whatever the file holds there.
     const ConfigFileResult result =
@@ -48,7 +50,7 @@ bool TMainForm::LoadConfigFile(const QString& path) {
 
 void TMainForm::SaveConfigFile(const QString& path) {
     CollectDeviceSettings();
-    // The old file stays whole until the new one is completely written.
+    // The same safe save as the command-line tool's: links followed, devices left alone.
     const ConfigFileResult result =
         quillon::SaveConfigFile(QFile::encodeName(path).toStdString(), ReportBuffer);
     if (result != ConfigFileResult::Ok) {

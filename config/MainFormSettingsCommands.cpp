@@ -15,7 +15,7 @@ void TMainForm::bnApplyClick() {
     } else {
         // The changes are still to be applied: Apply stays available for another try.
         bnApply->setEnabled(true);
-        SetStatusText("Device-Settings not written");
+        SetStatusText(AdapterBusy ? AdapterBusyMessage() : QString("Device-Settings not written"));
     }
 }
 

@@ -15,6 +15,7 @@
 #include "hid/AccessAdvice.h"
 #include "hid/HidDevice.h"
 #include "hid/HidDeviceController.h"
+#include "hid/HidExclusiveUse.h"
 #include "info/InfoBox.h"
 
 // Device discovery and selection: the device list rebuilt at every device change, the device
@@ -127,12 +128,25 @@ void TMainForm::ReadSettingsAtListing() {
     THidDevice* device = SelectedDevice();
     if (device != nullptr && !device->CanReadWrite()) {
         ShowAccessProblem(device);
+        // Without the adapter's record there is nothing to save, load into or apply.
+        for (QAction* item : {miUpdate, miLoadConfig, miSaveConfig, miReadConfig}) {
+            item->setEnabled(false);
+        }
         bnApply->setEnabled(false);
+        SetStatusText(IsAccessRefusal(device->OpenError()) ? "No permission to use the adapter"
+                                                           : "The adapter cannot be opened");
         return;
     }
     if (StartupConfigGiven) {
+        // The adapter's own record first: Apply sends its version byte, which the file's
+        // never replaces.
+        ReadDeviceReport(SettingsReportId);
+        const bool adapterRead = LastTransferOk;
         LoadConfigFile(StartupConfigPath);
-        ShowDeviceSettings(true);
+        ShowDeviceSettings(adapterRead);
+        if (!adapterRead) {
+            SetStatusText("Device settings could not be read");
+        }
         return;
     }
     OpenConfigDialog.fileName = ReadCfgPath();
@@ -212,13 +226,28 @@ void TMainForm::HideAccessProblem() {
 }
 
 int TMainForm::ShowChildModally(QDialog& child) {
+    const int result = ExecChild(child);
+    RunHeldBackRebuild();
+    return result;
+}
+
+int TMainForm::ExecChild(QDialog& child) {
     ++ModalChildren;
     const int result = child.exec();
     --ModalChildren;
-    if (ModalChildren == 0 && RebuildDeferred) {
-        RebuildDeviceList();
-    }
     return result;
+}
+
+void TMainForm::RunHeldBackRebuild() {
+    if (ModalChildren == 0 && RebuildDeferred) {
+        // Through the controller, so that the held-back rebuild is guarded as every other one:
+        // a change that comes in while it shows a message box waits for it to end.
+        if (HidCtl != nullptr) {
+            HidCtl->RepeatDeviceChange();
+        } else {
+            RebuildDeviceList();
+        }
+    }
 }
 
 void TMainForm::miInfoClick() {
@@ -230,10 +259,23 @@ void TMainForm::UpdateFirmwareFrom(const QString& fileName) {
     if (cbDevListBox->count() == 0 || cbDevListBox->currentIndex() < 0) {
         return;
     }
-    TFlasherForm flasher(this, Dialogs);
-    flasher.Device = SelectedDevice();
-    flasher.FileName = fileName;
-    ShowChildModally(flasher);
+    {
+        // The adapter is held for the whole update: another program writing to it in the
+        // middle would leave it half written. One that is writing to it already keeps the
+        // update out.
+        const THidExclusiveUse exclusive(SelectedDevice());
+        if (exclusive.Busy()) {
+            SetStatusText(AdapterBusyMessage());
+            Dialogs.ShowMessage(this, AdapterBusyMessage());
+            return;
+        }
+        TFlasherForm flasher(this, Dialogs);
+        flasher.Device = SelectedDevice();
+        flasher.FileName = fileName;
+        ExecChild(flasher);
+    }
+    // Given back before a held-back rebuild destroys the device.
+    RunHeldBackRebuild();
 }
 
 }  // namespace quillon

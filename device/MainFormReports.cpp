@@ -7,6 +7,7 @@
 #include "device/ReportText.h"
 #include "hid/HidDevice.h"
 #include "hid/HidDeviceController.h"
+#include "hid/HidExclusiveUse.h"
 
 // Report exchange with the adapter in use through ReportBuffer, the raw-report page, the
 // reset report and the display of input reports.
@@ -20,9 +21,12 @@ QString Utf8(const std::string& text) {
 }
 
 // Why the feature transfer that just failed on this thread failed, in the system's words.
-std::string TransferFailure(THidDevice* device) {
+std::string TransferFailure(THidDevice* device, bool busy = false) {
     if (device == nullptr) {
         return "no device";
+    }
+    if (busy) {
+        return std::string(AdapterBusyText);
     }
     IHidPlatform& platform = device->Platform();
     return CleanSystemMessage(platform.ErrorMessage(platform.LastError()));
@@ -30,12 +34,28 @@ std::string TransferFailure(THidDevice* device) {
 
 }  // namespace
 
+QString TMainForm::AdapterBusyMessage() {
+    return QString::fromUtf8(AdapterBusyText.data(),
+                             static_cast<qsizetype>(AdapterBusyText.size()));
+}
+
 bool TMainForm::DeviceGetFeature(THidDevice* device, uint8_t* buffer, size_t length) {
     return device != nullptr && device->GetFeatureReport(buffer, length);
 }
 
 bool TMainForm::DeviceSetFeature(THidDevice* device, const uint8_t* buffer, size_t length) {
-    return device != nullptr && device->SetFeatureReport(buffer, length);
+    AdapterBusy = false;
+    if (device == nullptr) {
+        return false;
+    }
+    // Held for this write only, so that another program may still read the adapter while the
+    // window is open; one that is writing to it keeps this write out.
+    const THidExclusiveUse exclusive(device);
+    if (exclusive.Busy()) {
+        AdapterBusy = true;
+        return false;
+    }
+    return device->SetFeatureReport(buffer, length);
 }
 
 bool TMainForm::ReadDeviceReport(uint8_t reportId) {
@@ -101,9 +121,9 @@ void TMainForm::WriteBtnClick() {
     }
     const bool ok = DeviceSetFeature(CurrentDevice, ReportBuffer.data(), length);
     const size_t dataBytes = length > 0 ? length - 1 : 0;
-    AddHistoryLine(
-        Utf8(ok ? HistoryLine('W', ReportBuffer[0], ReportBuffer.data() + 1, dataBytes)
-                : FailedTransferLine('W', ReportBuffer[0], TransferFailure(CurrentDevice))));
+    AddHistoryLine(Utf8(ok ? HistoryLine('W', ReportBuffer[0], ReportBuffer.data() + 1, dataBytes)
+                           : FailedTransferLine('W', ReportBuffer[0],
+                                                TransferFailure(CurrentDevice, AdapterBusy))));
 }
 
 void TMainForm::ResetBtnClick() {
@@ -112,6 +132,9 @@ void TMainForm::ResetBtnClick() {
     }
     CurrentDevice = SelectedDevice();
     DeviceSetFeature(CurrentDevice, ResetReport, sizeof ResetReport);
+    if (AdapterBusy) {
+        SetStatusText(AdapterBusyMessage());
+    }
 }
 
 void TMainForm::edInhibitIDChange() {

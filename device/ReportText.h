@@ -19,6 +19,10 @@ size_t LimitFeatureLength(size_t deviceLength);
 // The reset report, sent as 4 bytes whatever the device's feature report length.
 inline constexpr uint8_t ResetReport[4] = {0x06, 0x00, 0x00, 0x00};
 
+// What the window and the command-line tool say instead of writing to an adapter that another
+// instance of this program is writing to.
+inline constexpr std::string_view AdapterBusyText = "the adapter is in use by another program";
+
 // Hexadecimal text typed by the user: digits 0-9 and A-F in either case, nothing else (no
 // blanks, no sign, no prefix), at most 32 bits. Anything else, empty text included, gives
 // fallback. Only the low 8 bits count.

@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QShowEvent>
 #include <QTimer>
 
 #include "app/UserDialogs.h"
@@ -67,11 +68,26 @@ void TFlasherForm::FormCreate() {
 
 void TFlasherForm::changeEvent(QEvent* event) {
     QDialog::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !started_) {
-        // Run from the event loop rather than inside the activation's own delivery, so the
-        // window is fully shown before the first block.
-        QMetaObject::invokeMethod(this, &TFlasherForm::FormActivate, Qt::QueuedConnection);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        QueueRun();
     }
+}
+
+void TFlasherForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // Activation may never come (focus-stealing prevention, some compositors): being shown
+    // is enough to start.
+    QueueRun();
+}
+
+void TFlasherForm::QueueRun() {
+    if (runQueued_ || started_) {
+        return;
+    }
+    runQueued_ = true;
+    // Run from the event loop rather than inside the event's own delivery, so the window is
+    // fully shown before the first block.
+    QMetaObject::invokeMethod(this, &TFlasherForm::FormActivate, Qt::QueuedConnection);
 }
 
 void TFlasherForm::FormActivate() {
@@ -93,6 +109,9 @@ void TFlasherForm::FormActivate() {
         }
     }
 
+    // Leaves the adapter's update mode after every run, also after a failure, and before the
+    // outcome is shown: a finish command that does not reach the adapter fails the update.
+    run.Finish();
     resultCode_ = run.Code();
     if (!run.Succeeded()) {
         bnClose->setText("close");
@@ -102,8 +121,6 @@ void TFlasherForm::FormActivate() {
         Timer1->start();
     }
     bnClose->setEnabled(true);
-    // Leaves the adapter's update mode after every run, also after a failure.
-    run.Finish();
     running_ = false;
     finished_ = true;
 }

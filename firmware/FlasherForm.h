@@ -15,9 +15,9 @@ namespace quillon {
 
 class IUserDialogs;
 
-// The "Flasher" window: writes the update file named by FileName into Device when it first
-// becomes active, showing the progress block by block, and reports the outcome on its button
-// and, after a failure, in a message box. The update runs on the GUI thread and lets waiting
+// The "Flasher" window: writes the update file named by FileName into Device once it is
+// shown, showing the progress block by block, and reports the outcome on its button and,
+// after a failure, in a message box. The update runs on the GUI thread and lets waiting
 // events run once per block; the window cannot be closed until it has ended.
 //
 // Device is borrowed: the caller keeps it alive until the window has closed, whatever device
@@ -45,12 +45,13 @@ class TFlasherForm : public QDialog {
     bool Finished() const { return finished_; }
     int ResultCode() const { return resultCode_; }
 
-    // Runs the update; does nothing after the first time. Runs by itself when the window
-    // first becomes active.
+    // Runs the update; does nothing after the first time. Runs by itself once the window has
+    // been shown or has become active, whichever comes first.
     void FormActivate();
 
   protected:
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
 
@@ -59,8 +60,10 @@ class TFlasherForm : public QDialog {
     void FormCreate();
     void bnCloseClick();
     void Timer1Timer();
+    void QueueRun();
 
     IUserDialogs& dialogs_;
+    bool runQueued_ = false;
     bool started_ = false;
     bool running_ = false;
     bool finished_ = false;

@@ -24,6 +24,8 @@ constexpr size_t kRecordOverhead = 11;
 constexpr size_t kMaxRecordLine = 1024;
 constexpr size_t kChunkSize = size_t(1) << 20;
 constexpr char kCtrlZ = 0x1A;
+// UTF-8 byte-order mark, which some editors write at the start of a text file.
+constexpr unsigned char kByteOrderMark[] = {0xEF, 0xBB, 0xBF};
 
 enum RecordType : uint8_t {
     kData = 0x00,
@@ -151,14 +153,8 @@ std::string DescribeCharacter(char c) {
     return text;
 }
 
-std::string NotHexProblem(const char* record, size_t length) {
-    for (size_t i = 1; i < length; ++i) {
-        if (!IsHexDigit(record[i])) {
-            return "character " + DescribeCharacter(record[i]) + " at column " +
-                   std::to_string(i + 1) + " is not a hexadecimal digit";
-        }
-    }
-    return "character that is not a hexadecimal digit";
+std::string NotARecordProblem(char first) {
+    return "not a record (it starts with " + DescribeCharacter(first) + ", not ':')";
 }
 
 std::string Hex2(unsigned value) {
@@ -173,6 +169,9 @@ std::string HexReadResult::Message() const {
     if (!Refused()) {
         return "ERROR: File not found!";
     }
+    if (Line == 0) {
+        return "ERROR: invalid update file: " + Problem;
+    }
     return "ERROR: invalid update file, line " + std::to_string(Line) + ": " + Problem;
 }
 
@@ -180,15 +179,44 @@ HexFileParser::HexFileParser(FirmwareImage& image) : image_(image) {
     image_.fill(kFillValue);
 }
 
-void HexFileParser::Refuse(std::string problem) {
+void HexFileParser::Refuse(std::string problem, size_t line) {
     state_ = State::Refused;
     result_.Code = 1;
-    result_.Line = line_;
+    result_.Line = line;
     result_.Problem = std::move(problem);
+}
+
+std::string HexFileParser::NotHexProblem(const char* record, size_t length) const {
+    for (size_t i = 1; i < length; ++i) {
+        if (!IsHexDigit(record[i])) {
+            return "character " + DescribeCharacter(record[i]) + " at column " +
+                   std::to_string(Column(i)) + " is not a hexadecimal digit";
+        }
+    }
+    return "character that is not a hexadecimal digit";
+}
+
+bool HexFileParser::SkipByteOrderMark(const char*& p, const char* end) {
+    while (p < end && byteOrderMarkSeen_ < sizeof kByteOrderMark) {
+        if (static_cast<unsigned char>(*p) != kByteOrderMark[byteOrderMarkSeen_]) {
+            startChecked_ = true;
+            if (byteOrderMarkSeen_ > 0) {
+                // Part of a mark and then something else: the first line starts with 0xEF.
+                Refuse(NotARecordProblem(static_cast<char>(kByteOrderMark[0])));
+                return false;
+            }
+            return true;
+        }
+        ++byteOrderMarkSeen_;
+        ++p;
+    }
+    startChecked_ = byteOrderMarkSeen_ == sizeof kByteOrderMark;
+    return true;
 }
 
 const char* HexFileParser::ConsumeLineEnd(const char* p, const char* end) {
     ++line_;
+    indent_ = 0;
     if (*p++ == '\r') {
         if (p == end) {
             pendingCR_ = true;
@@ -248,7 +276,7 @@ bool HexFileParser::HandleRecord(const char* record, size_t length, bool guessed
     for (size_t i = needed; i < length; ++i) {
         if (!IsBlank(record[i])) {
             Refuse("unexpected " + DescribeCharacter(record[i]) + " at column " +
-                   std::to_string(i + 1) + " after the checksum");
+                   std::to_string(Column(i)) + " after the checksum");
             return true;
         }
     }
@@ -273,6 +301,7 @@ bool HexFileParser::HandleRecord(const char* record, size_t length, bool guessed
             if (from < to) {
                 std::memcpy(image_.data() + (from - kImageBase), data + (from - first),
                             size_t(to - from));
+                imageDataSeen_ = true;
             }
             break;
         }
@@ -285,7 +314,9 @@ bool HexFileParser::HandleRecord(const char* record, size_t length, bool guessed
             }
             base_ = uint64_t(data[0] << 8 | data[1]) << (type == kExtendedSegmentAddress ? 4 : 16);
             break;
-        case kEndOfFile:  // reading goes on to the physical end of the file
+        case kEndOfFile:
+            endRecordSeen_ = true;
+            break;
         case kStartSegmentAddress:
         case kStartLinearAddress:
             break;
@@ -302,41 +333,56 @@ bool HexFileParser::Feed(const char* data, size_t size) {
     if (state_ == State::Ended || state_ == State::Refused) {
         return false;
     }
+    if (!startChecked_ && !SkipByteOrderMark(p, end)) {
+        return false;
+    }
     if (pendingCR_ && p < end) {
         pendingCR_ = false;
         if (*p == '\n') {
             ++p;
         }
     }
-    if (state_ == State::SkippingLine || state_ == State::InRecord) {
+    if (state_ == State::InRecord) {
         const char* e = FindLineEnd(p, end);
-        if (state_ == State::InRecord) {
-            const size_t room = kMaxRecordLine + 1 - carry_.size();
-            carry_.append(p, std::min(size_t(e - p), room));
-            if (e == end && carry_.size() <= kMaxRecordLine) {
-                return true;
-            }
-            HandleRecord(carry_.data(), carry_.size());
-            carry_.clear();
-            if (state_ == State::Refused) {
-                return false;
-            }
-            // An over-long line was refused above, so e is a line end here.
-        }
-        if (e == end) {
+        const size_t room = kMaxRecordLine + 1 - carry_.size();
+        carry_.append(p, std::min(size_t(e - p), room));
+        if (e == end && carry_.size() <= kMaxRecordLine) {
             return true;
         }
+        HandleRecord(carry_.data(), carry_.size());
+        carry_.clear();
+        if (state_ == State::Refused) {
+            return false;
+        }
+        // An over-long line was refused above, so e is a line end here.
         p = ConsumeLineEnd(e, end);
         state_ = State::LineStart;
     }
 
     while (p < end) {
         const char first = *p;
+        if (IsBlank(first)) {
+            ++indent_;
+            ++p;
+            continue;
+        }
+        if (IsLineEnd(first)) {
+            p = ConsumeLineEnd(p, end);
+            continue;
+        }
         if (first == kCtrlZ) {
             state_ = State::Ended;
             return false;
         }
-        if (first == ':' && end - p > ptrdiff_t(kRecordOverhead)) {
+        if (endRecordSeen_) {
+            Refuse("text after the end-of-file record");
+            return false;
+        }
+        if (first != ':') {
+            Refuse(NotARecordProblem(first));
+            return false;
+        }
+        if (end - p > ptrdiff_t(kRecordOverhead)) {
             // The usual record: its byte count says where the line ends, so the line need
             // not be searched for its end.
             const uint8_t hi = DigitOf(p[1]);
@@ -355,23 +401,17 @@ bool HexFileParser::Feed(const char* data, size_t size) {
         }
         const char* e = FindLineEnd(p, end);
         if (e == end) {
-            if (first == ':') {
-                carry_.assign(p, std::min(size_t(e - p), kMaxRecordLine + 1));
-                if (carry_.size() > kMaxRecordLine) {
-                    HandleRecord(carry_.data(), carry_.size());
-                    return false;
-                }
-                state_ = State::InRecord;
-            } else {
-                state_ = State::SkippingLine;
-            }
-            return true;
-        }
-        if (first == ':') {
-            HandleRecord(p, size_t(e - p));
-            if (state_ == State::Refused) {
+            carry_.assign(p, std::min(size_t(e - p), kMaxRecordLine + 1));
+            if (carry_.size() > kMaxRecordLine) {
+                HandleRecord(carry_.data(), carry_.size());
                 return false;
             }
+            state_ = State::InRecord;
+            return true;
+        }
+        HandleRecord(p, size_t(e - p));
+        if (state_ == State::Refused) {
+            return false;
         }
         p = ConsumeLineEnd(e, end);
     }
@@ -379,11 +419,24 @@ bool HexFileParser::Feed(const char* data, size_t size) {
 }
 
 HexReadResult HexFileParser::Finish() {
+    if (!startChecked_ && byteOrderMarkSeen_ > 0) {
+        Refuse(NotARecordProblem(static_cast<char>(kByteOrderMark[0])));  // a mark cut short
+    }
+    const bool lastLineOpen = state_ == State::InRecord || indent_ > 0;
     if (state_ == State::InRecord) {
         HandleRecord(carry_.data(), carry_.size());
         carry_.clear();
     }
-    if (state_ != State::Refused) {
+    if (state_ == State::Refused) {
+        return result_;
+    }
+    if (!endRecordSeen_) {
+        // The line where the file ends: the Ctrl+Z's, or the last one that was read.
+        const bool afterLineEnd = state_ != State::Ended && !lastLineOpen && line_ > 1;
+        Refuse("the file ends before its end-of-file record", afterLineEnd ? line_ - 1 : line_);
+    } else if (!imageDataSeen_) {
+        Refuse("no data for the adapter's firmware area", 0);
+    } else {
         state_ = State::Ended;
     }
     return result_;

@@ -11,10 +11,10 @@ namespace quillon::firmware {
 // Outcome of reading an update file into the image.
 struct HexReadResult {
     int Code = 0;         // 0: read; 1: refused, or the file could not be opened or read
-    size_t Line = 0;      // line (from 1) of the record that was refused; 0 when none was
-    std::string Problem;  // what is wrong with that record; empty when none was refused
+    size_t Line = 0;      // line (from 1) the refusal is about; 0 when none, or the whole file
+    std::string Problem;  // why the file was refused; empty when it was not
 
-    bool Refused() const { return Line != 0; }
+    bool Refused() const { return !Problem.empty(); }
     // The text shown to the user for a result with Code 1.
     std::string Message() const;
 };
@@ -25,8 +25,14 @@ struct HexReadResult {
 // Every record is checked before its data is used: hexadecimal digits, a line long enough for
 // its byte count, nothing but blanks after the checksum, the checksum, a known record type.
 // Data records land at their full address (extended segment and linear address records are
-// honoured); bytes outside the image are dropped. A line not starting with ':' is skipped,
-// Ctrl+Z at the start of a line ends the file, and lines end at LF, CR LF or a lone CR.
+// honoured); bytes outside the image are dropped. Lines end at LF, CR LF or a lone CR.
+//
+// Only a whole file that was meant for the adapter is taken, since anything else would be
+// flashed as erased memory: a UTF-8 byte-order mark at the start and blanks (spaces, tabs)
+// around a record are allowed, but any other line that is not a record is refused, and so is
+// a file that ends (at its physical end, or at a Ctrl+Z at the start of a line) before its
+// end-of-file record, a file with anything but blank lines after that record, and a file
+// that has no data byte inside the image.
 class HexFileParser {
   public:
     // Fills the image with the fill value at once, so nothing of an earlier file survives.
@@ -41,22 +47,34 @@ class HexFileParser {
     HexReadResult Finish();
 
   private:
-    enum class State { LineStart, InRecord, SkippingLine, Ended, Refused };
+    enum class State { LineStart, InRecord, Ended, Refused };
 
     // Checks and applies one record line. With guessedLength the length comes from the
     // byte count alone and the line may really end earlier: then a line end inside shows as a
     // bad digit, and false asks the caller to find the line's end and try again.
     bool HandleRecord(const char* record, size_t length, bool guessedLength = false);
-    void Refuse(std::string problem);
+    void Refuse(std::string problem, size_t line);
+    void Refuse(std::string problem) { Refuse(std::move(problem), line_); }
+    // Column (from 1) of the character at index i of the current record, counted from the
+    // start of its line.
+    size_t Column(size_t i) const { return indent_ + i + 1; }
+    std::string NotHexProblem(const char* record, size_t length) const;
+    // Steps over a byte-order mark at the start of the file; false once the file is refused.
+    bool SkipByteOrderMark(const char*& p, const char* end);
     // Steps over the line end at p (which must be one); returns the position after it.
     const char* ConsumeLineEnd(const char* p, const char* end);
 
     FirmwareImage& image_;
     State state_ = State::LineStart;
     size_t line_ = 1;
-    bool pendingCR_ = false;  // the last piece ended with CR; an LF that follows belongs to it
-    std::string carry_;       // start of a record line that the last piece cut off
-    uint64_t base_ = 0;       // from the last extended address record
+    size_t indent_ = 0;             // blanks before the current line's record
+    size_t byteOrderMarkSeen_ = 0;  // bytes of a byte-order mark matched at the file's start
+    bool startChecked_ = false;     // the file's start was looked at for a byte-order mark
+    bool endRecordSeen_ = false;
+    bool imageDataSeen_ = false;  // a data byte landed inside the image
+    bool pendingCR_ = false;      // the last piece ended with CR; an LF that follows belongs to it
+    std::string carry_;           // start of a record line that the last piece cut off
+    uint64_t base_ = 0;           // from the last extended address record
     HexReadResult result_;
 };
 

@@ -125,7 +125,15 @@ int TUpdateProtocol::WriteBlock(int block) {
 }
 
 int TUpdateProtocol::Finish() {
-    return CommandStep(kCommandFinish, 0);
+    const uint8_t command[kCommandReportLength] = {kCommandReportId, kCommandFinish, 0, 0};
+    // An adapter that never got the finish command is still in its update mode, so the
+    // update did not end well whatever came before.
+    if (const int sent = SendReport(command, sizeof command); sent != kUpdateReady) {
+        return sent;
+    }
+    uint8_t status[kStatusReportLength] = {kStatusReportId, 0x02};
+    ReadReport(status, sizeof status);
+    return kUpdateReady;
 }
 
 }  // namespace quillon::firmware

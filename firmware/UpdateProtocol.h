@@ -68,7 +68,8 @@ class TUpdateProtocol {
     int VerifyBlock(uint16_t checksum);
     // Everything one image block needs: both block commands, its data and its checksum.
     int WriteBlock(int block);
-    // Ends the update mode of the adapter; its result does not change the run's outcome.
+    // Ends the update mode of the adapter. The adapter's status for it is read but carries no
+    // meaning; only a finish command that could not be sent is a failure.
     int Finish();
 
     // The status byte of the last status read.

@@ -13,11 +13,13 @@ void TUpdateRun::Begin() {
     std::error_code error;
     if (!std::filesystem::exists(fileName_, error)) {
         fileResult_.Code = kUpdateFileError;
+        fileFailed_ = true;
         code_ = kUpdateFileError;
         return;
     }
     fileResult_ = ReadUpdateFile(fileName_, image_);
     code_ = fileResult_.Code;
+    fileFailed_ = code_ != kUpdateReady;
     if (code_ == kUpdateReady) {
         code_ = protocol_.SendStart();
     }
@@ -36,11 +38,14 @@ void TUpdateRun::RunBlock(int block) {
 }
 
 void TUpdateRun::Finish() {
-    protocol_.Finish();
+    const int finished = protocol_.Finish();
+    if (code_ == kUpdateReady) {
+        code_ = finished;
+    }
 }
 
 std::string TUpdateRun::Message() const {
-    if (code_ == kUpdateFileError) {
+    if (fileFailed_) {
         return fileResult_.Message();
     }
     return UpdateMessage(code_, protocol_.LastStatus());
@@ -48,8 +53,7 @@ std::string TUpdateRun::Message() const {
 
 UpdateOutcome RunFirmwareUpdate(IFeatureReportDevice* device, const std::string& fileName,
                                 FirmwareImage& image,
-                                const std::function<void(int block)>& beforeBlock,
-                                const std::function<void(const UpdateOutcome&)>& beforeFinish) {
+                                const std::function<void(int block)>& beforeBlock) {
     TUpdateRun run(device, fileName, image);
     run.Begin();
     // The blocks are gone through only after a good start; once one fails the rest are
@@ -62,12 +66,9 @@ UpdateOutcome RunFirmwareUpdate(IFeatureReportDevice* device, const std::string&
             run.RunBlock(block);
         }
     }
-    const UpdateOutcome outcome{run.Code(), run.Message()};
-    Log(LogCategory::Firmware, [&] { return "update from " + fileName + ": " + outcome.Message; });
-    if (beforeFinish) {
-        beforeFinish(outcome);
-    }
     run.Finish();
+    const UpdateOutcome outcome{run.Code(), run.Message(), run.FileFailed()};
+    Log(LogCategory::Firmware, [&] { return "update from " + fileName + ": " + outcome.Message; });
     return outcome;
 }
 

@@ -23,11 +23,15 @@ class TUpdateRun {
     void Begin();
     // Writes and verifies one image block; does nothing once the run has failed.
     void RunBlock(int block);
-    // Sends the finish command, whatever happened before. Does not change the outcome.
+    // Sends the finish command, whatever happened before. A run that had gone well fails when
+    // the command cannot be sent.
     void Finish();
 
     int Code() const { return code_; }
     bool Succeeded() const { return code_ == kUpdateReady; }
+    // The update file was missing, unreadable or refused. An adapter's status can also give
+    // kUpdateFileError ("File not found!"), so the code alone does not say this.
+    bool FileFailed() const { return fileFailed_; }
     // The text for the outcome: "ready", or what went wrong.
     std::string Message() const;
 
@@ -36,20 +40,20 @@ class TUpdateRun {
     FirmwareImage& image_;
     TUpdateProtocol protocol_;
     HexReadResult fileResult_;
+    bool fileFailed_ = false;
     int code_ = kUpdateReady;
 };
 
 struct UpdateOutcome {
     int Code = kUpdateReady;
     std::string Message;
+    bool FileFailed = false;  // as TUpdateRun::FileFailed
 };
 
-// A whole update. After a good start, beforeBlock(b) runs before each block b, also after a
-// failure, as progress runs to its end; beforeFinish runs with the outcome before the finish
-// command.
+// A whole update, finish command included. After a good start, beforeBlock(b) runs before
+// each block b, also after a failure, as progress runs to its end.
 UpdateOutcome RunFirmwareUpdate(IFeatureReportDevice* device, const std::string& fileName,
                                 FirmwareImage& image,
-                                const std::function<void(int block)>& beforeBlock = {},
-                                const std::function<void(const UpdateOutcome&)>& beforeFinish = {});
+                                const std::function<void(int block)>& beforeBlock = {});
 
 }  // namespace quillon::firmware

@@ -1,5 +1,6 @@
 #include "hid/CompositeHidPlatform.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
 
@@ -44,6 +45,12 @@ class CompositeHandle final : public IHidHandle {
         Note(count >= 0);
         return count;
     }
+    HidLockResult TryLockExclusive() override {
+        const HidLockResult result = inner_->TryLockExclusive();
+        Note(result != HidLockResult::Failed);
+        return result;
+    }
+    void Unlock() override { inner_->Unlock(); }
 
   private:
     bool Note(bool ok) const {
@@ -105,7 +112,34 @@ std::unique_ptr<IHidHandle> CompositeHidPlatform::Open(const std::string& path, 
         tlsFailedBackend = nullptr;
         return nullptr;
     }
-    std::unique_ptr<IHidHandle> handle = backend->Open(path, access);
+    return Wrap(backend->Open(path, access), backend);
+}
+
+std::unique_ptr<IHidHandle> CompositeHidPlatform::OpenDevice(const THidPnPInfo& device,
+                                                             HidAccess access) {
+    IHidPlatform* backend = BackendFor(device.InterfacePath);
+    if (backend == nullptr) {
+        tlsFailedBackend = nullptr;
+        return nullptr;
+    }
+    // The backend knows the device by its own instance handle.
+    THidPnPInfo inner = device;
+    {
+        std::lock_guard lock(mutex_);
+        const auto it = std::find_if(instances_.begin(), instances_.end(), [&](const auto& entry) {
+            return entry.second == device.InstanceHandle &&
+                   backends_[entry.first.first].platform.get() == backend;
+        });
+        if (it == instances_.end()) {
+            return Wrap(backend->Open(device.InterfacePath, access), backend);
+        }
+        inner.InstanceHandle = it->first.second;
+    }
+    return Wrap(backend->OpenDevice(inner, access), backend);
+}
+
+std::unique_ptr<IHidHandle> CompositeHidPlatform::Wrap(std::unique_ptr<IHidHandle> handle,
+                                                       IHidPlatform* backend) {
     if (handle == nullptr) {
         tlsFailedBackend = backend;
         return nullptr;

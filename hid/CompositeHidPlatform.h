@@ -22,6 +22,7 @@ class CompositeHidPlatform final : public IHidPlatform {
 
     std::vector<THidPnPInfo> PresentInterfaces() override;
     std::unique_ptr<IHidHandle> Open(const std::string& path, HidAccess access) override;
+    std::unique_ptr<IHidHandle> OpenDevice(const THidPnPInfo& device, HidAccess access) override;
     uint32_t LastError() override;
     std::string ErrorMessage(uint32_t code) override;
     std::unique_ptr<Watch> WatchDeviceChanges(IEventLoop& loop,
@@ -34,6 +35,7 @@ class CompositeHidPlatform final : public IHidPlatform {
     };
 
     IHidPlatform* BackendFor(const std::string& path) const;
+    std::unique_ptr<IHidHandle> Wrap(std::unique_ptr<IHidHandle> handle, IHidPlatform* backend);
 
     std::vector<Backend> backends_;
     std::mutex mutex_;

@@ -30,12 +30,16 @@ THidDevice::THidDevice(const THidPnPInfo& info, THidDeviceController* controller
 }
 
 THidDevice::~THidDevice() {
+    if (delivering_ != nullptr) {
+        *delivering_ = true;
+    }
     const THidDataEvent dataHandler = dataHandler_;
     const THidPlugEvent unplugHandler = unplugHandler_;
     SetDataHandler({});  // stops the reader before any handle is closed
     unplugHandler_ = {};
     CloseDeviceHandle();
     CloseReadHandle();
+    exclusiveHandle_.reset();
     parsedDescriptor_.reset();
     if (controller_ != nullptr) {
         controller_->Release(this, dataHandler, unplugHandler, ReaderSleepTime());
@@ -43,13 +47,13 @@ THidDevice::~THidDevice() {
 }
 
 bool THidDevice::OpenDeviceHandle() {
-    deviceHandle_ = platform_.Open(pnpInfo_.InterfacePath, HidAccess::ReadWrite);
+    deviceHandle_ = platform_.OpenDevice(pnpInfo_, HidAccess::ReadWrite);
     canReadWrite_ = deviceHandle_ != nullptr;
     if (canReadWrite_) {
         openError_ = 0;
     } else {
         openError_ = platform_.LastError();
-        deviceHandle_ = platform_.Open(pnpInfo_.InterfacePath, HidAccess::QueryOnly);
+        deviceHandle_ = platform_.OpenDevice(pnpInfo_, HidAccess::QueryOnly);
     }
     return deviceHandle_ != nullptr;
 }
@@ -173,9 +177,57 @@ void THidDevice::StartReader() {
 }
 
 void THidDevice::StopReader() {
-    if (reader_ != nullptr) {
-        reader_->Stop();
-        reader_.reset();
+    if (reader_ == nullptr) {
+        return;
+    }
+    if (delivering_ != nullptr) {
+        // A data handler stops the very reader that waits for it to return (it clears the data
+        // handler, or releases this device): waiting for that reader here would never end. It
+        // is asked to stop, which it does without touching this device again, and its thread is
+        // ended from the loop once the handler has returned.
+        reader_->RequestStop();
+        loop_.Post([retired = std::shared_ptr<THidDeviceReadThread>(std::move(reader_))] {
+            retired->Stop();
+        });
+        return;
+    }
+    reader_->Stop();
+    reader_.reset();
+}
+
+HidLockResult THidDevice::LockExclusive() {
+    if (exclusiveCount_ > 0) {
+        ++exclusiveCount_;
+        return HidLockResult::Held;
+    }
+    if (!IsUsable() || !canReadWrite_) {
+        return HidLockResult::Failed;
+    }
+    auto handle = platform_.OpenDevice(pnpInfo_, HidAccess::ReadWrite);
+    if (handle == nullptr) {
+        return HidLockResult::Failed;
+    }
+    const HidLockResult result = handle->TryLockExclusive();
+    if (result == HidLockResult::Held) {
+        exclusiveHandle_ = std::move(handle);
+        exclusiveCount_ = 1;
+    }
+    Log(LogCategory::Hid, [&] {
+        return pnpInfo_.InterfacePath + (result == HidLockResult::Held ? ": taken for exclusive use"
+                                         : result == HidLockResult::Busy
+                                             ? ": in use by another program"
+                                             : ": exclusive use cannot be taken");
+    });
+    return result;
+}
+
+void THidDevice::UnlockExclusive() {
+    if (exclusiveCount_ == 0 || --exclusiveCount_ > 0) {
+        return;
+    }
+    if (exclusiveHandle_ != nullptr) {
+        exclusiveHandle_->Unlock();
+        exclusiveHandle_.reset();
     }
 }
 
@@ -201,7 +253,7 @@ std::shared_ptr<IHidHandle> THidDevice::AcquireReadHandle(uint32_t& error) {
         return nullptr;
     }
     if (readHandle_ == nullptr) {
-        readHandle_ = platform_.Open(pnpInfo_.InterfacePath, HidAccess::Read);
+        readHandle_ = platform_.OpenDevice(pnpInfo_, HidAccess::Read);
         if (readHandle_ == nullptr) {
             error = platform_.LastError();
             if (error == 0) {
@@ -220,15 +272,28 @@ void THidDevice::DiscardReadHandle(const std::shared_ptr<IHidHandle>& handle) {
     }
 }
 
+template <typename Call>
+void THidDevice::Deliver(Call call) {
+    // The handler may release this device, which then tells through destroyed that nothing of
+    // it may be touched any more.
+    bool destroyed = false;
+    delivering_ = &destroyed;
+    call();
+    if (!destroyed) {
+        delivering_ = nullptr;
+    }
+}
+
 void THidDevice::DeliverReport(const uint8_t* report, size_t length) {
     if (dataHandler_ && length > 0) {
-        dataHandler_(this, report[0], report + 1, static_cast<uint16_t>(length - 1));
+        Deliver(
+            [&] { dataHandler_(this, report[0], report + 1, static_cast<uint16_t>(length - 1)); });
     }
 }
 
 void THidDevice::DeliverError(uint32_t error) {
     if (dataErrorHandler_) {
-        dataErrorHandler_(this, error);
+        Deliver([&] { dataErrorHandler_(this, error); });
     }
 }
 

@@ -74,8 +74,9 @@ class THidDevice : public IFeatureReportDevice {
 
     const THidDataEvent& DataHandler() const { return dataHandler_; }
     // An empty handler stops the reader first; a set one starts it when the device qualifies.
-    // The data and data-error handlers run while the reader waits for them, so they must not
-    // stop that reader (release the device or clear its data handler); post that instead.
+    // The data and data-error handlers run while the reader waits for them; they may still
+    // stop that reader (clear the data handler, or release the device): its thread then ends
+    // from the loop once the handler has returned.
     void SetDataHandler(const THidDataEvent& handler);
     const THidDataErrorEvent& DataErrorHandler() const { return dataErrorHandler_; }
     void SetDataErrorHandler(const THidDataErrorEvent& handler) { dataErrorHandler_ = handler; }
@@ -83,6 +84,15 @@ class THidDevice : public IFeatureReportDevice {
     void SetUnplugHandler(const THidPlugEvent& handler) { unplugHandler_ = handler; }
 
     bool HasReader() const { return reader_ != nullptr; }
+
+    // Exclusive use of the device against other programs (and other objects of this one for
+    // the same device) that ask for it too; see IHidHandle::TryLockExclusive. Held through a
+    // handle of its own, so that the handles opened and closed for transfers do not give it up.
+    // Counted: while held, another LockExclusive is Held at once, and the device is given up
+    // at the last UnlockExclusive (or its release). Failed when the device is not usable.
+    HidLockResult LockExclusive();
+    void UnlockExclusive();
+    bool HoldsExclusive() const { return exclusiveCount_ > 0; }
 
     // The device is gone: closes its handles (waking the reader, which keeps running and
     // reporting errors until the holder releases the device), clears Attached and calls the
@@ -118,6 +128,8 @@ class THidDevice : public IFeatureReportDevice {
     // Owning thread, from the reader's hand-overs.
     void DeliverReport(const uint8_t* report, size_t length);
     void DeliverError(uint32_t error);
+    template <typename Call>
+    void Deliver(Call call);
 
     IHidPlatform& platform_;
     IEventLoop& loop_;
@@ -137,6 +149,11 @@ class THidDevice : public IFeatureReportDevice {
     bool canReadWrite_ = false;
     uint32_t openError_ = 0;
     std::unique_ptr<THidDeviceReadThread> reader_;
+    // Set while a handler runs for the reader; the flag it points at is set when the handler
+    // destroys the device.
+    bool* delivering_ = nullptr;
+    std::unique_ptr<IHidHandle> exclusiveHandle_;
+    int exclusiveCount_ = 0;
 
     std::mutex readMutex_;  // guards the two fields below
     std::shared_ptr<IHidHandle> readHandle_;

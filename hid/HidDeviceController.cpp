@@ -1,16 +1,21 @@
 #include "hid/HidDeviceController.h"
 
 #include <algorithm>
+#include <functional>
+#include <utility>
 
 #include "hid/ControllerError.h"
 #include "hid/Log.h"
 
 namespace quillon {
 
-THidDeviceController::THidDeviceController(IHidPlatform& platform, IEventLoop& loop)
+THidDeviceController::THidDeviceController(IHidPlatform& platform, IEventLoop& loop,
+                                           Watching watching)
     : platform_(platform), loop_(loop), self_(std::make_shared<THidDeviceController*>(this)) {
-    watch_ =
-        platform_.WatchDeviceChanges(loop_, [this] { ChangeNotification(kPlatformChangeParam); });
+    if (watching == FollowChanges) {
+        watch_ = platform_.WatchDeviceChanges(loop_,
+                                              [this] { ChangeNotification(kPlatformChangeParam); });
+    }
     // The first scan runs from the loop, after the owner has finished setting its handlers; it
     // always reports a change, even with no device present.
     loop_.Post([weak = std::weak_ptr<THidDeviceController*>(self_)] {
@@ -60,18 +65,44 @@ void THidDeviceController::ChangeNotification(int param) {
         changeMissed_ = true;
         return;
     }
-    lastChangeParam_ = param;
+    RunChange([&] {
+        lastChangeParam_ = param;
+        DeviceChange();
+    });
+}
+
+void THidDeviceController::RepeatDeviceChange() {
+    // Inside a change its own OnDeviceChange may still be to come, or may have run already:
+    // the repetition follows once the change is over.
+    if (changeInProgress_) {
+        repeatMissed_ = true;
+        return;
+    }
+    RunChange([this] {
+        if (onDeviceChange_) {
+            onDeviceChange_(this);
+        }
+    });
+}
+
+void THidDeviceController::RunChange(const std::function<void()>& change) {
     changeInProgress_ = true;
     struct Done {
         bool& flag;
         ~Done() { flag = false; }
     } done{changeInProgress_};
-    DeviceChange();
-    if (changeMissed_) {
-        changeMissed_ = false;
-        loop_.Post([weak = std::weak_ptr<THidDeviceController*>(self_)] {
+    change();
+    const bool scan = std::exchange(changeMissed_, false);
+    const bool repeat = std::exchange(repeatMissed_, false);
+    if (scan || repeat) {
+        loop_.Post([weak = std::weak_ptr<THidDeviceController*>(self_), scan, repeat] {
             if (const auto self = weak.lock()) {
-                (*self)->ChangeNotification(kPlatformChangeParam);
+                if (scan) {
+                    (*self)->ChangeNotification(kPlatformChangeParam);
+                }
+                if (repeat) {
+                    (*self)->RepeatDeviceChange();
+                }
             }
         });
     }

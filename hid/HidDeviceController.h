@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,9 +21,14 @@ class THidDeviceController {
   public:
     static constexpr int kDefaultDevThreadSleepTime = 100;
 
+    // Whether the platform's device changes are watched after the first scan. A short-lived
+    // owner that looks at the devices once need not pay for a watch it never uses.
+    enum Watching { FollowChanges, ScanOnce };
+
     // Posts itself one change notification: the first scan runs from the loop, once the owner
     // has set its handlers. Handlers assigned before that first scan are only stored.
-    THidDeviceController(IHidPlatform& platform, IEventLoop& loop);
+    THidDeviceController(IHidPlatform& platform, IEventLoop& loop,
+                         Watching watching = FollowChanges);
     THidDeviceController(const THidDeviceController&) = delete;
     THidDeviceController& operator=(const THidDeviceController&) = delete;
     // Checked-in devices are destroyed; checked-out ones are marked unplugged and left to their
@@ -37,6 +43,10 @@ class THidDeviceController {
     bool CheckOutAt(THidDevice*& device, int index);
     // Rescans and reconciles; normally driven by the platform's change notification.
     void DeviceChange();
+    // Fires OnDeviceChange once more, under the same guard as a change notification: for an
+    // owner that held back its reaction to an earlier change. A notification that arrives
+    // while the handler runs a nested loop (a message box) waits for it, as during a change.
+    void RepeatDeviceChange();
 
     const TNotifyEvent& OnDeviceChange() const { return onDeviceChange_; }
     // A different handler assigned after the first scan runs a scan at once.
@@ -81,6 +91,8 @@ class THidDeviceController {
     static constexpr int kPlatformChangeParam = 0;
 
     void ChangeNotification(int param);
+    // Runs a change with changeInProgress_ set, then what came in meanwhile.
+    void RunChange(const std::function<void()>& change);
     std::vector<std::unique_ptr<THidDevice>> ScanPresentDevices();
     int IndexOf(const THidDevice* device) const;
     void Recount();
@@ -107,6 +119,7 @@ class THidDeviceController {
     int unpluggedCount_ = 0;
     bool changeInProgress_ = false;
     bool changeMissed_ = false;  // a notification came in during a change
+    bool repeatMissed_ = false;  // a repetition was asked for during a change
     int lastChangeParam_ = 0;
     // Until the posted first notification has run, handler assignments do not scan.
     bool loading_ = true;

@@ -25,6 +25,12 @@ void THidDeviceReadThread::Stop() {
     if (!thread_.joinable()) {
         return;
     }
+    RequestStop();
+    handover_->ServeUntilFinished();
+    thread_.join();
+}
+
+void THidDeviceReadThread::RequestStop() {
     stopRequested_.store(true);
     {
         std::lock_guard lock(mutex_);
@@ -33,8 +39,6 @@ void THidDeviceReadThread::Stop() {
         }
     }
     stopSignal_.notify_all();
-    handover_->ServeUntilFinished();
-    thread_.join();
 }
 
 void THidDeviceReadThread::SetCurrentHandle(std::shared_ptr<IHidHandle> handle) {
@@ -44,6 +48,11 @@ void THidDeviceReadThread::SetCurrentHandle(std::shared_ptr<IHidHandle> handle) 
 
 bool THidDeviceReadThread::PauseOneSlice() {
     std::unique_lock lock(mutex_);
+    // Asked to stop during a hand-over, the device may be gone already: do not ask it for the
+    // slice.
+    if (stopRequested_.load()) {
+        return true;
+    }
     return stopSignal_.wait_for(lock, std::chrono::milliseconds(device_.ReaderSleepTime()),
                                 [this] { return stopRequested_.load(); });
 }

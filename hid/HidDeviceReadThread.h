@@ -32,6 +32,9 @@ class THidDeviceReadThread {
     // Owning thread: asks the reader to stop, wakes it, and serves its hand-overs until it has
     // ended. Returns once the thread is gone.
     void Stop();
+    // Owning thread: asks the reader to stop and wakes it, without waiting. Once it has been
+    // asked, the reader touches its device no more; Stop still has to end the thread.
+    void RequestStop();
 
   private:
     void Run();

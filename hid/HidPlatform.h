@@ -28,6 +28,13 @@ enum class HidWaitResult {
     Failed,   // the handle is broken (device gone); the last error says why
 };
 
+// Outcome of asking for exclusive use of a device.
+enum class HidLockResult {
+    Held,    // this handle has it until Unlock or its closing
+    Busy,    // another handle has it, in this program or another one; nothing was changed
+    Failed,  // the platform could not tell; the last error says why
+};
+
 // One open handle of a HID interface. Closing is destruction. Every operation that fails
 // leaves its error code in the platform's LastError() of the calling thread.
 class IHidHandle {
@@ -62,6 +69,14 @@ class IHidHandle {
     // Reads one waiting report into buffer, byte 0 being the report ID (0 for a device
     // without report IDs); returns the byte count, or -1 on failure.
     virtual long ReadInput(uint8_t* buffer, size_t length) = 0;
+
+    // Exclusive use of the device among those who ask for it too: every instance of this
+    // program takes it before it writes to an adapter, so that two of them never interleave
+    // their writes (two updates at once leave an adapter half written). It is advisory: it
+    // keeps no one from opening the device or reading it. Never waits; a handle that already
+    // holds it gets Held again. Closing the handle gives it up as Unlock does.
+    virtual HidLockResult TryLockExclusive() = 0;
+    virtual void Unlock() = 0;
 };
 
 // The platform's HID services. One place in the program picks the backend (Linux hidraw,
@@ -75,6 +90,13 @@ class IHidPlatform {
 
     // nullptr when the interface cannot be opened with that access.
     virtual std::unique_ptr<IHidHandle> Open(const std::string& path, HidAccess access) = 0;
+    // The same for a device listed by PresentInterfaces, but only while its path still leads to
+    // that device: where a path is handed to the next device once this one is gone, an open by
+    // path alone could reach a stranger. nullptr (ENODEV) when the path has moved on. Backends
+    // whose paths are never reused need not override it.
+    virtual std::unique_ptr<IHidHandle> OpenDevice(const THidPnPInfo& device, HidAccess access) {
+        return Open(device.InterfacePath, access);
+    }
 
     // Error code of the last failed operation on the calling thread, and its message text.
     virtual uint32_t LastError() = 0;

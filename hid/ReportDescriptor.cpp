@@ -29,30 +29,29 @@ uint32_t ItemValue(const uint8_t* data, size_t size) {
     return value;
 }
 
-}  // namespace
+// Bits per report ID, for each report type.
+using ReportBits = std::array<std::map<uint32_t, uint64_t>, kReportTypes>;
 
-HidCaps ParseReportDescriptorCaps(const uint8_t* descriptor, size_t size) {
-    const HidCaps malformed{};
+// false when the descriptor is malformed.
+bool ParseReportBits(const uint8_t* descriptor, size_t size, ReportBits& bits) {
     if (descriptor == nullptr || size == 0) {
-        return malformed;
+        return false;
     }
 
     GlobalState global;
     std::vector<GlobalState> stack;
     size_t collectionDepth = 0;
-    // bits per report ID, for each report type
-    std::array<std::map<uint32_t, uint64_t>, kReportTypes> bits;
 
     size_t pos = 0;
     while (pos < size) {
         const uint8_t prefix = descriptor[pos];
         if (prefix == 0xFE) {  // long item: size byte, tag byte, data; carries nothing we use
             if (size - pos < 3) {
-                return malformed;
+                return false;
             }
             const size_t dataSize = descriptor[pos + 1];
             if (size - pos - 3 < dataSize) {
-                return malformed;
+                return false;
             }
             pos += 3 + dataSize;
             continue;
@@ -60,7 +59,7 @@ HidCaps ParseReportDescriptorCaps(const uint8_t* descriptor, size_t size) {
         static constexpr size_t kSizes[4] = {0, 1, 2, 4};
         const size_t dataSize = kSizes[prefix & 0x3];
         if (size - pos - 1 < dataSize) {
-            return malformed;
+            return false;
         }
         const uint32_t value = ItemValue(descriptor + pos + 1, dataSize);
         const unsigned type = (prefix >> 2) & 0x3;
@@ -81,12 +80,12 @@ HidCaps ParseReportDescriptorCaps(const uint8_t* descriptor, size_t size) {
                     break;
                 case 0xA:
                     if (++collectionDepth > kMaxCollectionDepth) {
-                        return malformed;
+                        return false;
                     }
                     break;
                 case 0xC:
                     if (collectionDepth == 0) {
-                        return malformed;
+                        return false;
                     }
                     --collectionDepth;
                     break;
@@ -97,7 +96,7 @@ HidCaps ParseReportDescriptorCaps(const uint8_t* descriptor, size_t size) {
                 uint64_t& total = bits[reportType][global.reportId];
                 total += uint64_t(global.reportSize) * global.reportCount;
                 if (total > kMaxReportBits) {
-                    return malformed;
+                    return false;
                 }
             }
         } else if (type == 1) {  // global item
@@ -111,19 +110,19 @@ HidCaps ParseReportDescriptorCaps(const uint8_t* descriptor, size_t size) {
                 case 0x8:
                     // Report ID 0 is reserved for devices that use no IDs at all.
                     if (value == 0 || value > 0xFF) {
-                        return malformed;
+                        return false;
                     }
                     global.reportId = value;
                     break;
                 case 0xA:
                     if (stack.size() >= kMaxPushDepth) {
-                        return malformed;
+                        return false;
                     }
                     stack.push_back(global);
                     break;
                 case 0xB:
                     if (stack.empty()) {
-                        return malformed;
+                        return false;
                     }
                     global = stack.back();
                     stack.pop_back();
@@ -134,10 +133,16 @@ HidCaps ParseReportDescriptorCaps(const uint8_t* descriptor, size_t size) {
         }
         // Local items name usages only; reserved item types are ignored, as hosts do.
     }
-    if (collectionDepth != 0) {
-        return malformed;
-    }
+    return collectionDepth == 0;
+}
 
+}  // namespace
+
+HidCaps ParseReportDescriptorCaps(const uint8_t* descriptor, size_t size) {
+    ReportBits bits;
+    if (!ParseReportBits(descriptor, size, bits)) {
+        return HidCaps{};
+    }
     auto byteLength = [](const std::map<uint32_t, uint64_t>& reports) -> uint16_t {
         uint64_t largest = 0;
         for (const auto& [id, reportBits] : reports) {
@@ -150,6 +155,15 @@ HidCaps ParseReportDescriptorCaps(const uint8_t* descriptor, size_t size) {
     caps.OutputReportByteLength = byteLength(bits[kOutput]);
     caps.FeatureReportByteLength = byteLength(bits[kFeature]);
     return caps;
+}
+
+uint16_t FeatureReportLengthOf(const uint8_t* descriptor, size_t size, uint8_t reportId) {
+    ReportBits bits;
+    if (!ParseReportBits(descriptor, size, bits)) {
+        return 0;
+    }
+    const auto it = bits[kFeature].find(reportId);
+    return it == bits[kFeature].end() ? 0 : uint16_t((it->second + 7) / 8 + 1);
 }
 
 bool ReportDescriptorUsesReportIds(const uint8_t* descriptor, size_t size) {

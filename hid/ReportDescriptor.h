@@ -13,6 +13,10 @@ namespace quillon {
 // (truncated items, unbalanced push/pop or collections, absurd sizes) gives all zeros.
 HidCaps ParseReportDescriptorCaps(const uint8_t* descriptor, size_t size);
 
+// The byte length of one feature report, report ID byte included (report ID 0 for a device
+// without IDs); 0 when the descriptor does not declare it or is malformed.
+uint16_t FeatureReportLengthOf(const uint8_t* descriptor, size_t size, uint8_t reportId);
+
 // Whether the descriptor declares report IDs (any Report ID item). Devices without them send
 // and receive reports without an ID byte on the wire. Stops quietly at a truncated item.
 bool ReportDescriptorUsesReportIds(const uint8_t* descriptor, size_t size);

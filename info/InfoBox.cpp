@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -166,6 +167,10 @@ void TInfoBox::FormCreate(const TInfoBoxSources& sources) {
     lbTrademark->setText(FromUtf8(version_.LegalTrademarks));
 
     for (const QString& path : sources.ReleaseNotesPaths) {
+        // Only a plain file: opening a named pipe would block the window until someone writes.
+        if (!QFileInfo(path).isFile()) {
+            continue;
+        }
         QFile file(path);
         if (file.open(QIODevice::ReadOnly | QIODevice::Text)) {
             VersionsInfo->setPlainText(QString::fromUtf8(file.read(kMaxReleaseNotesBytes)));

@@ -29,12 +29,10 @@ expect usr/share/applications/com.morvane.QuillonUtility.desktop
 expect usr/share/icons/hicolor/scalable/apps/com.morvane.QuillonUtility.svg
 expect usr/share/metainfo/com.morvane.QuillonUtility.metainfo.xml
 expect usr/share/quillon-utility/Release.txt
-if compgen -G "$scratch/usr/share/man/man1/quillon-cli.1*" >/dev/null; then
-    echo "  ok   /usr/share/man/man1/quillon-cli.1"
-else
-    echo "  MISSING /usr/share/man/man1/quillon-cli.1"
-    status=1
-fi
+expect usr/share/man/man1/quillon-cli.1.gz
+expect usr/share/man/man1/quillon-utility.1.gz
+expect usr/share/doc/quillon-utility/copyright
+expect usr/share/doc/quillon-utility/changelog.gz
 
 rule="$scratch/usr/lib/udev/rules.d/70-quillon-adapter.rules"
 if [ -e "$rule" ] && grep -qE 'MODE="0?666"' "$rule"; then
@@ -63,6 +61,12 @@ for exe in quillon-utility quillon-cli; do
         status=1
     fi
 done
+
+# Debian's own package checks: any error or warning fails.
+if ! lintian --fail-on error,warning "$deb"; then
+    echo "  lintian reports errors or warnings"
+    status=1
+fi
 
 [ $status -eq 0 ] && echo "package contents are complete"
 exit $status

@@ -11,7 +11,7 @@ packages=(
     libfuse3-dev fuse3
     clang libclang-rt-dev
     fonts-dejavu-core
-    appstream dpkg-dev file
+    appstream dpkg-dev file lintian
 )
 
 missing=()

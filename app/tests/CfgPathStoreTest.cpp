@@ -4,6 +4,7 @@
 #include <unistd.h>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -13,7 +14,8 @@
 namespace quillon {
 namespace {
 
-// Points the machine-wide store at a fresh temporary folder; the real one is never touched.
+// Points the user's store at a fresh temporary folder and the machine's at a folder inside
+// it; the real ones are never touched.
 class CfgPathStoreTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -22,11 +24,16 @@ class CfgPathStoreTest : public ::testing::Test {
     }
 
     static void UseStoreAt(const QString& path) {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, path);
-        QSettings::setPath(QSettings::IniFormat, QSettings::SystemScope, path);
+        for (const auto format : {QSettings::NativeFormat, QSettings::IniFormat}) {
+            QSettings::setPath(format, QSettings::UserScope, path);
+            QSettings::setPath(format, QSettings::SystemScope, path + "/machine");
+        }
     }
 
     QString StoreFile() const { return folder.filePath("Morvane/QuillonUtility.conf"); }
+    QString MachineStoreFile() const {
+        return folder.filePath("machine/Morvane/QuillonUtility.conf");
+    }
 
     QTemporaryDir folder;
 };
@@ -51,6 +58,32 @@ TEST_F(CfgPathStoreTest, WrittenPathReadsBack) {
     EXPECT_EQ(form.ReadCfgPath(), "/tmp/other.cfg");
     form.WriteCfgPath("/tmp/third.cfg");
     EXPECT_EQ(ReadStoredCfgPath(), "/tmp/third.cfg");
+}
+
+TEST_F(CfgPathStoreTest, UsersOwnStoreIsWrittenAndTheMachinesServesUntilThen) {
+    ASSERT_TRUE(QDir().mkpath(folder.filePath("machine/Morvane")));
+    QFile machine(MachineStoreFile());
+    ASSERT_TRUE(machine.open(QIODevice::WriteOnly));
+    machine.write("[General]\nCfgPath=/srv/machine.cfg\n");
+    machine.close();
+    EXPECT_EQ(ReadStoredCfgPath(), "/srv/machine.cfg");
+
+    // A file named relative to the working folder is remembered with its full path.
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(folder.path()));
+    QFile file(folder.filePath("relative.cfg"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(64, '\3'));
+    file.close();
+    FakeUserDialogs dialogs;
+    TMainForm form(dialogs, {});
+    EXPECT_TRUE(form.LoadConfigFile("relative.cfg"));
+    QDir::setCurrent(before);
+
+    EXPECT_EQ(ReadStoredCfgPath(), QFileInfo(file).absoluteFilePath());
+    EXPECT_TRUE(QFile::exists(StoreFile()));
+    ASSERT_TRUE(machine.open(QIODevice::ReadOnly));
+    EXPECT_EQ(machine.readAll(), "[General]\nCfgPath=/srv/machine.cfg\n");
 }
 
 TEST_F(CfgPathStoreTest, ValueOfTheWholeOrganisationDoesNotStandIn) {

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <deque>
+#include <functional>
 #include <vector>
 
 #include "app/UserDialogs.h"
@@ -11,7 +12,12 @@ namespace quillon {
 // Answers the windows' dialogs from the test and records what they were asked.
 class FakeUserDialogs : public IUserDialogs {
   public:
-    void ShowMessage(QWidget*, const QString& text) override { Messages.push_back(text); }
+    void ShowMessage(QWidget*, const QString& text) override {
+        Messages.push_back(text);
+        if (WhileMessageShows) {
+            WhileMessageShows(text);
+        }
+    }
 
     bool Confirm(QWidget*, const QString& text) override {
         Confirmations.push_back(text);
@@ -36,6 +42,8 @@ class FakeUserDialogs : public IUserDialogs {
     void UseWorkingFolderByDefault() override { WorkingFolderByDefault = true; }
 
     std::vector<QString> Messages;
+    // Runs while a message box would be open, as the events a real one lets through.
+    std::function<void(const QString&)> WhileMessageShows;
     std::vector<QString> Confirmations;
     std::deque<bool> ConfirmAnswers;  // used first, then DefaultConfirmAnswer
     bool DefaultConfirmAnswer = true;

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
+#include <QListView>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,9 +21,9 @@ const QString Question = "Sind sie sicher?";
 
 TEST(DialogFilter, PairsBecomeQtNameFilters) {
     EXPECT_EQ(ToQtNameFilters("Update File (intel)|*.hex|All|*.*"),
-              QStringList({"Update File (intel) (*.hex)", "All (*.*)"}));
+              QStringList({"Update File (intel) (*.hex)", "All (*)"}));
     EXPECT_EQ(ToQtNameFilters("Config File *.cfg|*.cfg|All Files *.*|*.*"),
-              QStringList({"Config File *.cfg (*.cfg)", "All Files *.* (*.*)"}));
+              QStringList({"Config File *.cfg (*.cfg)", "All Files *.* (*)"}));
     EXPECT_EQ(ToQtNameFilters("Images|*.png;*.bmp"), QStringList({"Images (*.png *.bmp)"}));
     EXPECT_EQ(ToQtNameFilters(""), QStringList());
     EXPECT_EQ(ToQtNameFilters("Lonely description"), QStringList());
@@ -103,7 +105,7 @@ TEST(QtUserDialogs, SaveDialogTakesTheOptions) {
         EXPECT_EQ(dialog->windowTitle(), "Save Config");
         EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
         EXPECT_EQ(dialog->nameFilters(),
-                  QStringList({"Config Files *.cfg (*.cfg)", "All Files *.* (*.*)"}));
+                  QStringList({"Config Files *.cfg (*.cfg)", "All Files *.* (*)"}));
         EXPECT_EQ(dialog->defaultSuffix(), "cfg");
         EXPECT_FALSE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
         EXPECT_EQ(dialog->directory().absolutePath(), QDir(folder.path()).absolutePath());
@@ -119,6 +121,9 @@ TEST(QtUserDialogs, OpenDialogReturnsTheChosenFile) {
     QFile file(folder.filePath("device.hex"));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.close();
+    QFile withoutExtension(folder.filePath("README"));
+    ASSERT_TRUE(withoutExtension.open(QIODevice::WriteOnly));
+    withoutExtension.close();
     QtUserDialogs dialogs;
     IUserDialogs::FileDialogOptions options;
     options.filter = "Update File (intel)|*.hex|All|*.*";
@@ -128,6 +133,17 @@ TEST(QtUserDialogs, OpenDialogReturnsTheChosenFile) {
         ASSERT_NE(dialog, nullptr);
         EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptOpen);
         EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);
+        // The filters read as given, and "All" lists the file without an extension too.
+        auto* filters = dialog->findChild<QComboBox*>("fileTypeCombo");
+        ASSERT_NE(filters, nullptr);
+        ASSERT_EQ(filters->count(), 2);
+        EXPECT_EQ(filters->itemText(0), "Update File (intel)");
+        EXPECT_EQ(filters->itemText(1), "All");
+        dialog->selectNameFilter(dialog->nameFilters().constLast());
+        auto* files = dialog->findChild<QListView*>("listView");
+        ASSERT_NE(files, nullptr);
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return files->model()->rowCount(files->rootIndex()) == 2; }, 10000));
         static_cast<QDialog*>(dialog)->accept();
     });
     EXPECT_EQ(dialogs.GetOpenFileName(nullptr, options), file.fileName());

@@ -1,6 +1,7 @@
 #include "app/StartupArguments.h"
 
 #include <gtest/gtest.h>
+#include <QApplication>
 
 namespace quillon {
 namespace {
@@ -32,6 +33,20 @@ TEST(StartupArguments, BlankParametersStillCountAsGiven) {
 
 TEST(StartupArguments, KeepsNonAsciiText) {
     EXPECT_EQ(JoinStartupArguments({"/tmp/Grüße", "ö.cfg"}).Path, "/tmp/Grüße ö.cfg");
+}
+
+TEST(StartupArguments, ParametersAreTakenBeforeQtRemovesItsOwnOptions) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    char program[] = "quillon-utility";
+    char folder[] = "/home/anna/look";
+    char qtOption[] = "-reverse";
+    char file[] = "settings.cfg";
+    char* argv[] = {program, folder, qtOption, file, nullptr};
+    int argc = 4;
+    const std::vector<std::string> given = ParametersAsGiven(argc, argv);
+    const QApplication application(argc, argv);
+    EXPECT_EQ(argc, 3);  // what the copy is for
+    EXPECT_EQ(JoinStartupArguments(given).Path, "/home/anna/look -reverse settings.cfg");
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QString>
+#include <filesystem>
+#include <iterator>
 #include <regex>
 
 #include "cli/CliRunner.h"
@@ -52,6 +55,58 @@ TEST_F(CliCommandsTest, HelpListsTheCommandsAndEveryExitCode) {
           "3  no adapter", "4  no permission", "5  transfer failure", "6  file refused"}) {
         EXPECT_TRUE(Contains(result.Out, part)) << part;
     }
+}
+
+// Counts the watches of device changes started on the platform it stands for.
+class WatchCountingPlatform : public IHidPlatform {
+  public:
+    WatchCountingPlatform(std::unique_ptr<IHidPlatform> inner, int& watches)
+        : inner_(std::move(inner)), watches_(watches) {}
+    std::vector<THidPnPInfo> PresentInterfaces() override { return inner_->PresentInterfaces(); }
+    std::unique_ptr<IHidHandle> Open(const std::string& path, HidAccess access) override {
+        return inner_->Open(path, access);
+    }
+    std::unique_ptr<IHidHandle> OpenDevice(const THidPnPInfo& device, HidAccess access) override {
+        return inner_->OpenDevice(device, access);
+    }
+    uint32_t LastError() override { return inner_->LastError(); }
+    std::string ErrorMessage(uint32_t code) override { return inner_->ErrorMessage(code); }
+    std::unique_ptr<Watch> WatchDeviceChanges(IEventLoop& loop,
+                                              std::function<void()> onChange) override {
+        ++watches_;
+        return inner_->WatchDeviceChanges(loop, std::move(onChange));
+    }
+
+  private:
+    std::unique_ptr<IHidPlatform> inner_;
+    int& watches_;
+};
+
+TEST_F(CliCommandsTest, OnlyTheMonitorWatchesDeviceChangesAndEveryMessageIsPrefixed) {
+    int watches = 0;
+    const auto create = cli.Env.CreatePlatform;
+    cli.Env.CreatePlatform = [&](int adapters) -> std::unique_ptr<IHidPlatform> {
+        return std::make_unique<WatchCountingPlatform>(create(adapters), watches);
+    };
+    CliResult result = cli.Run({"list", "--emulate=0"});
+    EXPECT_EQ(result.Err, "quillon-cli: no adapter found\n");
+    cli.AddAdapter();
+    for (const std::vector<std::string>& command : std::vector<std::vector<std::string>>{
+             {"list"}, {"show"}, {"set", "baud=9600"}, {"raw", "get", "03"}, {"reset"}}) {
+        std::vector<std::string> arguments = command;
+        arguments.push_back("--emulate");
+        result = cli.Run(arguments);
+        EXPECT_EQ(result.Code, kExitSuccess) << command[0] << ": " << result.Err;
+    }
+    EXPECT_EQ(watches, 0);
+    result = cli.Run({"monitor", "--duration", "0.01", "--emulate"});
+    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_EQ(watches, 1);
+
+    result = cli.Run({"--help"});
+    ASSERT_FALSE(result.Out.empty());
+    EXPECT_EQ(result.Out.back(), '\n');
+    EXPECT_TRUE(Contains(result.Out, "7  the adapter is in use by another program"));
 }
 
 TEST_F(CliCommandsTest, UsageErrorsTouchNoAdapter) {
@@ -281,6 +336,55 @@ TEST_F(CliCommandsTest, SaveWritesTheRecordAsTheWindowCollectsIt) {
     EXPECT_EQ(result.Code, kExitFileRefused);
     EXPECT_TRUE(
         Contains(result.Err, "unable to create file: " + folder.PathOf("no/such/folder.cfg")));
+}
+
+TEST_F(CliCommandsTest, SaveWritesThroughLinksAndLeavesWhatIsNoPlainFileAlone) {
+    cli.AddAdapter();
+    namespace fs = std::filesystem;
+    // A user's link into another folder: the file it names is replaced, the link stays.
+    fs::create_directory(folder.PathOf("dotfiles"));
+    const std::string real = folder.Write("dotfiles/real.cfg", std::string(500, 'x'));
+    const std::string linked = folder.PathOf("linked.cfg");
+    fs::create_symlink("dotfiles/real.cfg", linked);
+    CliResult result = cli.Run({"save", linked, "--emulate"});
+    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_TRUE(fs::is_symlink(linked));
+    EXPECT_EQ(fs::file_size(real), 64u);
+
+    // A named pipe, and a link to a device, are refused and stay what they were.
+    const std::string pipe = folder.PathOf("pipe.cfg");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const std::string device = folder.PathOf("device.cfg");
+    fs::create_symlink("/dev/null", device);
+    for (const std::string& path : {pipe, device}) {
+        result = cli.Run({"save", path, "--emulate"});
+        EXPECT_EQ(result.Code, kExitFileRefused) << path;
+        EXPECT_TRUE(Contains(result.Err, "unable to create file: " + path)) << result.Err;
+    }
+    EXPECT_TRUE(fs::is_fifo(pipe));
+    EXPECT_TRUE(fs::is_symlink(device));
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+}
+
+TEST_F(CliCommandsTest, SaveWritesInPlaceWhatCannotBeReplaced) {
+    cli.AddAdapter();
+    namespace fs = std::filesystem;
+    // Hard links keep sharing one file.
+    const std::string first = folder.Write("first.cfg", std::string(500, 'x'));
+    const std::string second = folder.PathOf("second.cfg");
+    fs::create_hard_link(first, second);
+    CliResult result = cli.Run({"save", first, "--emulate"});
+    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_TRUE(fs::equivalent(first, second));
+    EXPECT_EQ(fs::file_size(second), 64u);
+
+    // A name as long as the file system allows leaves no room for a temporary name beside it:
+    // the folder takes no new file, for root as for anyone, but the file itself is writable.
+    const std::string longest = folder.Write(std::string(251, 'n') + ".cfg", std::string(500, 'x'));
+    result = cli.Run({"save", longest, "--emulate"});
+    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_EQ(fs::file_size(longest), 64u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.PathOf("")), {}), 3);
 }
 
 TEST_F(CliCommandsTest, LoadWritesTheFileKeepingTheAdaptersVersion) {

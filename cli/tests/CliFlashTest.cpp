@@ -113,12 +113,63 @@ TEST_F(CliFlashTest, FileIsCheckedInFullBeforeAnyAdapterIsTouched) {
     EXPECT_EQ(cli.Run({"flash", "--emulate"}).Code, kExitUsage);
 }
 
+TEST_F(CliFlashTest, FilesUsersTriedAreTakenOrRefusedBeforeAnyTransfer) {
+    auto adapter = cli.AddAdapter();
+    for (const quillon::testing::UpdateFileCase& c : quillon::testing::UpdateFileCases()) {
+        adapter->ClearLog();
+        const std::string path = folder.Write("case.hex", c.Content);
+        const CliResult result = cli.Run({"flash", path, "--emulate"});
+        if (c.Refusal.empty()) {
+            EXPECT_EQ(result.Code, kExitSuccess) << c.Name << ": " << result.Err;
+            ExpectFlashed(*adapter);
+        } else {
+            EXPECT_EQ(result.Code, kExitFileRefused) << c.Name;
+            EXPECT_TRUE(Contains(result.Err, c.Refusal + " (" + path + ")")) << result.Err;
+            EXPECT_EQ(adapter->TransferCount(), 0u) << c.Name;
+        }
+    }
+}
+
 TEST_F(CliFlashTest, FailingAdapterGivesTheTransferExitCodeAndItsMessage) {
     auto adapter = cli.AddAdapter();
     adapter->FailTransfer(0);  // the start command
     const CliResult result = cli.Run({"flash", file, "--emulate"});
     EXPECT_EQ(result.Code, kExitTransferFailed);
     EXPECT_EQ(result.Out, "adapter 0 (emu:1): ERROR: set report\n");
+}
+
+TEST_F(CliFlashTest, FinishCommandThatDoesNotReachTheAdapterIsATransferFailure) {
+    const size_t finish = firmware::kTransfersPerUpdate - 2;
+    auto failing = cli.AddAdapter();
+    auto pulled = cli.AddAdapter();
+    failing->FailTransfer(finish);
+    pulled->UnplugAtTransfer(finish);
+    const CliResult result = cli.Run({"flash", file, "--all", "--emulate=2"});
+    EXPECT_EQ(result.Code, kExitTransferFailed);
+    EXPECT_EQ(result.Out,
+              "adapter 0 (emu:1): ERROR: set report\n"
+              "adapter 1 (emu:2): ERROR: set report\n");
+}
+
+// Status 2 has the text of a missing file, but it is the adapter that refused.
+TEST_F(CliFlashTest, AdapterRefusingABlockIsATransferFailure) {
+    auto adapter = cli.AddAdapter();
+    adapter->AnswerStatus(0x01, 2, 12);
+    CliResult result = cli.Run({"flash", file, "--emulate"});
+    EXPECT_EQ(result.Code, kExitTransferFailed);
+    EXPECT_EQ(result.Out, "adapter 0 (emu:1): ERROR: File not found!\n");
+
+    auto second = cli.AddAdapter();
+    result = cli.Run({"flash", file, "--all", "--emulate=2", "--json"});
+    EXPECT_EQ(result.Code, kExitTransferFailed);
+    const QJsonArray each = QJsonDocument::fromJson(QByteArray::fromStdString(result.Out))
+                                .object()["adapters"]
+                                .toArray();
+    ASSERT_EQ(each.size(), 2);
+    EXPECT_EQ(each[0]["code"].toInt(), firmware::kUpdateFileError);
+    EXPECT_FALSE(each[0]["ok"].toBool());
+    EXPECT_TRUE(each[1]["ok"].toBool());
+    ExpectFlashed(*second);
 }
 
 }  // namespace

@@ -1,4 +1,7 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -82,6 +85,78 @@ TEST_F(CliHidrawTest, FlashUpdatesTheAdapterBehindTheNode) {
     EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin() + firmware::kImageBase));
     EXPECT_EQ(adapter->TransferCount(), static_cast<size_t>(firmware::kTransfersPerUpdate));
     EXPECT_EQ(lockedAdapter->TransferCount(), 0u);
+}
+
+// Another program writing to the adapter holds the node's lock (here the test does): whatever
+// would write is refused at once and touches nothing, reading goes on.
+TEST_F(CliHidrawTest, WritesWaitForNoOneWhileAnotherProgramHoldsTheAdapter) {
+    quillon::testing::TempDir folder;
+    const std::string update =
+        folder.Write("update.hex", quillon::testing::HexFileFor(quillon::testing::PatternImage()));
+    const int holder = ::open(bed.NodePath("hidraw0").c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+
+    for (const std::vector<std::string>& command : std::vector<std::vector<std::string>>{
+             {"set", "baud=9600"}, {"raw", "set", "03", "01"}, {"reset"}, {"flash", update}}) {
+        const CliResult result = cli.Run(command);
+        EXPECT_EQ(result.Code, kExitAdapterBusy) << command[0] << ": " << result.Err;
+        EXPECT_TRUE(Contains(result.Err, "quillon-cli: the adapter is in use by another program"))
+            << result.Err;
+    }
+    EXPECT_EQ(adapter->TransferCount(), 0u);
+    CliResult result = cli.Run({"show"});
+    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+
+    ::close(holder);
+    result = cli.Run({"set", "baud=57600"});
+    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_EQ(adapter->Settings()[3], 48);
+}
+
+// A transfer cut short by a signal (a Ctrl+C, which the tool rides out) is asked again.
+TEST_F(CliHidrawTest, TransferInterruptedBySignalIsRepeated) {
+    adapter->InterruptTransfer(1);  // the write, after the settings were read
+    const CliResult result = cli.Run({"set", "baud=57600"});
+    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_EQ(adapter->Settings()[3], 48);
+}
+
+// A one-byte status reply left the status preset and read as "File not found!".
+TEST_F(CliHidrawTest, ShortStatusReplyIsAFailedRead) {
+    auto shortReplies = std::make_shared<emu::QuillonAdapter>();
+    HidrawTestBed::Device device;
+    device.Node = "hidraw2";
+    device.FeatureReplyLimit = 1;
+    bed.Plug(device, shortReplies);
+    quillon::testing::TempDir folder;
+    const std::string update =
+        folder.Write("update.hex", quillon::testing::HexFileFor(quillon::testing::PatternImage()));
+    const CliResult result = cli.Run({"flash", update, "--device", bed.NodePath("hidraw2")});
+    EXPECT_EQ(result.Code, kExitTransferFailed) << result.Err;
+    EXPECT_TRUE(Contains(result.Out, "ERROR: get report")) << result.Out;
+}
+
+TEST_F(CliHidrawTest, ProvisionConfiguresTheNodesItMayWriteAndFailsTheOther) {
+    const CliResult result =
+        cli.Run({"provision", "--set", "baud=57600", "--all-present", "--count", "2", "--json"});
+    EXPECT_EQ(result.Code, kExitNoPermission) << result.Err;
+    EXPECT_EQ(adapter->Settings()[3], 48);
+    EXPECT_EQ(lockedAdapter->TransferCount(), 0u);
+    int passed = 0;
+    for (const QString& line : QString::fromStdString(result.Out).split('\n', Qt::SkipEmptyParts)) {
+        const QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
+        if (object["node"].toString().toStdString() == bed.NodePath("hidraw0")) {
+            EXPECT_EQ(object["result"], "PASS");
+            EXPECT_EQ(object["verify"], "ok");
+            ++passed;
+        } else if (object["node"].toString().toStdString() == bed.NodePath("hidraw1")) {
+            EXPECT_EQ(object["reason"], "cannot open: Permission denied");
+            EXPECT_EQ(object["code"], kExitNoPermission);
+        }
+    }
+    EXPECT_EQ(passed, 1) << result.Out;
+    EXPECT_TRUE(Contains(result.Out, R"({"summary":{"failed":1,"passed":1}})")) << result.Out;
 }
 
 }  // namespace

@@ -15,6 +15,7 @@ CliHarness::CliHarness() {
             }
             bus->Plug(device.Model, device.Options);
         }
+        Bus = bus.get();
         return bus;
     };
     Env.In = &Input;
@@ -29,6 +30,10 @@ std::shared_ptr<emu::QuillonAdapter> CliHarness::AddAdapter(emu::PlugOptions opt
 
 void CliHarness::AddOtherDevice() {
     devices_.push_back({std::make_shared<emu::GenericDevice>(), {}, false});
+}
+
+void CliHarness::AddAdapterModel(std::shared_ptr<emu::IDeviceModel> model) {
+    devices_.push_back({std::move(model), {}, true});
 }
 
 CliResult CliHarness::Run(const std::vector<std::string>& arguments) {

@@ -28,12 +28,16 @@ class CliHarness {
     std::shared_ptr<emu::QuillonAdapter> AddAdapter(emu::PlugOptions options = {});
     // Adds a HID device that is no adapter.
     void AddOtherDevice();
+    // Adds an adapter of the test's own making (one that reacts to its transfers, say).
+    void AddAdapterModel(std::shared_ptr<emu::IDeviceModel> model);
 
     CliResult Run(const std::vector<std::string>& arguments);
 
     CliEnvironment Env;
     std::istringstream Input;
     std::atomic<bool> Interrupted{false};
+    // The bus of the run in progress, for a test that plugs and pulls adapters meanwhile.
+    std::atomic<emu::EmulatedBus*> Bus{nullptr};
 
   private:
     struct Plugged {

@@ -30,7 +30,7 @@ struct FlashBench {
             adapters.push_back(std::make_shared<emu::QuillonAdapter>());
             bus.Plug(adapters.back());
         }
-        session = std::make_unique<AdapterSession>(bus);
+        session = std::make_unique<AdapterSession>(bus, false);
         EXPECT_TRUE(session->Scan(kLongWait));
         EXPECT_EQ(session->AdapterCount(), static_cast<size_t>(count));
     }
@@ -114,7 +114,7 @@ TEST(ParallelFlashTest, SessionChecksOutAdaptersOnlyAndSelectsByIndexOrPath) {
     emu::EmulatedBus bus;
     bus.Plug(std::make_shared<emu::QuillonAdapter>());
     bus.Plug(std::make_shared<emu::QuillonAdapter>(), emu::PlugOptions{.ReadWriteAllowed = false});
-    AdapterSession session(bus);
+    AdapterSession session(bus, false);
     ASSERT_TRUE(session.Scan(kLongWait));
     ASSERT_EQ(session.AdapterCount(), 2u);
     EXPECT_TRUE(session.Adapter(0).CheckedOut());

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <tuple>
 #include <vector>
 
 namespace quillon {
@@ -181,6 +182,37 @@ TEST_F(ConfigFileTest, SavingReplacesALongerFileWholeAndKeepsItsMode) {
     struct stat info {};
     ASSERT_EQ(::stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0640u);
+}
+
+TEST_F(ConfigFileTest, SavingKeepsTheOwnerAndGroupOfTheOldFile) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "only root can make files of another owner";
+    }
+    const passwd* nobody = ::getpwnam("nobody");
+    const uid_t uid = nobody != nullptr ? nobody->pw_uid : 65534;
+    const gid_t gid = nobody != nullptr ? nobody->pw_gid : 65534;
+    const auto ownerOf = [](const std::string& path) {
+        struct stat info {};
+        ::stat(path.c_str(), &info);
+        return std::tuple(info.st_uid, info.st_gid, info.st_mode & 07777);
+    };
+    // Root replaces the file and gives it back to its owner.
+    const std::string theirs = PathOf("theirs.cfg");
+    WriteBytes(theirs, std::vector<uint8_t>(500, 0xEE));
+    ASSERT_EQ(::chown(theirs.c_str(), uid, gid), 0);
+    ASSERT_EQ(::chmod(theirs.c_str(), 0640), 0);
+    ASSERT_EQ(SaveConfigFile(theirs, Pattern(1)), ConfigFileResult::Ok);
+    EXPECT_EQ(ownerOf(theirs), std::tuple(uid, gid, 0640u));
+    EXPECT_EQ(fs::file_size(theirs), ConfigFileSize);
+
+    // Another user may write root's file but not give a new one to root: written in place.
+    const std::string roots = PathOf("roots.cfg");
+    WriteBytes(roots, std::vector<uint8_t>(500, 0xEE));
+    ASSERT_EQ(::chmod(roots.c_str(), 0666), 0);
+    ASSERT_EQ(::chmod(folder_.c_str(), 0777), 0);
+    EXPECT_EQ(SaveInRestrictedChild(BecomeNobody, roots, Pattern(2)), ConfigFileResult::Ok);
+    EXPECT_EQ(ownerOf(roots), std::tuple(0u, 0u, 0666u));
+    EXPECT_EQ(fs::file_size(roots), ConfigFileSize);
 }
 
 TEST_F(ConfigFileTest, SaveIntoAFolderWithoutWriteAccessLeavesTheOldFileIntact) {

@@ -30,7 +30,9 @@ using Direction = emu::AdapterTransfer::Direction;
 class AdapterWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, storeFolder.path());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, storeFolder.path());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope,
+                           storeFolder.filePath("machine"));
     }
 
     void TearDown() override { form.reset(); }

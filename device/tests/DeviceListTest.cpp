@@ -1,14 +1,19 @@
 #include <QAction>
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSpinBox>
+#include <algorithm>
 #include <fstream>
 
 #include "app/RadioGroup.h"
 #include "device/tests/AdapterWindowFixture.h"
 #include "firmware/FlasherForm.h"
+#include "firmware/UpdateProtocol.h"
+#include "firmware/tests/HexFiles.h"
 #include "hid/HidDeviceController.h"
 
 namespace quillon {
@@ -19,6 +24,21 @@ emu::GenericDeviceConfig Mouse() {
     config.Identity = HidIdentity{0x046D, 0xC077, 0x0100};
     return config;
 }
+
+// Keeps every activation away from the update window while it lives.
+class ActivationBlocker : public QObject {
+  public:
+    ActivationBlocker() { qApp->installEventFilter(this); }
+    ~ActivationBlocker() override { qApp->removeEventFilter(this); }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const bool activation =
+            event->type() == QEvent::ActivationChange || event->type() == QEvent::WindowActivate;
+        if (activation && qobject_cast<TFlasherForm*>(watched) != nullptr) {
+            return true;
+        }
+        return false;
+    }
+};
 
 void WriteFile(const QString& path, const AdapterRecord& record) {
     std::ofstream(path.toStdString(), std::ios::binary)
@@ -187,23 +207,74 @@ TEST_F(DeviceListTest, DeviceChangeWhileTheInfoWindowIsOpenWaitsForItToClose) {
     EXPECT_EQ(SettingsReads(*adapter1), 2);
 }
 
-TEST_F(DeviceListTest, UpdateWindowGetsTheSelectedDeviceAndTheChosenFile) {
+TEST_F(DeviceListTest, HeldBackRebuildKeepsAChangeDuringItsMessageForAfterIt) {
     PlugAdapter();
+    StartWindow({"/nonexistent/start.cfg"});  // every rebuild says "file not found"
+    dialogs.Messages.clear();
+    int open = 0;
+    int mostOpen = 0;
+    dialogs.WhileMessageShows = [&](const QString&) {
+        mostOpen = std::max(mostOpen, ++open);
+        if (dialogs.Messages.size() == 1) {
+            PlugGeneric(Mouse());
+            QCoreApplication::processEvents();  // the change notification arrives
+        }
+        --open;
+    };
+    AnswerNextModal([&](QWidget* window) {
+        PlugAdapter();
+        WaitUntil([&] { return form->DeviceListRebuildDeferred(); });
+        window->close();
+    });
+    const QRect item = form->menuBar()->actionGeometry(form->miInfo);
+    QTest::mouseClick(form->menuBar(), Qt::LeftButton, {}, item.center());
+
+    // The mouse's change rebuilds once more, after the held-back rebuild's message.
+    ASSERT_TRUE(WaitUntil([&] { return dialogs.Messages.size() == 2; }));
+    EXPECT_EQ(mostOpen, 1);
+    EXPECT_EQ(form->cbDevListBox->count(), 2);
+}
+
+// Some desktops never activate a new window (focus-stealing prevention); being shown must be
+// enough for the update to run, once.
+TEST_F(DeviceListTest, UpdateFromTheMenuRunsOnceShownWithoutActivation) {
+    const auto adapter = PlugAdapter();
     StartWindow();
-    dialogs.OpenAnswer = "/nonexistent/update.hex";
+    adapter->ClearLog();
+    testing::TempDir folder;
+    const firmware::FirmwareImage image = testing::PatternImage();
+    dialogs.OpenAnswer =
+        QString::fromStdString(folder.Write("update.hex", testing::HexFileFor(image)));
+    ActivationBlocker noActivation;
+
     IFeatureReportDevice* handedOver = nullptr;
     QString fileName;
-    AnswerNextModal([&](QWidget* window) {
-        auto* flasher = qobject_cast<TFlasherForm*>(window);
+    size_t transfersWhenFinished = 0;
+    QTimer closer;
+    const QDeadlineTimer deadline(10000);
+    // Polled from the event loop rather than waited on inside it, so that the run, which lets
+    // events through between blocks, is never held up here.
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        auto* flasher = qobject_cast<TFlasherForm*>(QApplication::activeModalWidget());
+        if (flasher == nullptr || (!flasher->Finished() && !deadline.hasExpired())) {
+            return;
+        }
+        closer.stop();
         handedOver = flasher->Device;
         fileName = flasher->FileName;
-        WaitUntil([flasher] { return !flasher->Running(); });
-        flasher->close();
+        transfersWhenFinished = adapter->TransferCount();
+        QTest::mouseClick(flasher->bnClose, Qt::LeftButton);
+        flasher->close();  // in case it never ran, so the test ends
     });
+    closer.start(10);
     PressMenuKey(Qt::Key_U);
+
     EXPECT_EQ(dialogs.OpenRequests.at(0).filter, "Update File (intel)|*.hex|All|*.*");
     EXPECT_EQ(handedOver, form->SelectedDevice());
-    EXPECT_EQ(fileName, "/nonexistent/update.hex");
+    EXPECT_EQ(fileName, dialogs.OpenAnswer);
+    EXPECT_EQ(transfersWhenFinished, size_t(firmware::kTransfersPerUpdate));
+    const std::vector<uint8_t> flash = adapter->Flash();
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin() + firmware::kImageBase));
 }
 
 TEST_F(DeviceListTest, AdapterOpenedForQueryOnlyExplainsTheMissingPermission) {
@@ -223,6 +294,15 @@ TEST_F(DeviceListTest, AdapterOpenedForQueryOnlyExplainsTheMissingPermission) {
                                                             form->edVersion, form->bnApply}) {
         EXPECT_FALSE(control->isVisible()) << control->objectName().toStdString();
     }
+    // Nothing that needs the adapter's record is offered, and the status line says why.
+    for (QAction* item :
+         {form->miUpdate, form->miLoadConfig, form->miSaveConfig, form->miReadConfig}) {
+        EXPECT_FALSE(item->isEnabled()) << item->text().toStdString();
+    }
+    EXPECT_EQ(form->StatusText(), "No permission to use the adapter");
+    PressMenuKey(Qt::Key_S);
+    PressMenuKey(Qt::Key_R);
+    EXPECT_TRUE(dialogs.SaveRequests.empty());
     EXPECT_TRUE(adapter->Log().empty());
 
     // With access granted and the adapter plugged in again, the settings are back.
@@ -230,6 +310,7 @@ TEST_F(DeviceListTest, AdapterOpenedForQueryOnlyExplainsTheMissingPermission) {
     PlugAdapter();
     ASSERT_TRUE(WaitUntil([this] { return form->cbPavex->isVisible(); }));
     EXPECT_FALSE(form->lbAccessAdvice->isVisible());
+    EXPECT_TRUE(form->miSaveConfig->isEnabled());
 }
 
 TEST_F(DeviceListTest, StartWithConfigFileLoadsItAtEveryListing) {
@@ -238,14 +319,16 @@ TEST_F(DeviceListTest, StartWithConfigFileLoadsItAtEveryListing) {
     AdapterRecord fileRecord = SampleRecord();
     fileRecord[1] = 99;  // never replaces the adapter's version
     WriteFile(path, fileRecord);
-    const auto adapter = PlugAdapter();
+    AdapterRecord adapterRecord = SampleRecord();
+    adapterRecord[1] = 42;
+    const auto adapter = PlugAdapter(&adapterRecord);
     StartWindow({path});
 
     EXPECT_TRUE(form->SuppressModified);
     EXPECT_TRUE(form->bnApply->isEnabled());
     EXPECT_EQ(form->StatusText(), "Config-File settings (" + path + ")");
     EXPECT_TRUE(form->cbPavex->isChecked());
-    EXPECT_EQ(form->edVersion->text(), "000");
+    EXPECT_EQ(form->edVersion->text(), "042");  // the adapter's, read before the file
     EXPECT_EQ(form->ReadCfgPath(), path);
     ClickCheckBox(form->cbUsedAltKey);
     EXPECT_NE(form->StatusText(), "modified");
@@ -256,7 +339,12 @@ TEST_F(DeviceListTest, StartWithConfigFileLoadsItAtEveryListing) {
     ASSERT_TRUE(WaitUntil([this] { return form->edCharDelay->value() == 300; }));
     EXPECT_TRUE(form->cbUsedAltKey->isChecked());
     EXPECT_TRUE(form->SuppressModified);
-    EXPECT_EQ(SettingsReads(*adapter), 0);
+    EXPECT_EQ(SettingsReads(*adapter), 2);  // once at each listing
+
+    // Apply sends the file's settings with the adapter's version byte.
+    QTest::mouseClick(form->bnApply, Qt::LeftButton);
+    EXPECT_EQ(adapter->Settings()[1], 42);
+    EXPECT_EQ(adapter->Settings()[4], 30);
 }
 
 }  // namespace

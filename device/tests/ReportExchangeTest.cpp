@@ -1,3 +1,4 @@
+#include <QCheckBox>
 #include <QListView>
 #include <QPushButton>
 #include <QToolButton>
@@ -109,6 +110,39 @@ TEST_F(ReportExchangeTest, ResetAndClosingSendTheFourByteResetReport) {
     EXPECT_FALSE(form->isVisible());
     const auto reset = Set({0x06, 0x00, 0x00, 0x00});
     EXPECT_EQ(adapter->Log(), (std::vector<emu::AdapterTransfer>{reset, reset}));
+}
+
+// Another program writing to the adapter holds it: the window writes nothing and says why,
+// and reading goes on.
+TEST_F(ReportExchangeTest, AdapterInUseByAnotherProgramIsNotWrittenAndTheWindowSaysSo) {
+    adapter = PlugAdapter(nullptr, {}, &instance);
+    StartWindow();
+    adapter->ClearLog();
+    auto other = bus.Open(emu::EmulatedBus::PathOf(instance), HidAccess::ReadWrite);
+    ASSERT_EQ(other->TryLockExclusive(), HidLockResult::Held);
+    const QString busy = "the adapter is in use by another program";
+
+    QTest::mouseClick(form->cbPavex, Qt::LeftButton);
+    QTest::mouseClick(form->bnApply, Qt::LeftButton);
+    EXPECT_EQ(form->StatusText(), busy);
+    EXPECT_TRUE(form->bnApply->isEnabled());
+    dialogs.OpenAnswer = "/nonexistent/update.hex";
+    PressMenuKey(Qt::Key_U);
+    ASSERT_FALSE(dialogs.Messages.empty());
+    EXPECT_EQ(dialogs.Messages.back(), busy);
+    OpenSpecialPage();
+    QTest::mouseClick(form->WriteBtn, Qt::LeftButton);
+    EXPECT_EQ(HistoryLines().back(), "W 03  failed: " + busy);
+    form->SetStatusText("");
+    QTest::mouseClick(form->ResetBtn, Qt::LeftButton);
+    EXPECT_EQ(form->StatusText(), busy);
+    QTest::mouseClick(form->ReadBtn, Qt::LeftButton);
+    ASSERT_EQ(adapter->Log().size(), 1u);
+    EXPECT_EQ(adapter->Log()[0].Dir, Direction::Get);
+
+    other->Unlock();
+    QTest::mouseClick(form->WriteBtn, Qt::LeftButton);
+    EXPECT_EQ(adapter->Log().back().Dir, Direction::Set);
 }
 
 TEST_F(ReportExchangeTest, InputReportsInArrivalOrderFromTheSelectedAdapterOnly) {

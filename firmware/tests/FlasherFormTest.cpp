@@ -125,7 +125,7 @@ TEST_F(FlasherFormTest, CloseRequestsDuringTheUpdateAreDropped) {
     EXPECT_FALSE(form_.isVisible());
 }
 
-TEST_F(FlasherFormTest, WrongChecksumShowsTheMessageBeforeTheFinishCommand) {
+TEST_F(FlasherFormTest, WrongChecksumShowsTheMessageAfterTheFinishCommand) {
     adapter_.AnswerWrongChecksum(15);
     size_t transfersAtMessage = 0;
     dialogs_.onMessage = [&] {
@@ -136,10 +136,11 @@ TEST_F(FlasherFormTest, WrongChecksumShowsTheMessageBeforeTheFinishCommand) {
     ShowAndRun();
     ASSERT_EQ(dialogs_.messages.size(), 1u);
     EXPECT_EQ(dialogs_.messages[0], "CRC Error during flash write");
-    EXPECT_EQ(transfersAtMessage, 1u + 16 * 6);
+    // The adapter leaves its update mode before the message waits for the user.
+    EXPECT_EQ(transfersAtMessage, 1u + 16 * 6 + 2);
     const std::vector<emu::AdapterTransfer> log = adapter_.Log();
-    ASSERT_EQ(log.size(), transfersAtMessage + 2);
-    EXPECT_EQ(log[transfersAtMessage], testing::Command(0x06, 0));
+    ASSERT_EQ(log.size(), transfersAtMessage);
+    EXPECT_EQ(log[transfersAtMessage - 2], testing::Command(0x06, 0));
     EXPECT_TRUE(form_.bnClose->isEnabled());
     EXPECT_FALSE(form_.Timer1->isActive());
     QTest::mouseClick(form_.bnClose, Qt::LeftButton);
@@ -169,6 +170,40 @@ TEST_F(FlasherFormTest, StatusThreeIsAnAccessError) {
     ShowAndRun();
     EXPECT_EQ(dialogs_.messages, std::vector<QString>{"ACCESS ERROR"});
     EXPECT_EQ(adapter_.TransferCount(), 1u + 2 + 2);
+}
+
+TEST_F(FlasherFormTest, FinishCommandThatCannotBeSentFailsTheUpdate) {
+    adapter_.UnplugAtTransfer(firmware::kTransfersPerUpdate - 2);
+    ShowAndRun();
+    EXPECT_EQ(dialogs_.messages, std::vector<QString>{"ERROR: set report"});
+    EXPECT_EQ(form_.bnClose->text(), "close");
+    EXPECT_FALSE(form_.Timer1->isActive());
+}
+
+TEST_F(FlasherFormTest, RefusesTheUpdateFilesTheCommandLineRefusesWithTheSameText) {
+    for (const testing::UpdateFileCase& c : testing::UpdateFileCases()) {
+        emu::QuillonAdapter adapter;
+        testing::AdapterDevice device(adapter);
+        FakeDialogs dialogs;
+        TFlasherForm form(nullptr, dialogs);
+        form.Device = &device;
+        form.FileName = QString::fromStdString(dir_.Write("case.hex", c.Content));
+        form.show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return form.Finished(); }, kDeadlineMs)) << c.Name;
+        if (c.Refusal.empty()) {
+            EXPECT_TRUE(dialogs.messages.empty()) << c.Name;
+            const std::vector<uint8_t> flash = adapter.Flash();
+            EXPECT_TRUE(
+                std::equal(image_.begin(), image_.end(), flash.begin() + firmware::kImageBase))
+                << c.Name;
+        } else {
+            EXPECT_EQ(dialogs.messages, std::vector<QString>{QString::fromStdString(c.Refusal)})
+                << c.Name;
+            EXPECT_EQ(adapter.Log(), (std::vector<emu::AdapterTransfer>{testing::Command(0x06, 0),
+                                                                        testing::StatusRead()}))
+                << c.Name;
+        }
+    }
 }
 
 TEST_F(FlasherFormTest, AdapterUnpluggedDuringTheUpdate) {

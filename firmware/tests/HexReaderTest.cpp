@@ -34,6 +34,8 @@ Read ReadText(const std::string& text) {
     return read;
 }
 
+const std::string kEnd = ":00000001FF\n";
+
 bool AllFill(const FirmwareImage& image, size_t from = 0, size_t to = kImageSize) {
     for (size_t i = from; i < to; ++i) {
         if (image[i] != kFillValue) {
@@ -62,17 +64,33 @@ TEST(HexDigitsTest, FollowTheDigitRule) {
     }
 }
 
-TEST(HexReaderTest, EndRecordAloneGivesAnErasedImage) {
-    const Read read = ReadText(":00000001FF\n");
-    EXPECT_EQ(read.result.Code, 0);
+TEST(HexReaderTest, EndRecordAloneIsRefusedForWantOfData) {
+    const Read read = ReadText(kEnd);
+    EXPECT_EQ(read.result.Code, 1);
+    EXPECT_EQ(read.result.Message(),
+              "ERROR: invalid update file: no data for the adapter's firmware area");
     EXPECT_TRUE(AllFill(read.image));
 }
 
+TEST(HexReaderTest, FilesUsersTriedAreTakenOrRefusedWithTheirLine) {
+    const FirmwareImage pattern = testing::PatternImage();
+    for (const testing::UpdateFileCase& c : testing::UpdateFileCases()) {
+        const Read read = ReadText(c.Content);
+        if (c.Refusal.empty()) {
+            EXPECT_EQ(read.result.Code, 0) << c.Name << ": " << read.result.Message();
+            EXPECT_EQ(read.image, pattern) << c.Name;
+        } else {
+            EXPECT_EQ(read.result.Code, 1) << c.Name;
+            EXPECT_EQ(read.result.Message(), c.Refusal) << c.Name;
+        }
+    }
+}
+
 TEST(HexReaderTest, PlacesRecordsByAddressAndDropsWhatLiesOutside) {
-    const std::string file = HexRecord(0, 0x1400, Bytes(16, 0x10)) + "\n" +
-                             HexRecord(0, 0x13F8, Bytes(16, 0x40)) + "\n" +
-                             HexRecord(0, 0x3BF8, Bytes(16, 0x80)) + "\n" +
-                             ":0400000012345678E8\n" + HexRecord(0, 0xFFF0, Bytes(32)) + "\n";
+    const std::string file =
+        HexRecord(0, 0x1400, Bytes(16, 0x10)) + "\n" + HexRecord(0, 0x13F8, Bytes(16, 0x40)) +
+        "\n" + HexRecord(0, 0x3BF8, Bytes(16, 0x80)) + "\n" + ":0400000012345678E8\n" +
+        HexRecord(0, 0xFFF0, Bytes(32)) + "\n" + kEnd;
     const Read read = ReadText(file);
     ASSERT_EQ(read.result.Code, 0) << read.result.Message();
     // 0x13F8 overlaps the start: its last 8 bytes overwrite the first record's first 8.
@@ -94,31 +112,36 @@ TEST(HexReaderTest, DigitCaseDoesNotMatter) {
     for (char& c : lower) {
         c = char(std::tolower(static_cast<unsigned char>(c)));
     }
-    EXPECT_EQ(ReadText(upper + "\n").image, ReadText(lower + "\n").image);
-    EXPECT_EQ(ReadText(lower + "\n").image[0x2000 - kImageBase], 0xAB);
+    EXPECT_EQ(ReadText(upper + "\n" + kEnd).image, ReadText(lower + "\n" + kEnd).image);
+    const Read read = ReadText(lower + "\n" + kEnd);
+    EXPECT_EQ(read.result.Code, 0);
+    EXPECT_EQ(read.image[0x2000 - kImageBase], 0xAB);
 }
 
-TEST(HexReaderTest, ReadsOnAfterTheEndRecordUntilCtrlZ) {
-    const std::string file = ":00000001FF\n" + HexRecord(0, 0x1400, {1, 2}) + "\n\x1A" +
-                             HexRecord(0, 0x1500, {3}) + "\n";
-    const Read read = ReadText(file);
-    EXPECT_EQ(read.result.Code, 0);
+TEST(HexReaderTest, OnlyBlankLinesOrCtrlZFollowTheEndRecord) {
+    Read read = ReadText(kEnd + HexRecord(0, 0x1400, {1, 2}) + "\n");
+    EXPECT_EQ(read.result.Line, 2u);
+    EXPECT_EQ(read.result.Problem, "text after the end-of-file record");
+    // Whatever follows a Ctrl+Z is not read.
+    read = ReadText(HexRecord(0, 0x1400, {1, 2}) + "\n" + kEnd + "\n \r\n\x1A" +
+                    HexRecord(0, 0x1500, {3}) + "\n");
+    EXPECT_EQ(read.result.Code, 0) << read.result.Message();
     EXPECT_EQ(read.image[0], 1);
     EXPECT_EQ(read.image[1], 2);
     EXPECT_EQ(read.image[0x100], kFillValue);
 }
 
-TEST(HexReaderTest, SkipsEmptyLinesAndTextThatIsNoRecord) {
+TEST(HexReaderTest, SkipsBlankLinesAndBlanksAroundRecords) {
     const std::string file =
-        "\n; comment line\n  :0100000000FF\n\n" + HexRecord(0, 0x1400, {7}) + "\n\n";
+        "\n \t \n  :0100000000FF\n\n" + HexRecord(0, 0x1400, {7}) + "\n\n" + kEnd + "\n";
     const Read read = ReadText(file);
-    EXPECT_EQ(read.result.Code, 0);
+    EXPECT_EQ(read.result.Code, 0) << read.result.Message();
     EXPECT_EQ(read.image[0], 7);
     EXPECT_TRUE(AllFill(read.image, 1));
 }
 
 TEST(HexReaderTest, ZeroAddressRecordLeavesLaterRecordsInPlace) {
-    const Read read = ReadText(":020000040000FA\n" + HexRecord(0, 0x1400, {9}) + "\n");
+    const Read read = ReadText(":020000040000FA\n" + HexRecord(0, 0x1400, {9}) + "\n" + kEnd);
     EXPECT_EQ(read.result.Code, 0);
     EXPECT_EQ(read.image[0], 9);
 }
@@ -126,24 +149,28 @@ TEST(HexReaderTest, ZeroAddressRecordLeavesLaterRecordsInPlace) {
 TEST(HexReaderTest, HonoursExtendedAddresses) {
     const std::string upper64k = HexRecord(4, 0, {0x00, 0x01});
     const std::string firstLinear = HexRecord(4, 0, {0x00, 0x00});
+    const std::string noData = "no data for the adapter's firmware area";
     // Data placed in the second 64 KB must not land in the image.
-    Read read = ReadText(upper64k + "\n" + HexRecord(0, 0x1400, {1, 2, 3}) + "\n");
-    EXPECT_EQ(read.result.Code, 0);
+    Read read = ReadText(upper64k + "\n" + HexRecord(0, 0x1400, {1, 2, 3}) + "\n" + kEnd);
+    EXPECT_EQ(read.result.Problem, noData);
     EXPECT_TRUE(AllFill(read.image));
 
     // Back to the first 64 KB, data lands again.
     read = ReadText(upper64k + "\n" + HexRecord(0, 0x1400, {1}) + "\n" + firstLinear + "\n" +
-                    HexRecord(0, 0x1401, {2}) + "\n");
+                    HexRecord(0, 0x1401, {2}) + "\n" + kEnd);
+    EXPECT_EQ(read.result.Code, 0);
     EXPECT_EQ(read.image[0], kFillValue);
     EXPECT_EQ(read.image[1], 2);
 
     // A segment base of 0x1000 puts offset 0x0400 at 0x1400.
-    read = ReadText(HexRecord(2, 0, {0x01, 0x00}) + "\n" + HexRecord(0, 0x0400, {5, 6}) + "\n");
+    read =
+        ReadText(HexRecord(2, 0, {0x01, 0x00}) + "\n" + HexRecord(0, 0x0400, {5, 6}) + "\n" + kEnd);
     EXPECT_EQ(read.image[0], 5);
     EXPECT_EQ(read.image[1], 6);
 
     // A segment base that puts 0x1400 far above the image.
-    read = ReadText(HexRecord(2, 0, {0x10, 0x00}) + "\n" + HexRecord(0, 0x1400, {5}) + "\n");
+    read = ReadText(HexRecord(2, 0, {0x10, 0x00}) + "\n" + HexRecord(0, 0x1400, {5}) + "\n" + kEnd);
+    EXPECT_EQ(read.result.Problem, noData);
     EXPECT_TRUE(AllFill(read.image));
 }
 
@@ -194,14 +221,17 @@ TEST(HexReaderTest, RefusesUnsoundRecordsNamingTheLine) {
         {":" + std::string(2000, '0'), "line too long for a record"},
     };
     for (const Case& c : cases) {
-        const Read read = ReadText(good + "\n; note\n" + c.badLine + "\n" + good + "\n");
+        const Read read = ReadText(good + "\n \t\n" + c.badLine + "\n" + good + "\n" + kEnd);
         EXPECT_EQ(read.result.Code, 1) << c.badLine;
         EXPECT_EQ(read.result.Line, 3u) << c.badLine;
         EXPECT_NE(read.result.Message().find("line 3: " + c.problem), std::string::npos)
             << read.result.Message();
     }
     // The good record with blanks after its checksum is fine.
-    EXPECT_EQ(ReadText(good + " \t\n").result.Code, 0);
+    EXPECT_EQ(ReadText(good + " \t\n" + kEnd).result.Code, 0);
+    // Columns count the blanks before the record.
+    EXPECT_EQ(ReadText("\t :0X\n").result.Problem,
+              "character 'X' at column 5 is not a hexadecimal digit");
 }
 
 TEST(HexReaderTest, ShortRecordIsNotReadIntoTheNextLine) {
@@ -220,7 +250,8 @@ TEST(HexReaderTest, CutOffLastRecordIsRefused) {
 }
 
 TEST(HexReaderTest, PiecesSplitAnywhereReadLikeTheWhole) {
-    const std::string text = "; x\r\n" + HexRecord(4, 0, {0, 0}) + "\r\n" +
+    // A byte-order mark and blanks, which may be cut anywhere too.
+    const std::string text = "\xEF\xBB\xBF \t\r\n" + HexRecord(4, 0, {0, 0}) + "\r\n" +
                              HexRecord(0, 0x1400, Bytes(20)) + "\r" +
                              HexRecord(0, 0x1500, Bytes(3)) + "\n\r\n" + ":00000001FF";
     const Read whole = ReadText(text);
@@ -252,7 +283,7 @@ TEST(HexReaderFileTest, ReadsFilesAgainFromAnErasedImage) {
     testing::TempDir dir;
     const FirmwareImage pattern = testing::PatternImage();
     const std::string large = dir.Write("large.hex", testing::HexFileFor(pattern));
-    const std::string small = dir.Write("small.hex", HexRecord(0, 0x1400, {0x42}) + "\n");
+    const std::string small = dir.Write("small.hex", HexRecord(0, 0x1400, {0x42}) + "\n" + kEnd);
     FirmwareImage image;
     EXPECT_EQ(ReadUpdateFile(large, image).Code, 0);
     EXPECT_EQ(image, pattern);
@@ -284,15 +315,16 @@ TEST(HexReaderFileTest, UnreadableFileIsCodeOneWithTheFileMessage) {
 }
 
 TEST(HexReaderFileTest, LargeFileReadInChunksMatchesMemory) {
-    // Several chunks' worth of records, mostly in other 64 KB segments, plus a long comment
+    // Several chunks' worth of records, mostly in other 64 KB segments, plus a long blank
     // line running across chunk boundaries.
-    std::string text = "#" + std::string(3'000'000, 'x') + "\n";
+    std::string text = std::string(3'000'000, ' ') + "\n";
     for (unsigned segment = 0; segment < 40; ++segment) {
         text += HexRecord(4, 0, {0, uint8_t(segment)}) + "\n";
         for (unsigned address = 0; address < 0x10000; address += 32) {
             text += HexRecord(0, uint16_t(address), Bytes(32, uint8_t(segment + address))) + "\n";
         }
     }
+    text += kEnd;
     testing::TempDir dir;
     const std::string file = dir.Write("big.hex", text);
     FirmwareImage fromFile;
@@ -312,8 +344,9 @@ TEST(HexReaderTest, EveryByteCountIsDecodedAndCheckedWhole) {
         SCOPED_TRACE("byte count " + std::to_string(count));
         const std::vector<uint8_t> data = Bytes(count, uint8_t(0x80 + count));
         const std::string record = HexRecord(0, 0x1400, data);
-        Read read = ReadText(record + "\n");
-        ASSERT_EQ(read.result.Code, 0) << read.result.Message();
+        Read read = ReadText(record + "\n" + kEnd);
+        // A record without data gives the image nothing.
+        ASSERT_EQ(read.result.Code, count == 0 ? 1 : 0) << read.result.Message();
         for (size_t i = 0; i < count; ++i) {
             ASSERT_EQ(read.image[i], data[i]) << "byte " << i;
         }

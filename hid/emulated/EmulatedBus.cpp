@@ -37,6 +37,7 @@ struct EmulatedBus::Slot final : IDeviceModelHost {
     bool detachPending = false;  // unplugged from inside one of its own transfers
     DeviceStats stats;
     std::vector<EmulatedHandle*> handles;
+    const EmulatedHandle* exclusiveHolder = nullptr;  // the handle with exclusive use
 
     // One transfer at a time per device; the model is never detached during one.
     std::mutex transferMutex;
@@ -67,6 +68,9 @@ class EmulatedHandle final : public IHidHandle {
         std::lock_guard lock(slot_->mutex);
         if (busy_ > 0) {
             closedWhileInUse_->fetch_add(1);
+        }
+        if (slot_->exclusiveHolder == this) {
+            slot_->exclusiveHolder = nullptr;
         }
         auto& handles = slot_->handles;
         handles.erase(std::remove(handles.begin(), handles.end(), this), handles.end());
@@ -175,6 +179,32 @@ class EmulatedHandle final : public IHidHandle {
             std::memcpy(buffer, report.data(), count);
         }
         return static_cast<long>(count);
+    }
+
+    // The bus lives in one process, so exclusive use is among the handles of its devices.
+    HidLockResult TryLockExclusive() override {
+        std::lock_guard lock(slot_->mutex);
+        if (!slot_->present) {
+            Fail(ENODEV);
+            return HidLockResult::Failed;
+        }
+        if (access_ == HidAccess::QueryOnly) {
+            Fail(EACCES);
+            return HidLockResult::Failed;
+        }
+        if (slot_->exclusiveHolder != nullptr && slot_->exclusiveHolder != this) {
+            Fail(EWOULDBLOCK);
+            return HidLockResult::Busy;
+        }
+        slot_->exclusiveHolder = this;
+        return HidLockResult::Held;
+    }
+
+    void Unlock() override {
+        std::lock_guard lock(slot_->mutex);
+        if (slot_->exclusiveHolder == this) {
+            slot_->exclusiveHolder = nullptr;
+        }
     }
 
     // Slot mutex held.

@@ -177,6 +177,11 @@ void QuillonAdapter::FailTransfer(size_t index) {
     transferFaults_[index] = Outcome::Fail;
 }
 
+void QuillonAdapter::InterruptTransfer(size_t index) {
+    std::lock_guard lock(mutex_);
+    transferFaults_[index] = Outcome::Interrupt;
+}
+
 void QuillonAdapter::UnplugAtTransfer(size_t index) {
     std::lock_guard lock(mutex_);
     transferFaults_[index] = Outcome::Unplug;
@@ -257,7 +262,9 @@ bool QuillonAdapter::Transfer(AdapterTransfer::Direction dir, const uint8_t* buf
         if (outcome == Outcome::Deliver) {
             ok = deliver(errorCode);
         } else {
-            errorCode = outcome == Outcome::Unplug ? ENODEV : EIO;
+            errorCode = outcome == Outcome::Unplug      ? ENODEV
+                        : outcome == Outcome::Interrupt ? EINTR
+                                                        : EIO;
         }
         LogTransfer(dir, buffer, length, ok);
     }

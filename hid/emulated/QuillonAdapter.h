@@ -87,6 +87,8 @@ class QuillonAdapter : public IDeviceModel {
 
     // Fault injection. Transfer indexes are log indexes.
     void FailTransfer(size_t index);  // that transfer fails with EIO and reaches nothing
+    // That transfer fails with EINTR, as one cut short by a signal, and reaches nothing.
+    void InterruptTransfer(size_t index);
     // At that transfer the adapter leaves the bus: the transfer fails, and so does every
     // later one until the model is attached again.
     void UnplugAtTransfer(size_t index);
@@ -106,7 +108,7 @@ class QuillonAdapter : public IDeviceModel {
     uint64_t InputReportsSent() const;
 
   private:
-    enum class Outcome { Deliver, Fail, Unplug };
+    enum class Outcome { Deliver, Fail, Interrupt, Unplug };
     Outcome BeginTransfer(std::chrono::microseconds& delay);
     void LogTransfer(AdapterTransfer::Direction dir, const uint8_t* bytes, size_t length, bool ok);
     // One feature transfer: refused after an unplug, faults applied by transfer index, logged,

@@ -4,10 +4,12 @@
 #include <linux/hidraw.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -99,9 +101,22 @@ class HidrawHandle : public IHidHandle {
         if (!CheckFeatureRequest(buffer, length)) {
             return false;
         }
-        if (::ioctl(Fd_, HIDIOCGFEATURE(length), buffer) < 0) {
+        const int count = FeatureIoctl(HIDIOCGFEATURE(length), buffer);
+        if (count < 0) {
             SetLastErrorFromErrno();
             return false;
+        }
+        if (size_t(count) < length) {
+            // hidraw answers with the report's own length, which is less than asked when the
+            // caller asks for the device's longest feature report. Shorter than the descriptor
+            // declares that report, though, the reply is not the report: the rest of the buffer
+            // would still hold what the caller put there (a preset status, say).
+            const uint16_t declared = DeclaredFeatureLength(buffer[0]);
+            if (declared == 0 || size_t(count) < declared) {
+                SetLastErrorCode(EIO);
+                return false;
+            }
+            std::fill(buffer + count, buffer + length, uint8_t{0});
         }
         return true;
     }
@@ -112,7 +127,7 @@ class HidrawHandle : public IHidHandle {
         }
         // The request is read/write at the ioctl level; the caller's buffer is const.
         std::vector<uint8_t> copy(buffer, buffer + length);
-        if (::ioctl(Fd_, HIDIOCSFEATURE(length), copy.data()) < 0) {
+        if (FeatureIoctl(HIDIOCSFEATURE(length), copy.data()) < 0) {
             SetLastErrorFromErrno();
             return false;
         }
@@ -194,7 +209,58 @@ class HidrawHandle : public IHidHandle {
         return long(n) + long(offset);
     }
 
+    // flock on the node: every open of it is a description of its own, so the lock keeps out
+    // other handles of this process as well as other programs, and the kernel drops it when
+    // the holder ends, however it ends.
+    HidLockResult TryLockExclusive() override {
+        if (Fd_ < 0) {
+            SetLastErrorCode(Access_ == HidAccess::QueryOnly ? EACCES : EBADF);
+            return HidLockResult::Failed;
+        }
+        int result = 0;
+        do {
+            result = ::flock(Fd_, LOCK_EX | LOCK_NB);
+        } while (result < 0 && errno == EINTR);
+        if (result == 0) {
+            return HidLockResult::Held;
+        }
+        if (errno == EWOULDBLOCK) {
+            SetLastErrorCode(EWOULDBLOCK);
+            return HidLockResult::Busy;
+        }
+        SetLastErrorFromErrno();
+        return HidLockResult::Failed;
+    }
+
+    void Unlock() override {
+        if (Fd_ >= 0) {
+            ::flock(Fd_, LOCK_UN);
+        }
+    }
+
   private:
+    uint16_t DeclaredFeatureLength(uint8_t reportId) {
+        if (Descriptor_.empty() && !GetReportDescriptor(Descriptor_)) {
+            return 0;
+        }
+        return FeatureReportLengthOf(Descriptor_.data(), Descriptor_.size(), reportId);
+    }
+
+    // A signal that arrives during a transfer (a Ctrl+C the program means to ride out) may cut
+    // the request short with EINTR before the device took it: it is asked again, a few times
+    // at most, so that a node that answers nothing but EINTR cannot hold the program forever.
+    int FeatureIoctl(unsigned long request, uint8_t* buffer) {
+        constexpr int kAttempts = 10;
+        int result = -1;
+        for (int attempt = 0; attempt < kAttempts; ++attempt) {
+            result = ::ioctl(Fd_, request, buffer);
+            if (result >= 0 || errno != EINTR) {
+                break;
+            }
+        }
+        return result;
+    }
+
     bool Deliver(std::optional<std::u16string> value, std::u16string& text) {
         if (!value) {
             SetLastErrorCode(ENOENT);
@@ -223,6 +289,7 @@ class HidrawHandle : public IHidHandle {
     int Fd_;
     int WakeFd_;
     bool UsesReportIds_ = true;
+    std::vector<uint8_t> Descriptor_;  // fetched at the first short feature reply
 };
 
 }  // namespace

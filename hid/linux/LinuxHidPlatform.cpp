@@ -70,6 +70,28 @@ class LinuxHidPlatform : public IHidPlatform {
         return OpenHidraw(path, *entry, access);
     }
 
+    // The device's own instance handle is checked before the open, and again once the node is
+    // open: a device that left and gave its number to another one between the check and the
+    // open would otherwise hand over the newcomer's node. A scan in progress cannot help here,
+    // as it may already list the newcomer at this path.
+    std::unique_ptr<IHidHandle> OpenDevice(const THidPnPInfo& device, HidAccess access) override {
+        const auto entry = Tree_.Find(NodeName(device.InterfacePath));
+        if (!entry || Tree_.InstanceHandle(*entry) != device.InstanceHandle) {
+            SetLastErrorCode(ENODEV);
+            return nullptr;
+        }
+        auto handle = OpenHidraw(device.InterfacePath, *entry, access);
+        if (handle == nullptr) {
+            return nullptr;
+        }
+        const auto after = Tree_.Find(NodeName(device.InterfacePath));
+        if (!after || Tree_.InstanceHandle(*after) != device.InstanceHandle) {
+            SetLastErrorCode(ENODEV);
+            return nullptr;
+        }
+        return handle;
+    }
+
     uint32_t LastError() override { return LastErrorCode(); }
 
     std::string ErrorMessage(uint32_t code) override {

@@ -168,5 +168,42 @@ TEST_F(ReaderTest, ReleasesDuringAStreamOfReportsNeverCloseAHandleInUse) {
     EXPECT_EQ(bus.Stats(instance).OpenHandles, 0);
 }
 
+// A handler that stops the reader it runs for used to wait for that reader forever.
+TEST_F(ReaderTest, DataHandlerMayClearItselfOrReleaseItsOwnDevice) {
+    THidDevice* d = StartReading();
+    struct StoppingHandler {
+        ReaderTest* test;
+        int calls = 0;
+        void Clear(THidDevice* device, uint8_t, const uint8_t*, uint16_t) {
+            ++calls;
+            device->SetDataHandler({});
+        }
+        void Release(THidDevice* device, uint8_t, const uint8_t*, uint16_t) {
+            ++calls;
+            test->Release(device);
+        }
+    } handler{this};
+    const std::vector<uint8_t> report{0x01, 1, 2, 3, 4, 5, 6, 7, 8};
+
+    d->SetDataHandler(MakeHandler<&StoppingHandler::Clear>(&handler));
+    ASSERT_TRUE(WaitForReaderWaiting(instance));
+    ASSERT_TRUE(Model().SendInput(report));
+    ASSERT_TRUE(RunUntil([&] { return handler.calls == 1 && !d->HasReader(); }));
+    // A new reader takes over.
+    d->SetDataHandler(MakeHandler<&EventRecorder::Data>(&rec));
+    ASSERT_TRUE(Model().SendInput(report));
+    ASSERT_TRUE(RunUntil([&] { return rec.reports.size() == 1; }));
+
+    d->SetDataHandler(MakeHandler<&StoppingHandler::Release>(&handler));
+    ASSERT_TRUE(WaitForReaderWaiting(instance));
+    ASSERT_TRUE(Model().SendInput(report));
+    ASSERT_TRUE(RunUntil([&] {
+        return handler.calls == 2 && controller->CheckedInCount() == 1 &&
+               bus.Stats(instance).OpenHandles == 0 && loop.PendingTasks() == 0;
+    }));
+    EXPECT_EQ(bus.HandlesClosedWhileInUse(), 0);
+    EXPECT_TRUE(held.empty());
+}
+
 }  // namespace
 }  // namespace quillon::testing

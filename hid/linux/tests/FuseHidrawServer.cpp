@@ -292,7 +292,9 @@ struct FuseHidrawServer::Ops {
             if (!done) {
                 fuse_reply_err(request, error != 0 ? error : EIO);
             } else if (get) {
-                fuse_reply_ioctl(request, int(length), buffer.data(), std::min(length, outSize));
+                const size_t limit = node->Options.FeatureReplyLimit;
+                const size_t answered = limit > 0 ? std::min(length, limit) : length;
+                fuse_reply_ioctl(request, int(answered), buffer.data(), std::min(length, outSize));
             } else {
                 fuse_reply_ioctl(request, int(length), nullptr, 0);
             }

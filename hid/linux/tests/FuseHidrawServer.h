@@ -33,8 +33,9 @@ class FuseHidrawServer {
 
     struct NodeOptions {
         uint32_t Bus = 0x03;
-        std::string Name;         // what HIDIOCGRAWNAME answers
-        bool RefuseOpen = false;  // like a node that belongs to root, mode 0600
+        std::string Name;              // what HIDIOCGRAWNAME answers
+        bool RefuseOpen = false;       // like a node that belongs to root, mode 0600
+        size_t FeatureReplyLimit = 0;  // >0: a feature report read answers at most this many bytes
     };
     void Plug(const std::string& node, std::shared_ptr<emu::IDeviceModel> model,
               NodeOptions options);

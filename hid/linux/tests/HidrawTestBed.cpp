@@ -206,7 +206,8 @@ void HidrawTestBed::Plug(const Device& device, std::shared_ptr<emu::IDeviceModel
         DeviceFolders_[device.Node] = removal.string();
     }
     if (!device.NodeMissing) {
-        Server_->Plug(device.Node, std::move(model), {device.Bus, name, device.RefuseOpen});
+        Server_->Plug(device.Node, std::move(model),
+                      {device.Bus, name, device.RefuseOpen, device.FeatureReplyLimit});
     }
 }
 

@@ -37,6 +37,7 @@ class HidrawTestBed {
         bool DescriptorInSysfs = true;    // false: only HIDIOCGRDESC gives it
         bool RefuseOpen = false;          // the node exists but cannot be opened
         bool NodeMissing = false;         // sysfs shows it, the node is not there (yet)
+        size_t FeatureReplyLimit = 0;     // >0: feature report reads answer at most that many bytes
 
         Device& At(std::string node) {
             Node = std::move(node);

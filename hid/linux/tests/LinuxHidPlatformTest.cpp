@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <future>
 #include <thread>
@@ -287,6 +288,51 @@ TEST_F(LinuxHidPlatformTest, ReusedNodeNumberDoesNotLeadToTheNewDevice) {
     HidIdentity identity;
     ASSERT_TRUE(handle->GetAttributes(identity));
     EXPECT_EQ(identity.ProductID, 0x0999);
+}
+
+// A reader that reopens its device while a scan is under way must not reach the device that
+// took the number: the scan already lists the newcomer at that path.
+TEST_F(LinuxHidPlatformTest, ReopenOfAListedDeviceChecksTheNodeIsStillItsOwn) {
+    Bed.Plug(Usb(), VendorModel());
+    const auto before = Platform->PresentInterfaces();
+    ASSERT_EQ(before.size(), 1u);
+    ASSERT_NE(Platform->OpenDevice(before[0], HidAccess::Read), nullptr);
+
+    Bed.Unplug("hidraw0");
+    Bed.Plug(Usb(), VendorModel(0x0999));
+    const auto during = Platform->PresentInterfaces();
+    ASSERT_EQ(during.size(), 1u);
+    EXPECT_EQ(Platform->OpenDevice(before[0], HidAccess::Read), nullptr);
+    EXPECT_EQ(Platform->LastError(), uint32_t(ENODEV));
+    EXPECT_EQ(Platform->OpenDevice(before[0], HidAccess::ReadWrite), nullptr);
+    EXPECT_NE(Platform->OpenDevice(during[0], HidAccess::ReadWrite), nullptr);
+}
+
+// A report answered shorter than the descriptor declares it is no report; shorter than asked
+// but as long as declared is how hidraw answers a report below the device's longest one.
+TEST_F(LinuxHidPlatformTest, ShortFeatureReplyFailsUnlessTheReportIsThatShort) {
+    auto model = VendorModel();
+    model->StoreFeature({2, 0x11, 0x22, 0x33, 0x44});
+    std::vector<uint8_t> record(65, 0x33);
+    record[0] = 3;
+    model->StoreFeature(record);
+    HidrawTestBed::Device device;
+    device.FeatureReplyLimit = 5;
+    Bed.Plug(device, model);
+    auto handle = Open("hidraw0", HidAccess::ReadWrite);
+    ASSERT_NE(handle, nullptr);
+
+    std::vector<uint8_t> buffer(65, 0xEE);
+    buffer[0] = 2;
+    ASSERT_TRUE(handle->GetFeature(buffer.data(), buffer.size()));
+    std::vector<uint8_t> expected(65, 0);
+    std::copy_n(std::vector<uint8_t>{2, 0x11, 0x22, 0x33, 0x44}.begin(), 5, expected.begin());
+    EXPECT_EQ(buffer, expected);
+
+    buffer.assign(65, 0x02);
+    buffer[0] = 3;
+    EXPECT_FALSE(handle->GetFeature(buffer.data(), buffer.size()));
+    EXPECT_EQ(Platform->LastError(), uint32_t(EIO));
 }
 
 TEST_F(LinuxHidPlatformTest, PluggingAndUnpluggingAreAnnouncedOnTheLoop) {

@@ -1,0 +1,310 @@
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QString>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "cli/CliContext.h"
+#include "cli/ProvisionLog.h"
+#include "cli/ProvisionStation.h"
+#include "config/ConfigFile.h"
+
+namespace quillon::cli {
+namespace {
+
+std::string Hex4(uint16_t value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04X", value);
+    return text;
+}
+
+std::string Seconds(std::chrono::milliseconds took) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", static_cast<double>(took.count()) / 1000);
+    return text;
+}
+
+const char* StepWord(const StepResult& step) {
+    switch (step.Outcome) {
+        case StepResult::State::Passed:
+            return "ok";
+        case StepResult::State::Failed:
+            return "FAILED";
+        case StepResult::State::NotRun:
+            break;
+    }
+    return "-";
+}
+
+// Everything the run needs, checked before any adapter is touched.
+struct Inputs {
+    ProvisionPlan Plan;
+    std::string FirmwareChecksum;
+    ProvisionLog Log;
+};
+
+int CheckInputs(CliContext& context, Inputs& inputs) {
+    const CliOptions& options = context.Options;
+    if (!options.Device.empty()) {
+        context.Fail("provision takes every adapter that is plugged in; --device does not apply");
+        return kExitUsage;
+    }
+    if (!options.Config.empty() && !options.Sets.empty()) {
+        context.Fail("--config and --set exclude each other");
+        return kExitUsage;
+    }
+    // "--set baud=9600 enter=CR": the words after the first assignment are assignments too.
+    std::vector<std::string> words = options.Sets;
+    if (!options.Arguments.empty() && words.empty()) {
+        context.Fail("provision takes no arguments; settings are given with --set");
+        return kExitUsage;
+    }
+    words.insert(words.end(), options.Arguments.begin(), options.Arguments.end());
+    bool clearDataOn = false;
+    if (!words.empty()) {
+        std::string error;
+        auto assignments = ParseAssignments(words, error);
+        if (!assignments) {
+            context.Fail(error);
+            return kExitUsage;
+        }
+        for (const SettingAssignment& assignment : *assignments) {
+            if (assignment.Which == SettingAssignment::Key::ClearData) {
+                clearDataOn = assignment.Number != 0;
+            }
+        }
+        inputs.Plan.Assignments = std::move(*assignments);
+    }
+
+    if (!options.Firmware.empty()) {
+        if (!CheckUpdateFile(context, options.Firmware)) {
+            return kExitFileRefused;
+        }
+        inputs.Plan.FirmwareFile = options.Firmware;
+        inputs.FirmwareChecksum = FileCrc32(options.Firmware);
+    }
+
+    if (!options.Config.empty()) {
+        const std::string& path = options.Config;
+        ReportBuffer probe{};
+        if (const int code = context.CheckSettingsFile(path, probe); code != kExitSuccess) {
+            return code;
+        }
+        // Every adapter gets the file as it is now, whatever happens to it during the run.
+        std::ifstream file(path, std::ios::binary);
+        std::vector<uint8_t> bytes(ConfigFileSize);
+        file.read(reinterpret_cast<char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+        bytes.resize(static_cast<size_t>(std::max<std::streamsize>(file.gcount(), 0)));
+        if (bytes.empty() || bytes[0] != SettingsReportId) {
+            context.Fail(ConfigFileMessage(ConfigFileResult::UnableToOpen, path));
+            return kExitFileRefused;
+        }
+        clearDataOn = ShownSettings(probe)->ClrMem;
+        inputs.Plan.ConfigBytes = std::move(bytes);
+    }
+
+    // Asked once for the whole run, not for each adapter on the bench.
+    if (clearDataOn) {
+        if (const int code = context.ConfirmClearData(); code != kExitSuccess) {
+            return code;
+        }
+    }
+
+    if (!options.LogFile.empty()) {
+        std::string error;
+        if (!inputs.Log.Open(options.LogFile, error)) {
+            context.Fail("unable to write the log file " + options.LogFile + ": " + error);
+            return kExitFileRefused;
+        }
+    }
+    return kExitSuccess;
+}
+
+std::string IdentityText(const ProvisionRecord& record) {
+    std::string text = Utf8(record.Product);
+    if (text.empty()) {
+        text = "?";
+    }
+    return text + " " + Hex4(record.Identity.VendorID) + ":" + Hex4(record.Identity.ProductID) +
+           " v" + Hex4(record.Identity.VersionNumber);
+}
+
+std::string ResultLine(const ProvisionRecord& record, const ProvisionPlan& plan) {
+    std::string line = record.Path + "  " + IdentityText(record);
+    if (!plan.FirmwareFile.empty()) {
+        line += std::string("  update ") + StepWord(record.Update);
+    }
+    if (plan.ConfigBytes || plan.Assignments) {
+        line += std::string("  settings ") + StepWord(record.Settings);
+        line += std::string("  verify ") + StepWord(record.Verify);
+    }
+    line += "  " + Seconds(record.Took) + "  ";
+    return line + (record.Passed ? "PASS" : "FAIL: " + record.Reason);
+}
+
+QJsonValue StepJson(const StepResult& step) {
+    switch (step.Outcome) {
+        case StepResult::State::Passed:
+            return "ok";
+        case StepResult::State::Failed:
+            return "failed";
+        case StepResult::State::NotRun:
+            break;
+    }
+    return QJsonValue();
+}
+
+std::string ResultJson(const ProvisionRecord& record, const Inputs& inputs) {
+    QJsonObject object;
+    object["node"] = QString::fromStdString(record.Path);
+    object["usb_port"] = QString::fromStdString(record.UsbPath);
+    object["vendor"] = QString::fromStdString(Hex4(record.Identity.VendorID));
+    object["product"] = QString::fromStdString(Hex4(record.Identity.ProductID));
+    object["manufacturer_text"] = QString::fromStdU16String(record.Manufacturer);
+    object["product_text"] = QString::fromStdU16String(record.Product);
+    object["version_before"] = QString::fromStdString(Hex4(record.Identity.VersionNumber));
+    object["version_after"] = record.VersionAfter
+                                  ? QJsonValue(QString::fromStdString(Hex4(*record.VersionAfter)))
+                                  : QJsonValue();
+    if (!inputs.Plan.FirmwareFile.empty()) {
+        object["firmware_file"] = QString::fromStdString(inputs.Plan.FirmwareFile);
+        object["firmware_crc32"] = QString::fromStdString(inputs.FirmwareChecksum);
+    }
+    object["settings"] = QString::fromStdString(record.SettingsWritten);
+    object["update"] = StepJson(record.Update);
+    object["settings_write"] = StepJson(record.Settings);
+    object["verify"] = StepJson(record.Verify);
+    object["result"] = record.Passed ? "PASS" : "FAIL";
+    object["reason"] = QString::fromStdString(record.Reason);
+    object["code"] = record.ExitCode;
+    object["seconds"] = static_cast<double>(record.Took.count()) / 1000;
+    return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
+}
+
+std::string LiveText(const LiveJob& job) {
+    std::string what;
+    switch (job.Step) {
+        case ProvisionProgress::Opening:
+            what = "opening";
+            break;
+        case ProvisionProgress::Updating:
+            what = "updating, block " + std::to_string(job.Block + 1) + " of 20";
+            break;
+        case ProvisionProgress::WritingSettings:
+            what = "writing the settings";
+            break;
+        case ProvisionProgress::Verifying:
+            what = "reading back";
+            break;
+        default:
+            what = "finishing";
+            break;
+    }
+    return "  " + job.Path + "  " + what + "  " + Seconds(job.Running);
+}
+
+// On a terminal: one line per adapter in progress on the error stream, redrawn in place, and
+// taken away before a finished adapter's line is printed.
+class LiveLines {
+  public:
+    explicit LiveLines(CliContext& context) : context_(context) {}
+
+    void Draw(const std::vector<LiveJob>& jobs) {
+        Clear();
+        for (const LiveJob& job : jobs) {
+            context_.Err << LiveText(job) << "\n";
+        }
+        drawn_ = jobs.size();
+        context_.Err << std::flush;
+    }
+
+    void Clear() {
+        for (; drawn_ > 0; --drawn_) {
+            context_.Err << "\x1b[1A\x1b[2K";  // up one line, erase it
+        }
+        context_.Err << std::flush;
+    }
+
+  private:
+    CliContext& context_;
+    size_t drawn_ = 0;
+};
+
+}  // namespace
+
+int RunProvision(CliContext& context) {
+    Inputs inputs;
+    if (const int code = CheckInputs(context, inputs); code != kExitSuccess) {
+        return code;
+    }
+    const std::unique_ptr<IHidPlatform> platform =
+        context.Env.CreatePlatform(context.Options.Emulate);
+
+    long passed = 0;
+    long failed = 0;
+    int exitCode = kExitSuccess;
+    LiveLines live(context);
+    StationEvents events;
+    events.Finished = [&](const ProvisionRecord& record) {
+        live.Clear();
+        if (record.Passed) {
+            ++passed;
+        } else {
+            ++failed;
+            if (exitCode == kExitSuccess) {
+                exitCode = record.ExitCode;
+            }
+        }
+        context.Out << (context.Options.Json ? ResultJson(record, inputs)
+                                             : ResultLine(record, inputs.Plan))
+                    << "\n"
+                    << std::flush;
+        std::string error;
+        if (inputs.Log.IsOpen() &&
+            !inputs.Log.Append(record, inputs.Plan.FirmwareFile, inputs.FirmwareChecksum, error)) {
+            context.Fail("unable to write the log file " + context.Options.LogFile + ": " + error);
+            if (exitCode == kExitSuccess) {
+                exitCode = kExitFileRefused;
+            }
+        }
+    };
+    if (context.Env.ErrIsTerminal) {
+        events.Progress = [&](const std::vector<LiveJob>& jobs) { live.Draw(jobs); };
+    }
+    events.LeftAlone = [&](const std::string& path) {
+        live.Clear();
+        context.Fail(path + " left alone: --count " + std::to_string(*context.Options.Count) +
+                     " adapters are taken");
+    };
+
+    context.Err << "quillon-cli: waiting for adapters"
+                << (context.Options.Count
+                        ? " (" + std::to_string(*context.Options.Count) + " to go)"
+                        : std::string())
+                << "; Ctrl+C ends once the adapters in progress are done\n"
+                << std::flush;
+    {
+        ProvisionStation::Options stationOptions;
+        stationOptions.Count = context.Options.Count;
+        stationOptions.AllPresent = context.Options.AllPresent;
+        ProvisionStation station(*platform, inputs.Plan, stationOptions);
+        station.Run(context.Env.Interrupted, events);
+    }
+    live.Clear();
+    if (context.Options.Json) {
+        QJsonObject summary;
+        summary["passed"] = static_cast<qint64>(passed);
+        summary["failed"] = static_cast<qint64>(failed);
+        context.Out << QJsonDocument(QJsonObject{{"summary", summary}})
+                           .toJson(QJsonDocument::Compact)
+                           .toStdString()
+                    << "\n";
+    } else {
+        context.Out << passed << " passed, " << failed << " failed\n";
+    }
+    return exitCode;
+}
+
+}  // namespace quillon::cli

@@ -1,0 +1,280 @@
+#include "cli/ProvisionJob.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+
+#include "cli/ExitCodes.h"
+#include "cli/LoggingFeatureDevice.h"
+#include "device/ReportText.h"
+#include "firmware/UpdateRun.h"
+#include "hid/AccessAdvice.h"
+#include "hid/ReportDescriptor.h"
+
+namespace quillon::cli {
+namespace {
+
+// The feature transfers of the job's own handle, passed through as the device object passes
+// them (the length unchanged, byte 0 the report ID).
+class HandleFeatureDevice final : public IFeatureReportDevice {
+  public:
+    explicit HandleFeatureDevice(IHidHandle& handle) : handle_(handle) {}
+    bool GetFeatureReport(uint8_t* buffer, size_t length) override {
+        return handle_.GetFeature(buffer, length);
+    }
+    bool SetFeatureReport(const uint8_t* buffer, size_t length) override {
+        return handle_.SetFeature(buffer, length);
+    }
+
+  private:
+    IHidHandle& handle_;
+};
+
+const char* OnOff(bool on) {
+    return on ? "on" : "off";
+}
+
+class Job {
+  public:
+    Job(IHidPlatform& platform, const THidPnPInfo& info, const ProvisionPlan& plan,
+        ProvisionProgress& progress)
+        : platform_(platform), info_(info), plan_(plan), progress_(progress) {}
+
+    ProvisionRecord Run(const HidIdentity& seen) {
+        record_.Identity = seen;
+        record_.Path = info_.InterfacePath;
+        record_.UsbPath = UsbPortOf(info_.InterfacePath);
+        record_.Started = std::chrono::system_clock::now();
+        const auto start = std::chrono::steady_clock::now();
+        if (Open() && Update() && WriteSettings()) {
+            record_.Passed = true;
+        }
+        if (handle_ != nullptr) {
+            HidIdentity after;
+            if (handle_->GetAttributes(after)) {
+                record_.VersionAfter = after.VersionNumber;
+            }
+        }
+        progress_.CurrentStep = ProvisionProgress::Done;
+        record_.Took = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - start);
+        return std::move(record_);
+    }
+
+  private:
+    bool Fail(int exitCode, std::string reason) {
+        record_.ExitCode = exitCode;
+        record_.Reason = std::move(reason);
+        return false;
+    }
+    bool FailStep(StepResult& step, int exitCode, std::string reason) {
+        step.Outcome = StepResult::State::Failed;
+        step.Detail = reason;
+        return Fail(exitCode, std::move(reason));
+    }
+    std::string LastErrorText() {
+        const uint32_t code = platform_.LastError();
+        return code == 0 ? std::string("unknown error") : platform_.ErrorMessage(code);
+    }
+
+    bool Open() {
+        handle_ = platform_.Open(info_.InterfacePath, HidAccess::ReadWrite);
+        if (handle_ == nullptr) {
+            const uint32_t error = platform_.LastError();
+            return Fail(IsAccessRefusal(error) ? kExitNoPermission : kExitTransferFailed,
+                        "cannot open: " + LastErrorText());
+        }
+        // Held until the handle closes at the end of the job, so that no other program (or
+        // window of this one) writes to the adapter between the update and the read-back.
+        switch (handle_->TryLockExclusive()) {
+            case HidLockResult::Held:
+                break;
+            case HidLockResult::Busy:
+                return Fail(kExitAdapterBusy, "in use by another program");
+            case HidLockResult::Failed:
+                return Fail(kExitTransferFailed, "cannot take the adapter: " + LastErrorText());
+        }
+        if (!handle_->GetAttributes(record_.Identity)) {
+            return Fail(kExitTransferFailed, "cannot identify: " + LastErrorText());
+        }
+        handle_->GetManufacturerString(record_.Manufacturer);
+        handle_->GetProductString(record_.Product);
+        std::vector<uint8_t> descriptor;
+        if (handle_->GetReportDescriptor(descriptor)) {
+            // A longer report would not fit the buffer; it is cut, as everywhere else.
+            featureLength_ =
+                std::min<size_t>(ParseReportDescriptorCaps(descriptor.data(), descriptor.size())
+                                     .FeatureReportByteLength,
+                                 MaxFeatureTransferLength);
+        }
+        transfers_ = std::make_unique<HandleFeatureDevice>(*handle_);
+        logged_ =
+            std::make_unique<LoggingFeatureDevice>(*transfers_, platform_, info_.InterfacePath);
+        return true;
+    }
+
+    bool Update() {
+        if (plan_.FirmwareFile.empty()) {
+            return true;
+        }
+        progress_.CurrentStep = ProvisionProgress::Updating;
+        auto image = std::make_unique<firmware::FirmwareImage>();
+        const firmware::UpdateOutcome outcome =
+            firmware::RunFirmwareUpdate(logged_.get(), plan_.FirmwareFile, *image,
+                                        [this](int block) { progress_.Block = block; });
+        if (outcome.Code != firmware::kUpdateReady) {
+            // The file changed on disk after it was checked.
+            const int exitCode =
+                outcome.Code == firmware::kUpdateFileError ? kExitFileRefused : kExitTransferFailed;
+            return FailStep(record_.Update, exitCode, "update: " + outcome.Message);
+        }
+        record_.Update = {StepResult::State::Passed, outcome.Message};
+        return true;
+    }
+
+    bool ReadRecord(ReportBuffer& buffer, StepResult& step) {
+        buffer[0] = SettingsReportId;
+        if (!logged_->GetFeatureReport(buffer.data(), featureLength_)) {
+            return FailStep(step, kExitTransferFailed,
+                            "unable to read the settings: " + logged_->LastErrorMessage());
+        }
+        if (buffer[0] != SettingsReportId) {
+            return FailStep(step, kExitTransferFailed,
+                            "the adapter answered report " + std::to_string(buffer[0]) +
+                                " instead of its settings record");
+        }
+        return true;
+    }
+
+    bool WriteSettings() {
+        if (!plan_.ConfigBytes && !plan_.Assignments) {
+            return true;
+        }
+        progress_.CurrentStep = ProvisionProgress::WritingSettings;
+        StepResult& step = record_.Settings;
+        if (featureLength_ == 0) {
+            return FailStep(step, kExitTransferFailed,
+                            "the adapter reports no feature report length");
+        }
+        // The adapter's record first: its version byte stays, and a short configuration file
+        // changes only the bytes it holds.
+        ReportBuffer buffer{};
+        if (!ReadRecord(buffer, step)) {
+            return false;
+        }
+        SettingsControlValues meant;
+        if (plan_.ConfigBytes) {
+            const uint8_t version = buffer[DeviceSettings::Version];
+            std::copy(plan_.ConfigBytes->begin(), plan_.ConfigBytes->end(), buffer.begin());
+            buffer[DeviceSettings::Version] = version;
+            meant = *ShownSettings(buffer);  // the plan's file starts with the settings ID
+        } else {
+            std::string error;
+            const auto plan = PlanSettings(*ShownSettings(buffer), *plan_.Assignments, error);
+            if (!plan) {
+                return FailStep(step, kExitUsage, error);
+            }
+            meant = plan->Values;
+        }
+        EncodeForWrite(meant, buffer);
+        record_.SettingsWritten = SettingsText(meant);
+        if (!logged_->SetFeatureReport(buffer.data(), featureLength_)) {
+            return FailStep(step, kExitTransferFailed,
+                            "unable to write the settings: " + logged_->LastErrorMessage());
+        }
+        step = {StepResult::State::Passed, record_.SettingsWritten};
+
+        progress_.CurrentStep = ProvisionProgress::Verifying;
+        ReportBuffer readBack{};
+        if (!ReadRecord(readBack, record_.Verify)) {
+            return false;
+        }
+        // Bytes 0 to 12 are the settings record; the rest belongs to the adapter.
+        const auto end = buffer.begin() + DeviceSettings::RecordMarker + 1;
+        const auto differs = std::mismatch(buffer.begin(), end, readBack.begin());
+        if (differs.first != end) {
+            const auto at = differs.first - buffer.begin();
+            return FailStep(record_.Verify, kExitTransferFailed,
+                            "read back differs at byte " + std::to_string(at) + ": wrote " +
+                                std::to_string(*differs.first) + ", read " +
+                                std::to_string(*differs.second));
+        }
+        record_.Verify = {StepResult::State::Passed, "read back equal"};
+        return true;
+    }
+
+    IHidPlatform& platform_;
+    const THidPnPInfo& info_;
+    const ProvisionPlan& plan_;
+    ProvisionProgress& progress_;
+    ProvisionRecord record_;
+    std::unique_ptr<IHidHandle> handle_;
+    std::unique_ptr<HandleFeatureDevice> transfers_;
+    std::unique_ptr<LoggingFeatureDevice> logged_;
+    size_t featureLength_ = 0;
+};
+
+}  // namespace
+
+ProvisionRecord RunProvisionJob(IHidPlatform& platform, const THidPnPInfo& info,
+                                const HidIdentity& seen, const ProvisionPlan& plan,
+                                ProvisionProgress& progress) {
+    try {
+        return Job(platform, info, plan, progress).Run(seen);
+    } catch (const std::exception& error) {
+        ProvisionRecord record;
+        record.Path = info.InterfacePath;
+        record.Identity = seen;
+        record.ExitCode = kExitTransferFailed;
+        record.Reason = std::string("internal error: ") + error.what();
+        progress.CurrentStep = ProvisionProgress::Done;
+        return record;
+    }
+}
+
+std::string SettingsText(const SettingsControlValues& values) {
+    std::string text = "baud=" + values.BaudText;
+    text += " char-delay=" + std::to_string(values.CharDelayMs);
+    text += " line-delay=" + std::to_string(values.LineDelayMs);
+    text +=
+        " flow=" +
+        std::string(FlowControlNames[static_cast<size_t>(std::clamp(values.FlowCtrlIndex, 0, 1))]);
+    text += " enter=" +
+            (values.EnterCtrlIndex >= 0 && values.EnterCtrlIndex <= 2
+                 ? std::string(EnterControlNames[static_cast<size_t>(values.EnterCtrlIndex)])
+                 : std::string("none"));
+    text += std::string(" alt-key=") + OnOff(values.UseAltKey);
+    text += std::string(" pavex=") + OnOff(values.Pavex);
+    text += std::string(" clear-data=") + OnOff(values.ClrMem);
+    text += std::string(" clear-stx=") + OnOff(values.ClrStx);
+    text += std::string(" clear-etx=") + OnOff(values.ClrEtx);
+    return text;
+}
+
+std::string UsbPortOf(const std::string& node) {
+    const std::string prefix = "/dev/hidraw";
+    if (node.rfind(prefix, 0) != 0) {
+        return {};
+    }
+    std::error_code error;
+    const std::filesystem::path device =
+        std::filesystem::canonical("/sys/class/hidraw/" + node.substr(5) + "/device", error);
+    if (error) {
+        return {};
+    }
+    // The last component such as "1-2" or "1-2.3" names the port; interfaces ("1-2:1.0") and
+    // the HID device ("0003:169B:0110.0005") below it do not count.
+    std::string port;
+    for (const auto& part : device) {
+        const std::string name = part.string();
+        const auto dash = name.find('-');
+        if (dash != std::string::npos && dash > 0 &&
+            std::all_of(name.begin(), name.end(),
+                        [](char c) { return (c >= '0' && c <= '9') || c == '-' || c == '.'; })) {
+            port = name;
+        }
+    }
+    return port;
+}
+
+}  // namespace quillon::cli

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/SettingsAssignment.h"
+#include "hid/HidPlatform.h"
+#include "hid/HidTypes.h"
+
+namespace quillon::cli {
+
+// What every adapter of a provisioning run gets; checked in full before the first adapter is
+// touched and never changed afterwards.
+struct ProvisionPlan {
+    std::string FirmwareFile;  // empty: no update
+    // At most one of the two: the bytes of a configuration file (up to 64), laid over the
+    // adapter's own record as a load does, or the settings named on the command line.
+    std::optional<std::vector<uint8_t>> ConfigBytes;
+    std::optional<std::vector<SettingAssignment>> Assignments;
+};
+
+// One step of a job.
+struct StepResult {
+    enum class State { NotRun, Passed, Failed };
+    State Outcome = State::NotRun;
+    std::string Detail;  // what went wrong, or what was done
+
+    bool Failed() const { return Outcome == State::Failed; }
+};
+
+// What a job did to one adapter: the station's output line, its JSON object and its log record.
+struct ProvisionRecord {
+    std::string Path;     // the node the job opened
+    std::string UsbPath;  // where the adapter sits on the USB bus; empty when unknown
+    HidIdentity Identity;
+    std::optional<uint16_t> VersionAfter;  // the version number the adapter gave at the end
+    std::u16string Manufacturer;
+    std::u16string Product;
+    StepResult Update;
+    StepResult Settings;
+    StepResult Verify;
+    std::string SettingsWritten;  // "baud=19200 char-delay=0 ..."; empty when none were
+    bool Passed = false;
+    int ExitCode = 0;    // the tool's exit code for this adapter's outcome
+    std::string Reason;  // why it failed; empty on a pass
+    std::chrono::system_clock::time_point Started;
+    std::chrono::milliseconds Took{0};
+};
+
+// Where a job stands, for the live display; written by the job, read by the station's thread.
+struct ProvisionProgress {
+    enum Step : int { Opening, Updating, WritingSettings, Verifying, Done };
+    std::atomic<int> CurrentStep{Opening};
+    std::atomic<int> Block{0};  // the update's block in progress, 0 to 19
+};
+
+// Provisions the adapter behind info on the calling thread: opens a handle of its own (so no
+// device object is shared with the thread that keeps scanning), holds the adapter for the whole
+// job, updates the firmware, writes the settings and reads them back. seen is the identity the
+// scan found, kept when the adapter cannot be opened. Never throws.
+ProvisionRecord RunProvisionJob(IHidPlatform& platform, const THidPnPInfo& info,
+                                const HidIdentity& seen, const ProvisionPlan& plan,
+                                ProvisionProgress& progress);
+
+// The settings as "key=value" words in the order of the settings page, as `set` takes them.
+std::string SettingsText(const SettingsControlValues& values);
+
+// The USB port ("1-2.3") of a hidraw node, from the kernel's device tree; empty elsewhere.
+std::string UsbPortOf(const std::string& node);
+
+}  // namespace quillon::cli
