@@ -1,7 +1,9 @@
 #include "hid/windows/WindowsHidHandle.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "hid/windows/LastError.h"
@@ -33,7 +35,13 @@ class WindowsHidHandle : public IHidHandle {
         if (WakeEvent_ != nullptr) {
             CloseHandle(WakeEvent_);
         }
+        Unlock();
+        if (LockSemaphore_ != nullptr) {
+            CloseHandle(LockSemaphore_);
+        }
     }
+
+    void SetPath(const std::string& path) { Path_ = path; }
 
     bool PrepareReading() {
         ReadRequest_.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -155,6 +163,44 @@ class WindowsHidHandle : public IHidHandle {
                                                       : HidWaitResult::Failed;
     }
 
+    // Exclusive use among the programs that ask for it: a named semaphore of one per device
+    // path. Not a mutex: a mutex belongs to a thread and would let a second handle of the same
+    // thread in.
+    HidLockResult TryLockExclusive() override {
+        if (LockHeld_) {
+            return HidLockResult::Held;
+        }
+        if (LockSemaphore_ == nullptr) {
+            std::string folded = Path_;
+            std::transform(folded.begin(), folded.end(), folded.begin(),
+                           [](unsigned char c) { return char(std::tolower(c)); });
+            const std::wstring name =
+                L"Local\\quillon-adapter-" + std::to_wstring(std::hash<std::string>{}(folded));
+            LockSemaphore_ = CreateSemaphoreW(nullptr, 1, 1, name.c_str());
+            if (LockSemaphore_ == nullptr) {
+                FailWithSystemError();
+                return HidLockResult::Failed;
+            }
+        }
+        const DWORD taken = WaitForSingleObject(LockSemaphore_, 0);
+        if (taken == WAIT_OBJECT_0) {
+            LockHeld_ = true;
+            return HidLockResult::Held;
+        }
+        if (taken == WAIT_TIMEOUT) {
+            return HidLockResult::Busy;
+        }
+        FailWithSystemError();
+        return HidLockResult::Failed;
+    }
+
+    void Unlock() override {
+        if (LockHeld_) {
+            ReleaseSemaphore(LockSemaphore_, 1, nullptr);
+            LockHeld_ = false;
+        }
+    }
+
     void WakeWait() override {
         if (WakeEvent_ != nullptr) {
             SetEvent(WakeEvent_);
@@ -266,6 +312,10 @@ class WindowsHidHandle : public IHidHandle {
     bool ReadPending_ = false;  // started, not yet ended
     bool ReadDone_ = false;     // ended with ReadLength_ bytes not yet taken
     DWORD ReadLength_ = 0;
+
+    std::string Path_;
+    HANDLE LockSemaphore_ = nullptr;
+    bool LockHeld_ = false;
 };
 
 }  // namespace
@@ -293,6 +343,7 @@ std::unique_ptr<IHidHandle> OpenHidInterface(std::shared_ptr<const HidFunctions>
         return nullptr;
     }
     auto opened = std::make_unique<WindowsHidHandle>(std::move(functions), handle, access);
+    opened->SetPath(path);
     if (access == HidAccess::Read && !opened->PrepareReading()) {
         return nullptr;
     }
