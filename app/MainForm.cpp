@@ -62,14 +62,14 @@ TMainForm::TMainForm(IUserDialogs& dialogs, const QStringList& arguments, QWidge
 
     Devices = new TDeviceList(client);
     clientLayout->addWidget(Devices);
-    Exchange = std::make_unique<TReportExchange>(*Devices, Buffer);
+    Exchange = std::make_unique<TReportExchange>(*Devices, ReportBuffer);
 
     PageControl = new QStackedWidget(client);
     PageControl->setObjectName("PageControl");
     PageControl->addWidget(CreateWelcomePage());
-    tsMain = new TSettingsPage(Buffer, *Exchange, Dialogs, PageControl);
+    tsMain = new TSettingsPage(ReportBuffer, *Exchange, Dialogs, PageControl);
     PageControl->addWidget(tsMain);
-    tsSpecial = new TSpecialPage(*Devices, *Exchange, Buffer, PageControl);
+    tsSpecial = new TSpecialPage(*Devices, *Exchange, ReportBuffer, PageControl);
     PageControl->addWidget(tsSpecial);
     PageControl->setCurrentWidget(tsMain);
     clientLayout->addWidget(PageControl, 1);
@@ -102,8 +102,7 @@ TMainForm::TMainForm(IUserDialogs& dialogs, const QStringList& arguments, IHidPl
 TMainForm::~TMainForm() {
     // The devices go back to the controller before it goes; their readers may still hand over
     // a report or two while they stop, which the emptied list then ignores.
-    delete Devices;
-    Devices = nullptr;
+    Devices->DetachController();
     // Taking the children down makes some of them signal (an edit field losing the focus);
     // by then this window is no longer one to react.
     qApp->removeEventFilter(this);

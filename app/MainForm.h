@@ -49,7 +49,7 @@ class TMainForm : public QMainWindow {
     std::optional<QString> StartupConfigFile() const;
 
     // The window's one report buffer, which the settings page and the raw-report page share.
-    ReportBuffer& SharedReportBuffer() { return Buffer; }
+    quillon::ReportBuffer& SharedReportBuffer() { return ReportBuffer; }
 
     // --- Handlers ----------------------------------------------------------------------------
     void FormCreate(const QStringList& arguments);
@@ -80,7 +80,7 @@ class TMainForm : public QMainWindow {
     bool IsMenuShortcut(QEvent* event) const;
 
     IUserDialogs& Dialogs;
-    ReportBuffer Buffer{};
+    quillon::ReportBuffer ReportBuffer{};
     // Set from the command line: the configuration file shown at every listing of an adapter.
     bool StartupConfigGiven = false;
     QString StartupConfigPath;

@@ -35,6 +35,10 @@ TDeviceList::TDeviceList(QWidget* parent) : QWidget(parent) {
 }
 
 TDeviceList::~TDeviceList() {
+    DetachController();
+}
+
+void TDeviceList::DetachController() {
     // The devices go back to the controller before it goes; their readers may still hand over
     // a report or two while they stop, which the emptied list then ignores.
     ReleaseListedDevices();

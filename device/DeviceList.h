@@ -28,6 +28,8 @@ class TDeviceList : public QWidget {
 
     // Follows the devices of the platform from now on; the platform and the loop outlive it.
     void AttachController(IHidPlatform& platform, IEventLoop& loop);
+    // Gives the devices back and ends the controller, before the window that shows them goes.
+    void DetachController();
     // Absent in a window made without the HID layer.
     THidDeviceController* Controller() const { return HidCtl.get(); }
 
