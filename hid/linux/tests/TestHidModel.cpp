@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "hid/emulated/QuillonAdapter.h"
+
 namespace quillon::test {
 
 TestHidModel::TestHidModel(HidIdentity identity, std::u16string manufacturer,
@@ -64,27 +66,7 @@ bool TestHidModel::SendInput(const std::vector<uint8_t>& report) {
 }
 
 std::vector<uint8_t> VendorDescriptorWithReportIds() {
-    return {
-        0x06, 0x00, 0xFF,  // Usage Page (vendor 0xFF00)
-        0x09, 0x01,        // Usage (1)
-        0xA1, 0x01,        // Collection (Application)
-        0x15, 0x00,        //   Logical Minimum (0)
-        0x26, 0xFF, 0x00,  //   Logical Maximum (255)
-        0x75, 0x08,        //   Report Size (8)
-        0x85, 0x01,        //   Report ID (1)
-        0x95, 0x08,        //   Report Count (8)
-        0x09, 0x02,        //   Usage (2)
-        0x81, 0x02,        //   Input (Data, Variable, Absolute)
-        0x85, 0x02,        //   Report ID (2)
-        0x95, 0x04,        //   Report Count (4)
-        0x09, 0x03,        //   Usage (3)
-        0xB1, 0x02,        //   Feature (Data, Variable, Absolute)
-        0x85, 0x03,        //   Report ID (3)
-        0x95, 0x40,        //   Report Count (64)
-        0x09, 0x04,        //   Usage (4)
-        0xB1, 0x02,        //   Feature (Data, Variable, Absolute)
-        0xC0,              // End Collection
-    };
+    return emu::QuillonAdapterDescriptor();
 }
 
 std::vector<uint8_t> BootKeyboardDescriptor() {

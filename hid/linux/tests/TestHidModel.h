@@ -40,8 +40,8 @@ class TestHidModel : public emu::IDeviceModel {
     emu::IDeviceModelHost* Host_ = nullptr;
 };
 
-// Vendor-defined device with report IDs: input report 1 (8 bytes), feature reports 2 (4 bytes)
-// and 3 (64 bytes): input length 9, feature length 65.
+// The adapter's own descriptor, vendor-defined with report IDs: input length 9, feature
+// length 65.
 std::vector<uint8_t> VendorDescriptorWithReportIds();
 // A boot keyboard, no report IDs: 8-byte input, 1-byte output (lengths 9 and 2).
 std::vector<uint8_t> BootKeyboardDescriptor();
