@@ -2,7 +2,6 @@
 
 #include <functional>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "hid/EventLoop.h"
@@ -71,7 +70,6 @@ class THidDeviceController {
     // accept 10 to 10000 ms only); stored here unchecked. New devices start with 100.
     void SetDevThreadSleepTime(int ms);
 
-    const std::string& Version() const { return version_; }
     int CheckedInCount() const { return checkedInCount_; }
     int CheckedOutCount() const { return checkedOutCount_; }
     int UnpluggedCount() const { return unpluggedCount_; }
@@ -111,7 +109,6 @@ class THidDeviceController {
     THidPlugEvent onDeviceUnplug_;
     THidPlugEvent onRemoval_;
     int devThreadSleepTime_ = kDefaultDevThreadSleepTime;
-    std::string version_ = "1.0.31";
     // Checked-in entries are owned here; checked-out ones belong to their holders.
     std::vector<THidDevice*> devices_;
     int checkedInCount_ = 0;
