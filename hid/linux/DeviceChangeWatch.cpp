@@ -7,6 +7,8 @@
 
 #include <cerrno>
 
+#include "hid/posix/UniqueFd.h"
+
 namespace quillon::linuxhid {
 namespace {
 
@@ -31,12 +33,6 @@ class HidrawChangeWatch : public IHidPlatform::Watch {
     ~HidrawChangeWatch() override {
         for (int id : WatchIds_) {
             Loop_.Unwatch(id);
-        }
-        if (TimerFd_ >= 0) {
-            ::close(TimerFd_);
-        }
-        if (InotifyFd_ >= 0) {
-            ::close(InotifyFd_);
         }
         if (Monitor_ != nullptr) {
             udev_monitor_unref(Monitor_);
@@ -66,28 +62,28 @@ class HidrawChangeWatch : public IHidPlatform::Watch {
     }
 
     bool StartInotify(const std::string& folder) {
-        InotifyFd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-        if (InotifyFd_ < 0) {
+        InotifyFd_.Reset(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+        if (!InotifyFd_.Valid()) {
             return false;
         }
         const uint32_t events = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_ATTRIB;
-        if (::inotify_add_watch(InotifyFd_, folder.c_str(), events) < 0 || !StartTimer()) {
+        if (::inotify_add_watch(InotifyFd_.Get(), folder.c_str(), events) < 0 || !StartTimer()) {
             return false;
         }
-        WatchIds_.push_back(Loop_.WatchReadable(InotifyFd_, [this] { DrainInotify(); }));
+        WatchIds_.push_back(Loop_.WatchReadable(InotifyFd_.Get(), [this] { DrainInotify(); }));
         return true;
     }
 
   private:
     bool StartTimer() {
-        if (TimerFd_ >= 0) {
+        if (TimerFd_.Valid()) {
             return true;
         }
-        TimerFd_ = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-        if (TimerFd_ < 0) {
+        TimerFd_.Reset(::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC));
+        if (!TimerFd_.Valid()) {
             return false;
         }
-        WatchIds_.push_back(Loop_.WatchReadable(TimerFd_, [this] { Settled(); }));
+        WatchIds_.push_back(Loop_.WatchReadable(TimerFd_.Get(), [this] { Settled(); }));
         return true;
     }
 
@@ -100,17 +96,17 @@ class HidrawChangeWatch : public IHidPlatform::Watch {
 
     void DrainInotify() {
         alignas(inotify_event) char buffer[4096];
-        while (::read(InotifyFd_, buffer, sizeof buffer) > 0) {
+        while (::read(InotifyFd_.Get(), buffer, sizeof buffer) > 0) {
         }
         Rearm();
     }
 
     // Every event pushes the notification back, so it comes once the burst is over.
-    void Rearm() { ArmOneShot(TimerFd_, &::timerfd_settime, kSettleNs); }
+    void Rearm() { ArmOneShot(TimerFd_.Get(), &::timerfd_settime, kSettleNs); }
 
     void Settled() {
         uint64_t expirations = 0;
-        if (::read(TimerFd_, &expirations, sizeof expirations) > 0 && OnChange_) {
+        if (::read(TimerFd_.Get(), &expirations, sizeof expirations) > 0 && OnChange_) {
             OnChange_();
         }
     }
@@ -118,8 +114,8 @@ class HidrawChangeWatch : public IHidPlatform::Watch {
     IEventLoop& Loop_;
     std::function<void()> OnChange_;
     std::vector<int> WatchIds_;
-    int TimerFd_ = -1;
-    int InotifyFd_ = -1;
+    UniqueFd TimerFd_;
+    UniqueFd InotifyFd_;
     udev* Udev_ = nullptr;
     udev_monitor* Monitor_ = nullptr;
 };

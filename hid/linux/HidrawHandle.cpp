@@ -16,6 +16,7 @@
 
 #include "hid/ReportDescriptor.h"
 #include "hid/linux/LastError.h"
+#include "hid/posix/UniqueFd.h"
 
 namespace quillon::linuxhid {
 namespace {
@@ -25,17 +26,11 @@ constexpr size_t kMaxIoctlLength = (1u << _IOC_SIZEBITS) - 1;
 
 class HidrawHandle : public IHidHandle {
   public:
-    HidrawHandle(HidrawEntry entry, HidAccess access, int fd, int wakeFd)
-        : Entry_(std::move(entry)), Access_(access), Fd_(fd), WakeFd_(wakeFd) {}
-
-    ~HidrawHandle() override {
-        if (Fd_ >= 0) {
-            ::close(Fd_);
-        }
-        if (WakeFd_ >= 0) {
-            ::close(WakeFd_);
-        }
-    }
+    HidrawHandle(HidrawEntry entry, HidAccess access, UniqueFd fd, UniqueFd wakeFd)
+        : Entry_(std::move(entry)),
+          Access_(access),
+          Fd_(std::move(fd)),
+          WakeFd_(std::move(wakeFd)) {}
 
     // Called once before the handle is handed out: a reader must know whether the device
     // numbers its reports.
@@ -51,8 +46,8 @@ class HidrawHandle : public IHidHandle {
             return true;
         }
         hidraw_devinfo info{};
-        if (Fd_ < 0 || ::ioctl(Fd_, HIDIOCGRAWINFO, &info) < 0) {
-            SetLastErrorCode(Fd_ < 0 ? ENODEV : errno);
+        if (!Fd_.Valid() || ::ioctl(Fd_.Get(), HIDIOCGRAWINFO, &info) < 0) {
+            SetLastErrorCode(!Fd_.Valid() ? ENODEV : errno);
             return false;
         }
         identity.VendorID = uint16_t(info.vendor);
@@ -66,12 +61,12 @@ class HidrawHandle : public IHidHandle {
             descriptor = std::move(*bytes);
             return true;
         }
-        if (Fd_ < 0) {
+        if (!Fd_.Valid()) {
             SetLastErrorCode(ENODEV);
             return false;
         }
         int size = 0;
-        if (::ioctl(Fd_, HIDIOCGRDESCSIZE, &size) < 0) {
+        if (::ioctl(Fd_.Get(), HIDIOCGRDESCSIZE, &size) < 0) {
             SetLastErrorFromErrno();
             return false;
         }
@@ -81,7 +76,7 @@ class HidrawHandle : public IHidHandle {
         }
         hidraw_report_descriptor raw{};
         raw.size = uint32_t(size);
-        if (::ioctl(Fd_, HIDIOCGRDESC, &raw) < 0) {
+        if (::ioctl(Fd_.Get(), HIDIOCGRDESC, &raw) < 0) {
             SetLastErrorFromErrno();
             return false;
         }
@@ -144,7 +139,7 @@ class HidrawHandle : public IHidHandle {
         for (;;) {
             const auto left =
                 std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            pollfd fds[2] = {{WakeFd_, POLLIN, 0}, {Fd_, POLLIN, 0}};
+            pollfd fds[2] = {{WakeFd_.Get(), POLLIN, 0}, {Fd_.Get(), POLLIN, 0}};
             const int n = ::poll(fds, 2, int(std::max<int64_t>(left.count(), 0)));
             if (n < 0 && errno == EINTR) {
                 continue;
@@ -159,7 +154,8 @@ class HidrawHandle : public IHidHandle {
             // A wake-up wins over data: it usually means the reader is asked to stop.
             if (fds[0].revents & POLLIN) {
                 uint64_t count = 0;
-                [[maybe_unused]] const ssize_t ignored = ::read(WakeFd_, &count, sizeof count);
+                [[maybe_unused]] const ssize_t ignored =
+                    ::read(WakeFd_.Get(), &count, sizeof count);
                 return HidWaitResult::Woken;
             }
             if (fds[1].revents & POLLIN) {
@@ -174,9 +170,9 @@ class HidrawHandle : public IHidHandle {
     }
 
     void WakeWait() override {
-        if (WakeFd_ >= 0) {
+        if (WakeFd_.Valid()) {
             const uint64_t one = 1;
-            [[maybe_unused]] const ssize_t ignored = ::write(WakeFd_, &one, sizeof one);
+            [[maybe_unused]] const ssize_t ignored = ::write(WakeFd_.Get(), &one, sizeof one);
         }
     }
 
@@ -194,7 +190,7 @@ class HidrawHandle : public IHidHandle {
         const size_t offset = UsesReportIds_ ? 0 : 1;
         ssize_t n = 0;
         do {
-            n = ::read(Fd_, buffer + offset, length - offset);
+            n = ::read(Fd_.Get(), buffer + offset, length - offset);
         } while (n < 0 && errno == EINTR);
         if (n < 0) {
             SetLastErrorFromErrno();
@@ -213,13 +209,13 @@ class HidrawHandle : public IHidHandle {
     // other handles of this process as well as other programs, and the kernel drops it when
     // the holder ends, however it ends.
     HidLockResult TryLockExclusive() override {
-        if (Fd_ < 0) {
+        if (!Fd_.Valid()) {
             SetLastErrorCode(Access_ == HidAccess::QueryOnly ? EACCES : EBADF);
             return HidLockResult::Failed;
         }
         int result = 0;
         do {
-            result = ::flock(Fd_, LOCK_EX | LOCK_NB);
+            result = ::flock(Fd_.Get(), LOCK_EX | LOCK_NB);
         } while (result < 0 && errno == EINTR);
         if (result == 0) {
             return HidLockResult::Held;
@@ -233,8 +229,8 @@ class HidrawHandle : public IHidHandle {
     }
 
     void Unlock() override {
-        if (Fd_ >= 0) {
-            ::flock(Fd_, LOCK_UN);
+        if (Fd_.Valid()) {
+            ::flock(Fd_.Get(), LOCK_UN);
         }
     }
 
@@ -253,7 +249,7 @@ class HidrawHandle : public IHidHandle {
         constexpr int kAttempts = 10;
         int result = -1;
         for (int attempt = 0; attempt < kAttempts; ++attempt) {
-            result = ::ioctl(Fd_, request, buffer);
+            result = ::ioctl(Fd_.Get(), request, buffer);
             if (result >= 0 || errno != EINTR) {
                 break;
             }
@@ -286,8 +282,8 @@ class HidrawHandle : public IHidHandle {
 
     HidrawEntry Entry_;
     HidAccess Access_;
-    int Fd_;
-    int WakeFd_;
+    UniqueFd Fd_;
+    UniqueFd WakeFd_;
     bool UsesReportIds_ = true;
     std::vector<uint8_t> Descriptor_;  // fetched at the first short feature reply
 };
@@ -296,8 +292,8 @@ class HidrawHandle : public IHidHandle {
 
 std::unique_ptr<IHidHandle> OpenHidraw(const std::string& nodePath, const HidrawEntry& entry,
                                        HidAccess access) {
-    int fd = -1;
-    int wakeFd = -1;
+    UniqueFd fd;
+    UniqueFd wakeFd;
     switch (access) {
         case HidAccess::QueryOnly: {
             struct stat info {};
@@ -308,25 +304,24 @@ std::unique_ptr<IHidHandle> OpenHidraw(const std::string& nodePath, const Hidraw
             break;
         }
         case HidAccess::ReadWrite:
-            fd = ::open(nodePath.c_str(), O_RDWR | O_CLOEXEC);
+            fd.Reset(::open(nodePath.c_str(), O_RDWR | O_CLOEXEC));
             break;
         case HidAccess::Read:
-            fd = ::open(nodePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+            fd.Reset(::open(nodePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
             break;
     }
-    if (access != HidAccess::QueryOnly && fd < 0) {
+    if (access != HidAccess::QueryOnly && !fd.Valid()) {
         SetLastErrorFromErrno();
         return nullptr;
     }
     if (access == HidAccess::Read) {
-        wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-        if (wakeFd < 0) {
+        wakeFd.Reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+        if (!wakeFd.Valid()) {
             SetLastErrorFromErrno();
-            ::close(fd);
             return nullptr;
         }
     }
-    auto handle = std::make_unique<HidrawHandle>(entry, access, fd, wakeFd);
+    auto handle = std::make_unique<HidrawHandle>(entry, access, std::move(fd), std::move(wakeFd));
     if (access == HidAccess::Read) {
         handle->LearnReportNumbering();
     }
