@@ -94,6 +94,7 @@ class THidDeviceController {
     std::vector<std::unique_ptr<THidDevice>> ScanPresentDevices();
     int IndexOf(const THidDevice* device) const;
     void Recount();
+    std::vector<THidDevice*> ListedDevices() const;
     void FireWhileEnumerating(const THidPlugEvent& handler, THidDevice* device);
     // From a device's release: puts a checked-in twin in its place, or drops the entry.
     void Release(THidDevice* device, const THidDataEvent& dataHandler,
@@ -109,8 +110,13 @@ class THidDeviceController {
     THidPlugEvent onDeviceUnplug_;
     THidPlugEvent onRemoval_;
     int devThreadSleepTime_ = kDefaultDevThreadSleepTime;
-    // Checked-in entries are owned here; checked-out ones belong to their holders.
-    std::vector<THidDevice*> devices_;
+    // One listed device. Checked-in devices are owned here; check-out hands the device to its
+    // holder, whose release puts a checked-in twin in its place (or drops the entry).
+    struct Entry {
+        THidDevice* device = nullptr;
+        std::unique_ptr<THidDevice> owned;  // empty while checked out
+    };
+    std::vector<Entry> devices_;
     int checkedInCount_ = 0;
     int checkedOutCount_ = 0;
     int unpluggedCount_ = 0;
