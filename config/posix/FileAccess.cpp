@@ -100,9 +100,9 @@ void SyncFolder(const std::string& folder) {
 // exist yet, so that saving through a link replaces the file it points at and the link stays.
 // False for a loop of links or a link that cannot be read.
 bool FollowLinks(const std::string& path, std::string& target) {
-    constexpr int MostLinks = 40;  // as many as the kernel follows in one path
+    constexpr int kMostLinks = 40;  // as many as the kernel follows in one path
     target = path;
-    for (int followed = 0; followed <= MostLinks; ++followed) {
+    for (int followed = 0; followed <= kMostLinks; ++followed) {
         struct stat info {};
         if (::lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
             return true;
