@@ -12,8 +12,8 @@
 #include "app/UserDialogs.h"
 #include "firmware/FlasherForm.h"
 #include "firmware/UpdateProtocol.h"
-#include "firmware/tests/AdapterDevice.h"
-#include "firmware/tests/HexFiles.h"
+#include "tests/AdapterDevice.h"
+#include "tests/HexFiles.h"
 
 namespace {
 

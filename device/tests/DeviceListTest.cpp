@@ -13,8 +13,8 @@
 #include "device/tests/AdapterWindowFixture.h"
 #include "firmware/FlasherForm.h"
 #include "firmware/UpdateProtocol.h"
-#include "firmware/tests/HexFiles.h"
 #include "hid/HidDeviceController.h"
+#include "tests/HexFiles.h"
 
 namespace quillon {
 namespace {

@@ -10,9 +10,9 @@
 #include "app/UserDialogs.h"
 #include "firmware/FlasherForm.h"
 #include "firmware/UpdateProtocol.h"
-#include "firmware/tests/AdapterDevice.h"
-#include "firmware/tests/HexFiles.h"
 #include "firmware/tests/UpdateLog.h"
+#include "tests/AdapterDevice.h"
+#include "tests/HexFiles.h"
 
 namespace quillon {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "firmware/HexDigits.h"
 #include "firmware/HexReader.h"
-#include "firmware/tests/HexFiles.h"
+#include "tests/HexFiles.h"
 
 namespace quillon::firmware {
 namespace {
