@@ -7,8 +7,8 @@
 #include <fstream>
 
 #include "firmware/UpdateRun.h"
-#include "firmware/tests/AdapterDevice.h"
-#include "firmware/tests/HexFiles.h"
+#include "tests/AdapterDevice.h"
+#include "tests/HexFiles.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 
 #include "firmware/FlasherForm.h"
 #include "firmware/UpdateProtocol.h"
-#include "firmware/tests/AdapterDevice.h"
-#include "firmware/tests/HexFiles.h"
+#include "tests/AdapterDevice.h"
+#include "tests/HexFiles.h"
 #include "ui/UserDialogs.h"
 
 namespace {

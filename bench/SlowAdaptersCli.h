@@ -12,9 +12,9 @@
 #include <string>
 
 #include "cli/CliRunner.h"
-#include "firmware/tests/HexFiles.h"
 #include "hid/emulated/EmulatedBus.h"
 #include "hid/emulated/QuillonAdapter.h"
+#include "tests/HexFiles.h"
 
 namespace quillon::bench {
 

@@ -22,6 +22,19 @@ if(QUILLON_FUZZ AND NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
     message(FATAL_ERROR "QUILLON_FUZZ needs clang (CMAKE_CXX_COMPILER=clang++)")
 endif()
 
+# A libFuzzer target: the harness and the sources of the code it feeds, all compiled here so
+# that the code under test carries the fuzzer's coverage instrumentation. Run one for a
+# bounded time, e.g. build-fuzz/firmware/fuzz/hex_reader_fuzz -max_total_time=60, or all of
+# them with scripts/fuzz.sh.
+#   quillon_add_fuzzer(NAME name SOURCES harness.cpp code.cpp ...)
+function(quillon_add_fuzzer)
+    cmake_parse_arguments(FUZZER "" "NAME" "SOURCES" ${ARGN})
+    add_executable(${FUZZER_NAME} ${FUZZER_SOURCES})
+    target_include_directories(${FUZZER_NAME} PRIVATE ${PROJECT_SOURCE_DIR})
+    target_compile_options(${FUZZER_NAME} PRIVATE -fsanitize=fuzzer,address,undefined)
+    target_link_options(${FUZZER_NAME} PRIVATE -fsanitize=fuzzer,address,undefined)
+endfunction()
+
 # A thread-sanitizer build covers the threaded, Qt-free HID layer only: Qt itself is not
 # instrumented, so the windows would drown the report in false positives.
 if(QUILLON_SANITIZE STREQUAL "thread")
@@ -41,7 +54,7 @@ include(GoogleTest)
 function(quillon_add_test)
     cmake_parse_arguments(T "GUI" "NAME" "SOURCES;LIBS" ${ARGN})
     add_executable(${T_NAME} ${T_SOURCES})
-    target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock)
+    target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} quillon_test_support GTest::gtest GTest::gmock)
     if(T_GUI)
         target_link_libraries(${T_NAME} PRIVATE quillon_gui_test_main)
         set(env "QT_QPA_PLATFORM=offscreen")

@@ -88,11 +88,7 @@ void TDeviceList::ReleaseListedDevices() {
     std::vector<std::unique_ptr<THidDevice>> released;
     released.swap(ListedDevices);
     for (auto& device : released) {
-        try {
-            device.reset();
-        } catch (...) {
-            // One device that fails to go back must not keep the others.
-        }
+        device.reset();
     }
 }
 

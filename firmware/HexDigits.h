@@ -20,14 +20,4 @@ constexpr bool IsHexDigit(char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
 }
 
-// Two digit characters to a byte.
-constexpr uint8_t HexByte(const char* digits) {
-    return static_cast<uint8_t>(HexDigitValue(digits[0]) * 16 + HexDigitValue(digits[1]));
-}
-
-// Four digit characters to a 16-bit value, high byte first.
-constexpr uint16_t HexWord(const char* digits) {
-    return static_cast<uint16_t>(HexByte(digits) * 256 + HexByte(digits + 2));
-}
-
 }  // namespace quillon::firmware

@@ -32,14 +32,14 @@ THidDeviceController::~THidDeviceController() {
     onEnumerate_ = {};
     watch_.reset();
     self_.reset();
-    std::vector<THidDevice*> devices;
-    devices.swap(devices_);
-    for (THidDevice* device : devices) {
-        device->controller_ = nullptr;
-        if (device->CheckedOut()) {
-            device->MarkUnplugged();  // its holder still releases it
+    std::vector<Entry> entries;
+    entries.swap(devices_);
+    for (Entry& entry : entries) {
+        entry.device->controller_ = nullptr;
+        if (entry.device->CheckedOut()) {
+            entry.device->MarkUnplugged();  // its holder still releases it
         } else {
-            delete device;
+            entry.owned.reset();
         }
     }
 }
@@ -48,12 +48,22 @@ THidDevice* THidDeviceController::DeviceAt(int index) const {
     if (index < 0 || index >= DeviceCount()) {
         return nullptr;
     }
-    return devices_[static_cast<size_t>(index)];
+    return devices_[static_cast<size_t>(index)].device;
 }
 
 int THidDeviceController::IndexOf(const THidDevice* device) const {
-    const auto it = std::find(devices_.begin(), devices_.end(), device);
+    const auto it = std::find_if(devices_.begin(), devices_.end(),
+                                 [device](const Entry& entry) { return entry.device == device; });
     return it == devices_.end() ? -1 : static_cast<int>(it - devices_.begin());
+}
+
+std::vector<THidDevice*> THidDeviceController::ListedDevices() const {
+    std::vector<THidDevice*> devices;
+    devices.reserve(devices_.size());
+    for (const Entry& entry : devices_) {
+        devices.push_back(entry.device);
+    }
+    return devices;
 }
 
 void THidDeviceController::ChangeNotification(int param) {
@@ -112,6 +122,7 @@ std::vector<std::unique_ptr<THidDevice>> THidDeviceController::ScanPresentDevice
     std::vector<std::unique_ptr<THidDevice>> found;
     for (const THidPnPInfo& info : platform_.PresentInterfaces()) {
         try {
+            // The constructor is private to the controller, so no make_unique.
             found.emplace_back(new THidDevice(info, this, platform_, loop_));
         } catch (const EControllerError& error) {
             // Left out; the next scan tries it again.
@@ -142,7 +153,7 @@ void THidDeviceController::DeviceChange() {
         if (i >= DeviceCount()) {
             continue;  // a handler shortened the list
         }
-        THidDevice* device = devices_[static_cast<size_t>(i)];
+        THidDevice* device = devices_[static_cast<size_t>(i)].device;
         const bool present = device->Attached() &&
                              std::any_of(fresh.rbegin(), fresh.rend(), [&](const auto& candidate) {
                                  return candidate->InstanceHandle() == device->InstanceHandle();
@@ -155,17 +166,19 @@ void THidDeviceController::DeviceChange() {
         FireWhileEnumerating(onRemoval_, device);
         const int index = IndexOf(device);
         if (index >= 0 && !device->CheckedOut()) {
+            std::unique_ptr<THidDevice> gone =
+                std::move(devices_[static_cast<size_t>(index)].owned);
             devices_.erase(devices_.begin() + index);
-            device->controller_ = nullptr;
-            delete device;
+            gone->controller_ = nullptr;
         }
         changed = true;
     }
 
     // Duplicate pass: a device already listed keeps its object.
     for (auto& candidate : fresh) {
-        const bool listed = std::any_of(devices_.begin(), devices_.end(), [&](THidDevice* device) {
-            return device->InstanceHandle() == candidate->InstanceHandle() && device->Attached();
+        const bool listed = std::any_of(devices_.begin(), devices_.end(), [&](const Entry& entry) {
+            return entry.device->InstanceHandle() == candidate->InstanceHandle() &&
+                   entry.device->Attached();
         });
         if (listed) {
             candidate->controller_ = nullptr;
@@ -178,14 +191,14 @@ void THidDeviceController::DeviceChange() {
         if (candidate == nullptr) {
             continue;
         }
-        THidDevice* device = candidate.release();
+        THidDevice* device = candidate.get();
         Log(LogCategory::Hid, [&] {
             return device->InterfacePath() + " arrived" +
                    (device->CanReadWrite()
                         ? std::string()
                         : ", no read/write access: " + device->OpenErrorMessage());
         });
-        devices_.push_back(device);
+        devices_.push_back(Entry{device, std::move(candidate)});
         changed = true;
         FireWhileEnumerating(onArrival_, device);
     }
@@ -199,9 +212,9 @@ void THidDeviceController::DeviceChange() {
 void THidDeviceController::Recount() {
     int checkedOut = 0;
     int unplugged = 0;
-    for (const THidDevice* device : devices_) {
-        checkedOut += device->CheckedOut() ? 1 : 0;
-        unplugged += device->Attached() ? 0 : 1;
+    for (const Entry& entry : devices_) {
+        checkedOut += entry.device->CheckedOut() ? 1 : 0;
+        unplugged += entry.device->Attached() ? 0 : 1;
     }
     checkedInCount_ = DeviceCount() - checkedOut;
     unpluggedCount_ = unplugged;
@@ -212,7 +225,7 @@ int THidDeviceController::EnumerateDevices() {
     int count = 0;
     const size_t length = devices_.size();
     for (size_t i = 0; i < length && i < devices_.size(); ++i) {
-        THidDevice* device = devices_[i];
+        THidDevice* device = devices_[i].device;
         if (!device->Attached()) {
             continue;
         }
@@ -242,7 +255,8 @@ bool THidDeviceController::CheckOutAt(THidDevice*& device, int index) {
     if (entry == nullptr || entry->CheckedOut()) {
         return false;
     }
-    device = entry;
+    // From here the holder owns the device; its release gives it back.
+    device = devices_[static_cast<size_t>(index)].owned.release();
     entry->checkedOut_ = true;
     ++checkedOutCount_;
     --checkedInCount_;
@@ -264,8 +278,7 @@ void THidDeviceController::SetOnDeviceData(const THidDataEvent& handler) {
     if (handler == onDeviceData_) {
         return;
     }
-    const std::vector<THidDevice*> devices = devices_;
-    for (THidDevice* device : devices) {
+    for (THidDevice* device : ListedDevices()) {
         // Stopping a reader serves its pending hand-overs, whose handlers may change the list.
         if (IndexOf(device) >= 0 && device->DataHandler() == onDeviceData_) {
             device->SetDataHandler(handler);
@@ -278,7 +291,8 @@ void THidDeviceController::SetOnDeviceDataError(const THidDataErrorEvent& handle
     if (handler == onDeviceDataError_) {
         return;
     }
-    for (THidDevice* device : devices_) {
+    for (const Entry& entry : devices_) {
+        THidDevice* device = entry.device;
         if (device->DataErrorHandler() == onDeviceDataError_) {
             device->SetDataErrorHandler(handler);
         }
@@ -290,7 +304,8 @@ void THidDeviceController::SetOnDeviceUnplug(const THidPlugEvent& handler) {
     if (handler == onDeviceUnplug_) {
         return;
     }
-    for (THidDevice* device : devices_) {
+    for (const Entry& entry : devices_) {
+        THidDevice* device = entry.device;
         if (device->UnplugHandler() == onDeviceUnplug_) {
             device->SetUnplugHandler(handler);
         }
@@ -302,7 +317,8 @@ void THidDeviceController::SetDevThreadSleepTime(int ms) {
     if (ms == devThreadSleepTime_) {
         return;
     }
-    for (THidDevice* device : devices_) {
+    for (const Entry& entry : devices_) {
+        THidDevice* device = entry.device;
         if (device->ReaderSleepTime() == devThreadSleepTime_) {
             device->SetReaderSleepTime(ms);
         }
@@ -317,14 +333,16 @@ void THidDeviceController::Release(THidDevice* device, const THidDataEvent& data
         return;
     }
     const auto position = devices_.begin() + index;
+    // The device is being destroyed by its owner: the entry must not destroy it again.
+    [[maybe_unused]] THidDevice* owner = position->owned.release();
     if (!device->Attached()) {
         devices_.erase(position);
         --unpluggedCount_;
         return;
     }
-    THidDevice* twin = nullptr;
+    std::unique_ptr<THidDevice> twin;
     try {
-        twin = new THidDevice(device->pnpInfo_, this, platform_, loop_);
+        twin.reset(new THidDevice(device->pnpInfo_, this, platform_, loop_));
     } catch (...) {
         // The device can no longer be opened or identified, though no scan has seen it go.
         // Drop the entry as if it had been unplugged and released, so the list and its counts
@@ -340,7 +358,8 @@ void THidDeviceController::Release(THidDevice* device, const THidDataEvent& data
     twin->SetDataHandler(dataHandler);
     twin->SetUnplugHandler(unplugHandler);
     twin->SetReaderSleepTime(readerSleepTime);
-    *position = twin;
+    position->device = twin.get();
+    position->owned = std::move(twin);
     if (device->CheckedOut()) {
         --checkedOutCount_;
         ++checkedInCount_;

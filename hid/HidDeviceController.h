@@ -2,7 +2,6 @@
 
 #include <functional>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "hid/EventLoop.h"
@@ -71,7 +70,6 @@ class THidDeviceController {
     // accept 10 to 10000 ms only); stored here unchecked. New devices start with 100.
     void SetDevThreadSleepTime(int ms);
 
-    const std::string& Version() const { return version_; }
     int CheckedInCount() const { return checkedInCount_; }
     int CheckedOutCount() const { return checkedOutCount_; }
     int UnpluggedCount() const { return unpluggedCount_; }
@@ -96,6 +94,7 @@ class THidDeviceController {
     std::vector<std::unique_ptr<THidDevice>> ScanPresentDevices();
     int IndexOf(const THidDevice* device) const;
     void Recount();
+    std::vector<THidDevice*> ListedDevices() const;
     void FireWhileEnumerating(const THidPlugEvent& handler, THidDevice* device);
     // From a device's release: puts a checked-in twin in its place, or drops the entry.
     void Release(THidDevice* device, const THidDataEvent& dataHandler,
@@ -111,9 +110,13 @@ class THidDeviceController {
     THidPlugEvent onDeviceUnplug_;
     THidPlugEvent onRemoval_;
     int devThreadSleepTime_ = kDefaultDevThreadSleepTime;
-    std::string version_ = "1.0.31";
-    // Checked-in entries are owned here; checked-out ones belong to their holders.
-    std::vector<THidDevice*> devices_;
+    // One listed device. Checked-in devices are owned here; check-out hands the device to its
+    // holder, whose release puts a checked-in twin in its place (or drops the entry).
+    struct Entry {
+        THidDevice* device = nullptr;
+        std::unique_ptr<THidDevice> owned;  // empty while checked out
+    };
+    std::vector<Entry> devices_;
     int checkedInCount_ = 0;
     int checkedOutCount_ = 0;
     int unpluggedCount_ = 0;

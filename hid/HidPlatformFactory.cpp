@@ -6,16 +6,12 @@
 
 #include "hid/CompositeHidPlatform.h"
 #include "hid/emulated/EmulatedBus.h"
+#include "hid/emulated/QuillonAdapter.h"
 #ifdef QUILLON_HAVE_LINUX_HID
 #include "hid/linux/LinuxHidPlatform.h"
 #endif
 #ifdef QUILLON_HAVE_WINDOWS_HID
 #include "hid/windows/WindowsHidPlatform.h"
-#endif
-#ifdef QUILLON_HAVE_EMULATED_ADAPTER
-#include "hid/emulated/QuillonAdapter.h"
-#else
-#include "hid/emulated/GenericDevice.h"
 #endif
 
 namespace quillon {
@@ -24,19 +20,6 @@ namespace {
 // Emulated instance handles start high, clear of any real device's, should the bus ever be
 // used without the composite's renumbering.
 constexpr uint32_t kFirstEmulatedInstance = 0x40000000;
-
-std::shared_ptr<emu::IDeviceModel> MakeEmulatedAdapter() {
-#ifdef QUILLON_HAVE_EMULATED_ADAPTER
-    return std::make_shared<emu::QuillonAdapter>();
-#else
-    emu::GenericDeviceConfig config;
-    config.Identity = HidIdentity{0x169B, 0x0110, 0x0100};
-    config.Manufacturer = u"Morvane";
-    config.Product = u"Quillon";
-    config.Descriptor = emu::MakeVendorDescriptor(8, 0, 64);
-    return std::make_shared<emu::GenericDevice>(config);
-#endif
-}
 
 std::unique_ptr<IHidPlatform> CreateRealPlatform() {
 #if defined(QUILLON_HAVE_LINUX_HID)
@@ -77,7 +60,7 @@ std::unique_ptr<IHidPlatform> CreateHidPlatform(const HidPlatformChoice& choice,
 
     auto bus = std::make_unique<emu::EmulatedBus>(kFirstEmulatedInstance);
     for (int i = 0; i < adapters; ++i) {
-        bus->Plug(MakeEmulatedAdapter());
+        bus->Plug(std::make_shared<emu::QuillonAdapter>());
     }
     if (emulatedBus != nullptr) {
         *emulatedBus = bus.get();

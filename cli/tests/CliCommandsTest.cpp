@@ -15,7 +15,7 @@
 #include "cli/ExitCodes.h"
 #include "cli/SettingsAssignment.h"
 #include "cli/tests/CliTestSupport.h"
-#include "firmware/tests/HexFiles.h"
+#include "tests/HexFiles.h"
 
 namespace quillon::cli::test {
 namespace {

@@ -7,7 +7,7 @@
 #include "cli/ExitCodes.h"
 #include "cli/tests/CliTestSupport.h"
 #include "firmware/UpdateProtocol.h"
-#include "firmware/tests/HexFiles.h"
+#include "tests/HexFiles.h"
 
 namespace quillon::cli::test {
 namespace {

@@ -10,8 +10,8 @@
 #include "cli/ExitCodes.h"
 #include "cli/tests/CliTestSupport.h"
 #include "firmware/UpdateProtocol.h"
-#include "firmware/tests/HexFiles.h"
 #include "hid/linux/tests/HidrawTestBed.h"
+#include "tests/HexFiles.h"
 
 namespace quillon::cli::test {
 namespace {

@@ -7,10 +7,10 @@
 
 #include "cli/AdapterSession.h"
 #include "cli/LoggingFeatureDevice.h"
-#include "firmware/tests/HexFiles.h"
 #include "hid/Log.h"
 #include "hid/emulated/EmulatedBus.h"
 #include "hid/emulated/QuillonAdapter.h"
+#include "tests/HexFiles.h"
 
 namespace quillon::cli {
 namespace {

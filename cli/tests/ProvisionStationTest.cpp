@@ -6,9 +6,9 @@
 
 #include "cli/ProvisionLog.h"
 #include "firmware/UpdateProtocol.h"
-#include "firmware/tests/HexFiles.h"
 #include "hid/emulated/EmulatedBus.h"
 #include "hid/emulated/QuillonAdapter.h"
+#include "tests/HexFiles.h"
 
 namespace quillon::cli {
 namespace {

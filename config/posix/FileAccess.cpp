@@ -7,32 +7,10 @@
 #include <atomic>
 #include <cerrno>
 
+#include "hid/posix/UniqueFd.h"
+
 namespace quillon::file_access {
 namespace {
-
-// Closes the descriptor when it goes.
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() { Close(); }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    int Get() const { return fd_; }
-    bool Valid() const { return fd_ >= 0; }
-    // A close can report a write that failed late (on network file systems, for instance).
-    bool Close() {
-        if (fd_ < 0) {
-            return true;
-        }
-        const bool ok = ::close(fd_) == 0;
-        fd_ = -1;
-        return ok;
-    }
-
-  private:
-    int fd_;
-};
 
 // Up to size bytes, as many as the file holds; -1 on a read error.
 ssize_t ReadFully(int fd, uint8_t* data, size_t size) {
@@ -112,7 +90,7 @@ bool KeepOwnerAndMode(int fd, const struct stat& old) {
 }
 
 void SyncFolder(const std::string& folder) {
-    FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.Valid()) {
         ::fsync(fd.Get());  // the file is in place; this only makes it durable sooner
     }
@@ -122,9 +100,9 @@ void SyncFolder(const std::string& folder) {
 // exist yet, so that saving through a link replaces the file it points at and the link stays.
 // False for a loop of links or a link that cannot be read.
 bool FollowLinks(const std::string& path, std::string& target) {
-    constexpr int MostLinks = 40;  // as many as the kernel follows in one path
+    constexpr int kMostLinks = 40;  // as many as the kernel follows in one path
     target = path;
-    for (int followed = 0; followed <= MostLinks; ++followed) {
+    for (int followed = 0; followed <= kMostLinks; ++followed) {
         struct stat info {};
         if (::lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
             return true;
@@ -147,7 +125,7 @@ bool WriteInPlace(const std::string& path, std::span<const uint8_t> contents, bo
     // Without O_CREAT the file must be the plain file found before; with it, one made here.
     const int flags =
         O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | (exists ? 0 : O_CREAT | O_EXCL);
-    FileDescriptor fd(::open(path.c_str(), flags, 0666));
+    UniqueFd fd(::open(path.c_str(), flags, 0666));
     if (!fd.Valid()) {
         return false;
     }
@@ -179,7 +157,7 @@ ReadResult ReadFileStart(const std::string& path, std::span<uint8_t> data, std::
     if (!S_ISREG(info.st_mode)) {
         return ReadResult::Unreadable;
     }
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd.Valid()) {
         return ReadResult::Unreadable;
     }
@@ -210,7 +188,7 @@ bool WriteWholeFile(const std::string& path, std::span<const uint8_t> contents) 
     }
 
     std::string temporaryPath;
-    FileDescriptor fd(CreateTemporaryBeside(target, temporaryPath));
+    UniqueFd fd(CreateTemporaryBeside(target, temporaryPath));
     if (!fd.Valid()) {
         // The folder takes no new file (no write access, or a name too long for one more
         // character); the file itself may still be writable.

@@ -12,8 +12,8 @@
 #include "device/tests/AdapterWindowFixture.h"
 #include "firmware/FlasherForm.h"
 #include "firmware/UpdateProtocol.h"
-#include "firmware/tests/HexFiles.h"
 #include "hid/HidDeviceController.h"
+#include "tests/HexFiles.h"
 #include "ui/RadioGroup.h"
 
 namespace quillon {

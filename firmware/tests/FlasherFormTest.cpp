@@ -9,9 +9,9 @@
 
 #include "firmware/FlasherForm.h"
 #include "firmware/UpdateProtocol.h"
-#include "firmware/tests/AdapterDevice.h"
-#include "firmware/tests/HexFiles.h"
 #include "firmware/tests/UpdateLog.h"
+#include "tests/AdapterDevice.h"
+#include "tests/HexFiles.h"
 #include "ui/UserDialogs.h"
 
 namespace quillon {

@@ -8,7 +8,7 @@
 
 #include "firmware/HexDigits.h"
 #include "firmware/HexReader.h"
-#include "firmware/tests/HexFiles.h"
+#include "tests/HexFiles.h"
 
 namespace quillon::firmware {
 namespace {
@@ -46,22 +46,15 @@ bool AllFill(const FirmwareImage& image, size_t from = 0, size_t to = kImageSize
 }
 
 TEST(HexDigitsTest, FollowTheDigitRule) {
-    EXPECT_EQ(HexByte("ab"), 0xAB);
-    EXPECT_EQ(HexByte("AB"), 0xAB);
-    EXPECT_EQ(HexByte("09"), 0x09);
-    EXPECT_EQ(HexWord("13f8"), 0x13F8);
-    EXPECT_EQ(HexWord("FFFF"), 0xFFFF);
-    // Characters outside the digits give what the rule yields: 'G' is 16, kept to 8 bits.
-    EXPECT_EQ(HexByte("G0"), 0x00);
-    EXPECT_EQ(HexByte("0G"), 0x10);
     const std::string digits = "0123456789abcdefABCDEF";
-    for (char hi : digits) {
-        for (char lo : digits) {
-            const char pair[2] = {hi, lo};
-            const std::string text{hi, lo};
-            EXPECT_EQ(HexByte(pair), std::stoul(text, nullptr, 16)) << text;
-        }
+    for (char c : digits) {
+        EXPECT_TRUE(IsHexDigit(c)) << c;
+        EXPECT_EQ(HexDigitValue(c), std::stoul(std::string{c}, nullptr, 16)) << c;
     }
+    // Characters outside the digits give what the rule yields: 'G' is 16, 'p' is 9.
+    EXPECT_FALSE(IsHexDigit('G'));
+    EXPECT_EQ(HexDigitValue('G'), 16);
+    EXPECT_EQ(HexDigitValue('p'), 9);
 }
 
 TEST(HexReaderTest, EndRecordAloneIsRefusedForWantOfData) {

@@ -5,9 +5,9 @@
 #include <condition_variable>
 #include <thread>
 
-#include "firmware/tests/AdapterDevice.h"
 #include "hid/ReportDescriptor.h"
 #include "hid/emulated/QuillonAdapter.h"
+#include "tests/AdapterDevice.h"
 
 namespace quillon::emu {
 namespace {

@@ -4,9 +4,9 @@
 
 #include "firmware/BlockChecksum.h"
 #include "firmware/UpdateRun.h"
-#include "firmware/tests/AdapterDevice.h"
-#include "firmware/tests/HexFiles.h"
 #include "firmware/tests/UpdateLog.h"
+#include "tests/AdapterDevice.h"
+#include "tests/HexFiles.h"
 
 namespace quillon::firmware {
 namespace {

@@ -42,9 +42,9 @@ uint16_t FirmwareChecksum(const uint8_t* data, size_t size) {
     return crc;
 }
 
-// Vendor-defined collection: input report 1 (8 bytes), feature reports 2 to 6 with the update
-// commands, the settings record, the checksum, the status and the reset.
-const std::vector<uint8_t>& Descriptor() {
+}  // namespace
+
+const std::vector<uint8_t>& QuillonAdapterDescriptor() {
     static const std::vector<uint8_t> descriptor = {
         0x06, 0x00, 0xFF,  // Usage Page (vendor 0xFF00)
         0x09, 0x01,        // Usage (1)
@@ -81,8 +81,6 @@ const std::vector<uint8_t>& Descriptor() {
     return descriptor;
 }
 
-}  // namespace
-
 QuillonAdapter::QuillonAdapter() : flash_(kFlashSize, kOldFirmwareByte) {
     identity_ = {kVendorId, kProductId, kDefaultVersion};
     // Version 1, 19200 baud, no delays, RTS/CTS, CR at the line end, record marker set.
@@ -114,7 +112,7 @@ std::u16string QuillonAdapter::Product() const {
 }
 
 std::vector<uint8_t> QuillonAdapter::ReportDescriptor() const {
-    return Descriptor();
+    return QuillonAdapterDescriptor();
 }
 
 void QuillonAdapter::SetVersionNumber(uint16_t version) {

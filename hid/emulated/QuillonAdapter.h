@@ -29,6 +29,11 @@ struct AdapterTransfer {
     bool operator==(const AdapterTransfer&) const = default;
 };
 
+// The adapter's report descriptor: input report 1 (8 bytes) and feature reports 2 to 6 of
+// the lengths the update protocol and the settings record use (4, 65, 3, 2 and 4 bytes with
+// the report ID), in one vendor-defined collection on usage page 0xFF00.
+const std::vector<uint8_t>& QuillonAdapterDescriptor();
+
 // The firmware of a Quillon adapter: its identity, the settings record (feature report 3),
 // the reset report (6), the update side of the firmware update writing into an emulated
 // flash, and input reports. Faults can be injected, and every transfer is logged.

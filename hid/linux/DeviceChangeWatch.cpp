@@ -7,6 +7,8 @@
 
 #include <cerrno>
 
+#include "hid/posix/UniqueFd.h"
+
 namespace quillon::linuxhid {
 namespace {
 
@@ -26,73 +28,67 @@ void ArmOneShot(int fd, int (*arm)(int, int, const TimerSetting*, TimerSetting*)
 class HidrawChangeWatch : public IHidPlatform::Watch {
   public:
     HidrawChangeWatch(IEventLoop& loop, std::function<void()> onChange)
-        : Loop_(loop), OnChange_(std::move(onChange)) {}
+        : loop_(loop), onChange_(std::move(onChange)) {}
 
     ~HidrawChangeWatch() override {
-        for (int id : WatchIds_) {
-            Loop_.Unwatch(id);
+        for (int id : watchIds_) {
+            loop_.Unwatch(id);
         }
-        if (TimerFd_ >= 0) {
-            ::close(TimerFd_);
+        if (monitor_ != nullptr) {
+            udev_monitor_unref(monitor_);
         }
-        if (InotifyFd_ >= 0) {
-            ::close(InotifyFd_);
-        }
-        if (Monitor_ != nullptr) {
-            udev_monitor_unref(Monitor_);
-        }
-        if (Udev_ != nullptr) {
-            udev_unref(Udev_);
+        if (udev_ != nullptr) {
+            udev_unref(udev_);
         }
     }
 
     bool StartUdev() {
-        Udev_ = udev_new();
-        if (Udev_ == nullptr) {
+        udev_ = udev_new();
+        if (udev_ == nullptr) {
             return false;
         }
-        Monitor_ = udev_monitor_new_from_netlink(Udev_, "udev");
-        if (Monitor_ == nullptr ||
-            udev_monitor_filter_add_match_subsystem_devtype(Monitor_, "hidraw", nullptr) < 0 ||
-            udev_monitor_enable_receiving(Monitor_) < 0) {
+        monitor_ = udev_monitor_new_from_netlink(udev_, "udev");
+        if (monitor_ == nullptr ||
+            udev_monitor_filter_add_match_subsystem_devtype(monitor_, "hidraw", nullptr) < 0 ||
+            udev_monitor_enable_receiving(monitor_) < 0) {
             return false;
         }
-        const int fd = udev_monitor_get_fd(Monitor_);
+        const int fd = udev_monitor_get_fd(monitor_);
         if (fd < 0 || !StartTimer()) {
             return false;
         }
-        WatchIds_.push_back(Loop_.WatchReadable(fd, [this] { DrainUdev(); }));
+        watchIds_.push_back(loop_.WatchReadable(fd, [this] { DrainUdev(); }));
         return true;
     }
 
     bool StartInotify(const std::string& folder) {
-        InotifyFd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-        if (InotifyFd_ < 0) {
+        inotifyFd_.Reset(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+        if (!inotifyFd_.Valid()) {
             return false;
         }
         const uint32_t events = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_ATTRIB;
-        if (::inotify_add_watch(InotifyFd_, folder.c_str(), events) < 0 || !StartTimer()) {
+        if (::inotify_add_watch(inotifyFd_.Get(), folder.c_str(), events) < 0 || !StartTimer()) {
             return false;
         }
-        WatchIds_.push_back(Loop_.WatchReadable(InotifyFd_, [this] { DrainInotify(); }));
+        watchIds_.push_back(loop_.WatchReadable(inotifyFd_.Get(), [this] { DrainInotify(); }));
         return true;
     }
 
   private:
     bool StartTimer() {
-        if (TimerFd_ >= 0) {
+        if (timerFd_.Valid()) {
             return true;
         }
-        TimerFd_ = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-        if (TimerFd_ < 0) {
+        timerFd_.Reset(::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC));
+        if (!timerFd_.Valid()) {
             return false;
         }
-        WatchIds_.push_back(Loop_.WatchReadable(TimerFd_, [this] { Settled(); }));
+        watchIds_.push_back(loop_.WatchReadable(timerFd_.Get(), [this] { Settled(); }));
         return true;
     }
 
     void DrainUdev() {
-        while (udev_device* device = udev_monitor_receive_device(Monitor_)) {
+        while (udev_device* device = udev_monitor_receive_device(monitor_)) {
             udev_device_unref(device);
         }
         Rearm();
@@ -100,28 +96,28 @@ class HidrawChangeWatch : public IHidPlatform::Watch {
 
     void DrainInotify() {
         alignas(inotify_event) char buffer[4096];
-        while (::read(InotifyFd_, buffer, sizeof buffer) > 0) {
+        while (::read(inotifyFd_.Get(), buffer, sizeof buffer) > 0) {
         }
         Rearm();
     }
 
     // Every event pushes the notification back, so it comes once the burst is over.
-    void Rearm() { ArmOneShot(TimerFd_, &::timerfd_settime, kSettleNs); }
+    void Rearm() { ArmOneShot(timerFd_.Get(), &::timerfd_settime, kSettleNs); }
 
     void Settled() {
         uint64_t expirations = 0;
-        if (::read(TimerFd_, &expirations, sizeof expirations) > 0 && OnChange_) {
-            OnChange_();
+        if (::read(timerFd_.Get(), &expirations, sizeof expirations) > 0 && onChange_) {
+            onChange_();
         }
     }
 
-    IEventLoop& Loop_;
-    std::function<void()> OnChange_;
-    std::vector<int> WatchIds_;
-    int TimerFd_ = -1;
-    int InotifyFd_ = -1;
-    udev* Udev_ = nullptr;
-    udev_monitor* Monitor_ = nullptr;
+    IEventLoop& loop_;
+    std::function<void()> onChange_;
+    std::vector<int> watchIds_;
+    UniqueFd timerFd_;
+    UniqueFd inotifyFd_;
+    udev* udev_ = nullptr;
+    udev_monitor* monitor_ = nullptr;
 };
 
 }  // namespace

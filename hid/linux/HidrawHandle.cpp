@@ -16,6 +16,7 @@
 
 #include "hid/ReportDescriptor.h"
 #include "hid/linux/LastError.h"
+#include "hid/posix/UniqueFd.h"
 
 namespace quillon::linuxhid {
 namespace {
@@ -25,34 +26,28 @@ constexpr size_t kMaxIoctlLength = (1u << _IOC_SIZEBITS) - 1;
 
 class HidrawHandle : public IHidHandle {
   public:
-    HidrawHandle(HidrawEntry entry, HidAccess access, int fd, int wakeFd)
-        : Entry_(std::move(entry)), Access_(access), Fd_(fd), WakeFd_(wakeFd) {}
-
-    ~HidrawHandle() override {
-        if (Fd_ >= 0) {
-            ::close(Fd_);
-        }
-        if (WakeFd_ >= 0) {
-            ::close(WakeFd_);
-        }
-    }
+    HidrawHandle(HidrawEntry entry, HidAccess access, UniqueFd fd, UniqueFd wakeFd)
+        : entry_(std::move(entry)),
+          access_(access),
+          fd_(std::move(fd)),
+          wakeFd_(std::move(wakeFd)) {}
 
     // Called once before the handle is handed out: a reader must know whether the device
     // numbers its reports.
     void LearnReportNumbering() {
         std::vector<uint8_t> descriptor;
         if (GetReportDescriptor(descriptor)) {
-            UsesReportIds_ = ReportDescriptorUsesReportIds(descriptor.data(), descriptor.size());
+            usesReportIds_ = ReportDescriptorUsesReportIds(descriptor.data(), descriptor.size());
         }
     }
 
     bool GetAttributes(HidIdentity& identity) override {
-        if (ReadSysfsIdentity(Entry_, identity)) {
+        if (ReadSysfsIdentity(entry_, identity)) {
             return true;
         }
         hidraw_devinfo info{};
-        if (Fd_ < 0 || ::ioctl(Fd_, HIDIOCGRAWINFO, &info) < 0) {
-            SetLastErrorCode(Fd_ < 0 ? ENODEV : errno);
+        if (!fd_.Valid() || ::ioctl(fd_.Get(), HIDIOCGRAWINFO, &info) < 0) {
+            SetLastErrorCode(!fd_.Valid() ? ENODEV : errno);
             return false;
         }
         identity.VendorID = uint16_t(info.vendor);
@@ -62,16 +57,16 @@ class HidrawHandle : public IHidHandle {
     }
 
     bool GetReportDescriptor(std::vector<uint8_t>& descriptor) override {
-        if (auto bytes = ReadSysfsReportDescriptor(Entry_)) {
+        if (auto bytes = ReadSysfsReportDescriptor(entry_)) {
             descriptor = std::move(*bytes);
             return true;
         }
-        if (Fd_ < 0) {
+        if (!fd_.Valid()) {
             SetLastErrorCode(ENODEV);
             return false;
         }
         int size = 0;
-        if (::ioctl(Fd_, HIDIOCGRDESCSIZE, &size) < 0) {
+        if (::ioctl(fd_.Get(), HIDIOCGRDESCSIZE, &size) < 0) {
             SetLastErrorFromErrno();
             return false;
         }
@@ -81,7 +76,7 @@ class HidrawHandle : public IHidHandle {
         }
         hidraw_report_descriptor raw{};
         raw.size = uint32_t(size);
-        if (::ioctl(Fd_, HIDIOCGRDESC, &raw) < 0) {
+        if (::ioctl(fd_.Get(), HIDIOCGRDESC, &raw) < 0) {
             SetLastErrorFromErrno();
             return false;
         }
@@ -90,11 +85,11 @@ class HidrawHandle : public IHidHandle {
     }
 
     bool GetManufacturerString(std::u16string& text) override {
-        return Deliver(ReadSysfsManufacturer(Entry_), text);
+        return Deliver(ReadSysfsManufacturer(entry_), text);
     }
 
     bool GetProductString(std::u16string& text) override {
-        return Deliver(ReadSysfsProduct(Entry_), text);
+        return Deliver(ReadSysfsProduct(entry_), text);
     }
 
     bool GetFeature(uint8_t* buffer, size_t length) override {
@@ -135,7 +130,7 @@ class HidrawHandle : public IHidHandle {
     }
 
     HidWaitResult WaitInput(int timeoutMs) override {
-        if (Access_ != HidAccess::Read) {
+        if (access_ != HidAccess::Read) {
             SetLastErrorCode(EBADF);
             return HidWaitResult::Failed;
         }
@@ -144,7 +139,7 @@ class HidrawHandle : public IHidHandle {
         for (;;) {
             const auto left =
                 std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            pollfd fds[2] = {{WakeFd_, POLLIN, 0}, {Fd_, POLLIN, 0}};
+            pollfd fds[2] = {{wakeFd_.Get(), POLLIN, 0}, {fd_.Get(), POLLIN, 0}};
             const int n = ::poll(fds, 2, int(std::max<int64_t>(left.count(), 0)));
             if (n < 0 && errno == EINTR) {
                 continue;
@@ -159,7 +154,8 @@ class HidrawHandle : public IHidHandle {
             // A wake-up wins over data: it usually means the reader is asked to stop.
             if (fds[0].revents & POLLIN) {
                 uint64_t count = 0;
-                [[maybe_unused]] const ssize_t ignored = ::read(WakeFd_, &count, sizeof count);
+                [[maybe_unused]] const ssize_t ignored =
+                    ::read(wakeFd_.Get(), &count, sizeof count);
                 return HidWaitResult::Woken;
             }
             if (fds[1].revents & POLLIN) {
@@ -174,14 +170,14 @@ class HidrawHandle : public IHidHandle {
     }
 
     void WakeWait() override {
-        if (WakeFd_ >= 0) {
+        if (wakeFd_.Valid()) {
             const uint64_t one = 1;
-            [[maybe_unused]] const ssize_t ignored = ::write(WakeFd_, &one, sizeof one);
+            [[maybe_unused]] const ssize_t ignored = ::write(wakeFd_.Get(), &one, sizeof one);
         }
     }
 
     long ReadInput(uint8_t* buffer, size_t length) override {
-        if (Access_ != HidAccess::Read) {
+        if (access_ != HidAccess::Read) {
             SetLastErrorCode(EBADF);
             return -1;
         }
@@ -191,10 +187,10 @@ class HidrawHandle : public IHidHandle {
         }
         // Without report IDs the node delivers the bare report; the layer above expects the
         // report ID in byte 0 all the same.
-        const size_t offset = UsesReportIds_ ? 0 : 1;
+        const size_t offset = usesReportIds_ ? 0 : 1;
         ssize_t n = 0;
         do {
-            n = ::read(Fd_, buffer + offset, length - offset);
+            n = ::read(fd_.Get(), buffer + offset, length - offset);
         } while (n < 0 && errno == EINTR);
         if (n < 0) {
             SetLastErrorFromErrno();
@@ -213,13 +209,13 @@ class HidrawHandle : public IHidHandle {
     // other handles of this process as well as other programs, and the kernel drops it when
     // the holder ends, however it ends.
     HidLockResult TryLockExclusive() override {
-        if (Fd_ < 0) {
-            SetLastErrorCode(Access_ == HidAccess::QueryOnly ? EACCES : EBADF);
+        if (!fd_.Valid()) {
+            SetLastErrorCode(access_ == HidAccess::QueryOnly ? EACCES : EBADF);
             return HidLockResult::Failed;
         }
         int result = 0;
         do {
-            result = ::flock(Fd_, LOCK_EX | LOCK_NB);
+            result = ::flock(fd_.Get(), LOCK_EX | LOCK_NB);
         } while (result < 0 && errno == EINTR);
         if (result == 0) {
             return HidLockResult::Held;
@@ -233,17 +229,17 @@ class HidrawHandle : public IHidHandle {
     }
 
     void Unlock() override {
-        if (Fd_ >= 0) {
-            ::flock(Fd_, LOCK_UN);
+        if (fd_.Valid()) {
+            ::flock(fd_.Get(), LOCK_UN);
         }
     }
 
   private:
     uint16_t DeclaredFeatureLength(uint8_t reportId) {
-        if (Descriptor_.empty() && !GetReportDescriptor(Descriptor_)) {
+        if (descriptor_.empty() && !GetReportDescriptor(descriptor_)) {
             return 0;
         }
-        return FeatureReportLengthOf(Descriptor_.data(), Descriptor_.size(), reportId);
+        return FeatureReportLengthOf(descriptor_.data(), descriptor_.size(), reportId);
     }
 
     // A signal that arrives during a transfer (a Ctrl+C the program means to ride out) may cut
@@ -253,7 +249,7 @@ class HidrawHandle : public IHidHandle {
         constexpr int kAttempts = 10;
         int result = -1;
         for (int attempt = 0; attempt < kAttempts; ++attempt) {
-            result = ::ioctl(Fd_, request, buffer);
+            result = ::ioctl(fd_.Get(), request, buffer);
             if (result >= 0 || errno != EINTR) {
                 break;
             }
@@ -271,10 +267,10 @@ class HidrawHandle : public IHidHandle {
     }
 
     bool CheckFeatureRequest(const uint8_t* buffer, size_t length) {
-        if (Access_ != HidAccess::ReadWrite) {
+        if (access_ != HidAccess::ReadWrite) {
             // What the user needs to hear about a node opened for query only: the request
             // was refused for lack of rights.
-            SetLastErrorCode(Access_ == HidAccess::QueryOnly ? EACCES : EBADF);
+            SetLastErrorCode(access_ == HidAccess::QueryOnly ? EACCES : EBADF);
             return false;
         }
         if (buffer == nullptr || length == 0 || length > kMaxIoctlLength) {
@@ -284,20 +280,20 @@ class HidrawHandle : public IHidHandle {
         return true;
     }
 
-    HidrawEntry Entry_;
-    HidAccess Access_;
-    int Fd_;
-    int WakeFd_;
-    bool UsesReportIds_ = true;
-    std::vector<uint8_t> Descriptor_;  // fetched at the first short feature reply
+    HidrawEntry entry_;
+    HidAccess access_;
+    UniqueFd fd_;
+    UniqueFd wakeFd_;
+    bool usesReportIds_ = true;
+    std::vector<uint8_t> descriptor_;  // fetched at the first short feature reply
 };
 
 }  // namespace
 
 std::unique_ptr<IHidHandle> OpenHidraw(const std::string& nodePath, const HidrawEntry& entry,
                                        HidAccess access) {
-    int fd = -1;
-    int wakeFd = -1;
+    UniqueFd fd;
+    UniqueFd wakeFd;
     switch (access) {
         case HidAccess::QueryOnly: {
             struct stat info {};
@@ -308,25 +304,24 @@ std::unique_ptr<IHidHandle> OpenHidraw(const std::string& nodePath, const Hidraw
             break;
         }
         case HidAccess::ReadWrite:
-            fd = ::open(nodePath.c_str(), O_RDWR | O_CLOEXEC);
+            fd.Reset(::open(nodePath.c_str(), O_RDWR | O_CLOEXEC));
             break;
         case HidAccess::Read:
-            fd = ::open(nodePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+            fd.Reset(::open(nodePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
             break;
     }
-    if (access != HidAccess::QueryOnly && fd < 0) {
+    if (access != HidAccess::QueryOnly && !fd.Valid()) {
         SetLastErrorFromErrno();
         return nullptr;
     }
     if (access == HidAccess::Read) {
-        wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-        if (wakeFd < 0) {
+        wakeFd.Reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+        if (!wakeFd.Valid()) {
             SetLastErrorFromErrno();
-            ::close(fd);
             return nullptr;
         }
     }
-    auto handle = std::make_unique<HidrawHandle>(entry, access, fd, wakeFd);
+    auto handle = std::make_unique<HidrawHandle>(entry, access, std::move(fd), std::move(wakeFd));
     if (access == HidAccess::Read) {
         handle->LearnReportNumbering();
     }

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "hid/linux/SysfsText.h"
+#include "hid/posix/UniqueFd.h"
 
 namespace quillon::linuxhid {
 namespace {
@@ -135,15 +136,15 @@ uint32_t SysfsHidTree::InstanceHandle(const HidrawEntry& entry) const {
 }
 
 std::optional<std::string> ReadSysfsFile(const std::string& path, size_t limit) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.Valid()) {
         return std::nullopt;
     }
     std::string content;
     char chunk[4096];
     bool failed = false;
     while (content.size() <= limit) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        const ssize_t n = ::read(fd.Get(), chunk, sizeof chunk);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -156,7 +157,6 @@ std::optional<std::string> ReadSysfsFile(const std::string& path, size_t limit) 
         }
         content.append(chunk, size_t(n));
     }
-    ::close(fd);
     if (failed || content.size() > limit) {
         return std::nullopt;
     }

@@ -7,12 +7,14 @@
 #include <cerrno>
 #include <system_error>
 
+#include "hid/posix/UniqueFd.h"
+
 namespace quillon {
 
 // A non-blocking pipe: a byte in it is a pending wake-up.
 struct LoopWaiter::Channel {
-    int readEnd = -1;
-    int writeEnd = -1;
+    UniqueFd readEnd;
+    UniqueFd writeEnd;
 };
 
 LoopWaiter::LoopWaiter() : channel_(std::make_unique<Channel>()) {
@@ -20,30 +22,27 @@ LoopWaiter::LoopWaiter() : channel_(std::make_unique<Channel>()) {
     if (pipe2(fds, O_NONBLOCK | O_CLOEXEC) != 0) {
         throw std::system_error(errno, std::generic_category(), "event loop wake pipe");
     }
-    channel_->readEnd = fds[0];
-    channel_->writeEnd = fds[1];
+    channel_->readEnd.Reset(fds[0]);
+    channel_->writeEnd.Reset(fds[1]);
 }
 
-LoopWaiter::~LoopWaiter() {
-    close(channel_->readEnd);
-    close(channel_->writeEnd);
-}
+LoopWaiter::~LoopWaiter() = default;
 
 void LoopWaiter::Wake() {
     const char byte = 1;
     // A full pipe already wakes the owner, so a failed write loses nothing.
-    [[maybe_unused]] const ssize_t written = write(channel_->writeEnd, &byte, 1);
+    [[maybe_unused]] const ssize_t written = write(channel_->writeEnd.Get(), &byte, 1);
 }
 
 void LoopWaiter::ClearWake() {
     char buffer[64];
-    while (read(channel_->readEnd, buffer, sizeof buffer) > 0) {
+    while (read(channel_->readEnd.Get(), buffer, sizeof buffer) > 0) {
     }
 }
 
 std::vector<size_t> LoopWaiter::Wait(const std::vector<WaitableHandle>& sources, int timeoutMs) {
     std::vector<pollfd> fds;
-    fds.push_back(pollfd{channel_->readEnd, POLLIN, 0});
+    fds.push_back(pollfd{channel_->readEnd.Get(), POLLIN, 0});
     for (const int fd : sources) {
         fds.push_back(pollfd{fd, POLLIN, 0});
     }

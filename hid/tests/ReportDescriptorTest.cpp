@@ -5,6 +5,8 @@
 #include <memory>
 #include <vector>
 
+#include "hid/emulated/QuillonAdapter.h"
+
 namespace quillon {
 namespace {
 
@@ -66,25 +68,6 @@ const Bytes kVendorWithReportIds = {
     0xC0,                    // End Collection
 };
 
-// The Quillon adapter's descriptor: keyboard-shaped input report 1 and the 64-byte feature
-// reports of its settings record and firmware update.
-const Bytes kQuillonAdapter = {
-    0x06, 0xA0, 0xFF,  // Usage Page (vendor)
-    0x09, 0x01,        // Usage
-    0xA1, 0x01,        // Collection (Application)
-    0x15, 0x00,        //   Logical Minimum (0)
-    0x26, 0xFF, 0x00,  //   Logical Maximum (255)
-    0x75, 0x08,        //   Report Size (8)
-    0x85, 0x01,        //   Report ID (1)
-    0x95, 0x08,        //   Report Count (8)
-    0x09, 0x02, 0x81, 0x02, 0x85, 0x02, 0x95, 0x40, 0x09, 0x03, 0xB1, 0x02,  // feature 2, 64 bytes
-    0x85, 0x03, 0x95, 0x40, 0x09, 0x04, 0xB1, 0x02,                          // feature 3
-    0x85, 0x04, 0x95, 0x40, 0x09, 0x05, 0xB1, 0x02,                          // feature 4
-    0x85, 0x05, 0x95, 0x40, 0x09, 0x06, 0xB1, 0x02,                          // feature 5
-    0x85, 0x06, 0x95, 0x03, 0x09, 0x07, 0xB1, 0x02,                          // feature 6, reset
-    0xC0,
-};
-
 TEST(ReportDescriptorTest, BootKeyboardCountsTheReportIdByteItDoesNotUse) {
     EXPECT_EQ(Parse(kBootKeyboard), Caps(9, 2, 0));
     EXPECT_FALSE(ReportDescriptorUsesReportIds(kBootKeyboard.data(), kBootKeyboard.size()));
@@ -101,7 +84,7 @@ TEST(ReportDescriptorTest, LargestReportOverAllIdsInEachDirection) {
 }
 
 TEST(ReportDescriptorTest, QuillonAdapter) {
-    EXPECT_EQ(Parse(kQuillonAdapter), Caps(9, 0, 65));
+    EXPECT_EQ(Parse(emu::QuillonAdapterDescriptor()), Caps(9, 0, 65));
 }
 
 TEST(ReportDescriptorTest, LongItemsAreSkipped) {
@@ -119,7 +102,7 @@ TEST(ReportDescriptorTest, NothingToParseGivesZeros) {
 TEST(ReportDescriptorTest, EveryTruncationOfRealDescriptorsIsSafe) {
     // Cutting anywhere leaves an open collection or a truncated item: never a partial answer.
     for (const Bytes* full :
-         {&kBootKeyboard, &kWheelMouse, &kVendorWithReportIds, &kQuillonAdapter}) {
+         {&kBootKeyboard, &kWheelMouse, &kVendorWithReportIds, &emu::QuillonAdapterDescriptor()}) {
         for (size_t length = 0; length < full->size(); ++length) {
             const Bytes cut(full->begin(), full->begin() + long(length));
             EXPECT_EQ(Parse(cut), HidCaps{}) << "cut at " << length;

@@ -3,19 +3,21 @@
 #include <cerrno>
 #include <cstring>
 
+#include "hid/emulated/QuillonAdapter.h"
+
 namespace quillon::test {
 
 TestHidModel::TestHidModel(HidIdentity identity, std::u16string manufacturer,
                            std::u16string product, std::vector<uint8_t> descriptor)
-    : Identity_(identity),
-      Manufacturer_(std::move(manufacturer)),
-      Product_(std::move(product)),
-      Descriptor_(std::move(descriptor)) {}
+    : identity_(identity),
+      manufacturer_(std::move(manufacturer)),
+      product_(std::move(product)),
+      descriptor_(std::move(descriptor)) {}
 
 bool TestHidModel::GetFeature(uint8_t* buffer, size_t length, int& errorCode) {
-    std::lock_guard lock(Mutex_);
-    const auto it = Features_.find(buffer[0]);
-    if (it == Features_.end()) {
+    std::lock_guard lock(mutex_);
+    const auto it = features_.find(buffer[0]);
+    if (it == features_.end()) {
         errorCode = EPIPE;  // what a stalled control transfer gives
         return false;
     }
@@ -25,36 +27,36 @@ bool TestHidModel::GetFeature(uint8_t* buffer, size_t length, int& errorCode) {
 }
 
 bool TestHidModel::SetFeature(const uint8_t* buffer, size_t length, int& errorCode) {
-    std::lock_guard lock(Mutex_);
+    std::lock_guard lock(mutex_);
     if (length == 0) {
         errorCode = EINVAL;
         return false;
     }
-    FeaturesSet_.emplace_back(buffer, buffer + length);
+    featuresSet_.emplace_back(buffer, buffer + length);
     return true;
 }
 
 void TestHidModel::Attach(emu::IDeviceModelHost* host) {
-    std::lock_guard lock(Mutex_);
-    Host_ = host;
+    std::lock_guard lock(mutex_);
+    host_ = host;
 }
 
 void TestHidModel::StoreFeature(std::vector<uint8_t> report) {
-    std::lock_guard lock(Mutex_);
+    std::lock_guard lock(mutex_);
     const uint8_t id = report.at(0);
-    Features_[id] = std::move(report);
+    features_[id] = std::move(report);
 }
 
 std::vector<std::vector<uint8_t>> TestHidModel::FeaturesSet() const {
-    std::lock_guard lock(Mutex_);
-    return FeaturesSet_;
+    std::lock_guard lock(mutex_);
+    return featuresSet_;
 }
 
 bool TestHidModel::SendInput(const std::vector<uint8_t>& report) {
     emu::IDeviceModelHost* host = nullptr;
     {
-        std::lock_guard lock(Mutex_);
-        host = Host_;
+        std::lock_guard lock(mutex_);
+        host = host_;
     }
     if (host == nullptr) {
         return false;
@@ -64,27 +66,7 @@ bool TestHidModel::SendInput(const std::vector<uint8_t>& report) {
 }
 
 std::vector<uint8_t> VendorDescriptorWithReportIds() {
-    return {
-        0x06, 0x00, 0xFF,  // Usage Page (vendor 0xFF00)
-        0x09, 0x01,        // Usage (1)
-        0xA1, 0x01,        // Collection (Application)
-        0x15, 0x00,        //   Logical Minimum (0)
-        0x26, 0xFF, 0x00,  //   Logical Maximum (255)
-        0x75, 0x08,        //   Report Size (8)
-        0x85, 0x01,        //   Report ID (1)
-        0x95, 0x08,        //   Report Count (8)
-        0x09, 0x02,        //   Usage (2)
-        0x81, 0x02,        //   Input (Data, Variable, Absolute)
-        0x85, 0x02,        //   Report ID (2)
-        0x95, 0x04,        //   Report Count (4)
-        0x09, 0x03,        //   Usage (3)
-        0xB1, 0x02,        //   Feature (Data, Variable, Absolute)
-        0x85, 0x03,        //   Report ID (3)
-        0x95, 0x40,        //   Report Count (64)
-        0x09, 0x04,        //   Usage (4)
-        0xB1, 0x02,        //   Feature (Data, Variable, Absolute)
-        0xC0,              // End Collection
-    };
+    return emu::QuillonAdapterDescriptor();
 }
 
 std::vector<uint8_t> BootKeyboardDescriptor() {

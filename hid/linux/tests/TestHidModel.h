@@ -15,10 +15,10 @@ class TestHidModel : public emu::IDeviceModel {
     TestHidModel(HidIdentity identity, std::u16string manufacturer, std::u16string product,
                  std::vector<uint8_t> descriptor);
 
-    HidIdentity Identity() const override { return Identity_; }
-    std::u16string Manufacturer() const override { return Manufacturer_; }
-    std::u16string Product() const override { return Product_; }
-    std::vector<uint8_t> ReportDescriptor() const override { return Descriptor_; }
+    HidIdentity Identity() const override { return identity_; }
+    std::u16string Manufacturer() const override { return manufacturer_; }
+    std::u16string Product() const override { return product_; }
+    std::vector<uint8_t> ReportDescriptor() const override { return descriptor_; }
     bool GetFeature(uint8_t* buffer, size_t length, int& errorCode) override;
     bool SetFeature(const uint8_t* buffer, size_t length, int& errorCode) override;
     void Attach(emu::IDeviceModelHost* host) override;
@@ -30,18 +30,18 @@ class TestHidModel : public emu::IDeviceModel {
     bool SendInput(const std::vector<uint8_t>& report);
 
   private:
-    HidIdentity Identity_;
-    std::u16string Manufacturer_;
-    std::u16string Product_;
-    std::vector<uint8_t> Descriptor_;
-    mutable std::mutex Mutex_;
-    std::map<uint8_t, std::vector<uint8_t>> Features_;
-    std::vector<std::vector<uint8_t>> FeaturesSet_;
-    emu::IDeviceModelHost* Host_ = nullptr;
+    HidIdentity identity_;
+    std::u16string manufacturer_;
+    std::u16string product_;
+    std::vector<uint8_t> descriptor_;
+    mutable std::mutex mutex_;
+    std::map<uint8_t, std::vector<uint8_t>> features_;
+    std::vector<std::vector<uint8_t>> featuresSet_;
+    emu::IDeviceModelHost* host_ = nullptr;
 };
 
-// Vendor-defined device with report IDs: input report 1 (8 bytes), feature reports 2 (4 bytes)
-// and 3 (64 bytes): input length 9, feature length 65.
+// The adapter's own descriptor, vendor-defined with report IDs: input length 9, feature
+// length 65.
 std::vector<uint8_t> VendorDescriptorWithReportIds();
 // A boot keyboard, no report IDs: 8-byte input, 1-byte output (lengths 9 and 2).
 std::vector<uint8_t> BootKeyboardDescriptor();
