@@ -3,13 +3,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenuBar>
 #include <QMouseEvent>
-#include <QPushButton>
 #include <QScreen>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -17,7 +14,10 @@
 
 #include "app/CfgPathStore.h"
 #include "app/StartupArguments.h"
-#include "hid/HidDevice.h"
+#include "config/SettingsPage.h"
+#include "device/DeviceList.h"
+#include "device/ReportExchange.h"
+#include "device/SpecialPage.h"
 #include "hid/HidDeviceController.h"
 
 namespace quillon {
@@ -30,7 +30,6 @@ constexpr int ClientHeight = 336;  // device panel, pages and status line, witho
 // took 16 px across and 38 px down (borders and caption); Qt's minimum excludes the frame.
 constexpr int MinimumWidth = 440 - 16;
 constexpr int MinimumHeight = 394 - 38;
-constexpr int DevicePanelHeight = 41;
 
 bool ShiftAndAltHeld(Qt::KeyboardModifiers modifiers) {
     return modifiers.testFlag(Qt::ShiftModifier) && modifiers.testFlag(Qt::AltModifier);
@@ -61,25 +60,17 @@ TMainForm::TMainForm(IUserDialogs& dialogs, const QStringList& arguments, QWidge
     clientLayout->setContentsMargins(0, 0, 0, 0);
     clientLayout->setSpacing(0);
 
-    Panel1 = new QWidget(client);
-    Panel1->setObjectName("Panel1");
-    Panel1->setFixedHeight(DevicePanelHeight);
-    auto* panelLayout = new QHBoxLayout(Panel1);
-    panelLayout->setContentsMargins(8, 8, 8, 8);
-    cbDevListBox = new QComboBox(Panel1);
-    cbDevListBox->setObjectName("cbDevListBox");
-    cbDevListBox->setEnabled(false);
-    // Nearly as wide as the window (481 of 499 px in the design), and narrower with it.
-    cbDevListBox->setMinimumWidth(120);
-    cbDevListBox->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    panelLayout->addWidget(cbDevListBox);
-    clientLayout->addWidget(Panel1);
+    Devices = new TDeviceList(client);
+    clientLayout->addWidget(Devices);
+    Exchange = std::make_unique<TReportExchange>(*Devices, ReportBuffer);
 
     PageControl = new QStackedWidget(client);
     PageControl->setObjectName("PageControl");
     PageControl->addWidget(CreateWelcomePage());
-    PageControl->addWidget(CreateSettingsPage());
-    PageControl->addWidget(CreateSpecialPage());
+    tsMain = new TSettingsPage(ReportBuffer, *Exchange, Dialogs, PageControl);
+    PageControl->addWidget(tsMain);
+    tsSpecial = new TSpecialPage(*Devices, *Exchange, ReportBuffer, PageControl);
+    PageControl->addWidget(tsSpecial);
     PageControl->setCurrentWidget(tsMain);
     clientLayout->addWidget(PageControl, 1);
     setCentralWidget(client);
@@ -87,17 +78,10 @@ TMainForm::TMainForm(IUserDialogs& dialogs, const QStringList& arguments, QWidge
     CreateStatusBar();
 
     OpenDialog.filter = "Update File (intel)|*.hex|All|*.*";
-    OpenConfigDialog.filter = "Config File *.cfg|*.cfg|All Files *.*|*.*";
-    OpenConfigDialog.defaultSuffix = "cfg";
-    SaveConfigDialog.title = "Save Config";
-    SaveConfigDialog.filter = "Config Files *.cfg|*.cfg|All Files *.*|*.*";
-    SaveConfigDialog.defaultSuffix = "cfg";
-    SaveConfigDialog.confirmOverwrite = true;
 
-    ConnectSettingsReactions();
-    CreateDeviceLink();
-    // Sees the presses on the pages and on the version label, and lets the menu's short-cuts
-    // win over the edit fields' own keys (Ctrl+C closes the window even from an edit field).
+    ConnectPages();
+    // Sees the presses on the pages, and lets the menu's short-cuts win over the edit fields'
+    // own keys (Ctrl+C closes the window even from an edit field).
     qApp->installEventFilter(this);
 
     resize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
@@ -111,15 +95,14 @@ TMainForm::TMainForm(IUserDialogs& dialogs, const QStringList& arguments, QWidge
 TMainForm::TMainForm(IUserDialogs& dialogs, const QStringList& arguments, IHidPlatform& platform,
                      IEventLoop& loop, QWidget* parent)
     : TMainForm(dialogs, arguments, parent) {
-    HidCtl = std::make_unique<THidDeviceController>(platform, loop);
+    Devices->AttachController(platform, loop);
     ConnectHidController();
 }
 
 TMainForm::~TMainForm() {
     // The devices go back to the controller before it goes; their readers may still hand over
     // a report or two while they stop, which the emptied list then ignores.
-    ReleaseListedDevices();
-    HidCtl.reset();
+    Devices->DetachController();
     // Taking the children down makes some of them signal (an edit field losing the focus);
     // by then this window is no longer one to react.
     qApp->removeEventFilter(this);
@@ -149,11 +132,25 @@ void TMainForm::CreateMenu() {
     miInfo->setObjectName("miInfo");
 
     connect(miUpdate, &QAction::triggered, this, &TMainForm::miUpdateClick);
-    connect(miLoadConfig, &QAction::triggered, this, &TMainForm::miLoadConfigClick);
-    connect(miSaveConfig, &QAction::triggered, this, &TMainForm::miSaveConfigClick);
-    connect(miReadConfig, &QAction::triggered, this, &TMainForm::miReadConfigClick);
     connect(Close1, &QAction::triggered, this, &TMainForm::Close1Click);
     connect(miInfo, &QAction::triggered, this, &TMainForm::miInfoClick);
+}
+
+QWidget* TMainForm::CreateWelcomePage() {
+    tsWellcome = new QWidget(PageControl);
+    tsWellcome->setObjectName("tsWellcome");
+    tsWellcome->setWindowTitle("Wellcome");
+    auto* layout = new QVBoxLayout(tsWellcome);
+    layout->setContentsMargins(8, 89, 8, 64);
+    auto* text = new QLabel("Connect the USB device and press the config button.", tsWellcome);
+    text->setObjectName("lbWellcome");
+    QFont font("Arial");
+    font.setPixelSize(27);
+    text->setFont(font);
+    text->setWordWrap(true);
+    text->setAlignment(Qt::AlignCenter);
+    layout->addWidget(text);
+    return tsWellcome;
 }
 
 void TMainForm::CreateStatusBar() {
@@ -190,7 +187,6 @@ void TMainForm::WriteCfgPath(const QString& path) {
 }
 
 void TMainForm::FormCreate(const QStringList& arguments) {
-    SuppressModified = true;
     StartupConfigGiven = false;
     std::vector<std::string> parameters;
     for (const QString& argument : arguments) {
@@ -203,16 +199,19 @@ void TMainForm::FormCreate(const QStringList& arguments) {
     }
 }
 
-void TMainForm::FormActivate() {
-    InhibitID = 0xFF;
-    if (ByteEdits.empty()) {
-        BuildByteGrid();
-        DevListBox1Click();
+std::optional<QString> TMainForm::StartupConfigFile() const {
+    if (!StartupConfigGiven) {
+        return std::nullopt;
     }
+    return StartupConfigPath;
+}
+
+void TMainForm::FormActivate() {
+    tsSpecial->WindowActivated();
 }
 
 void TMainForm::FormCloseQuery() {
-    ResetBtnClick();
+    tsSpecial->ResetBtnClick();
 }
 
 void TMainForm::Close1Click() {
@@ -232,13 +231,11 @@ void TMainForm::tsMainMouseDown(Qt::KeyboardModifiers modifiers) {
     if (!ShiftAndAltHeld(modifiers)) {
         return;
     }
-    PageControl->setCurrentWidget(PageControl->currentWidget() == tsMain ? tsSpecial : tsMain);
-}
-
-void TMainForm::edVersionMouseDown(Qt::KeyboardModifiers modifiers) {
-    if (ShiftAndAltHeld(modifiers)) {
-        edVersion->setEnabled(true);
+    QWidget* other = tsMain;
+    if (PageControl->currentWidget() == tsMain) {
+        other = tsSpecial;
     }
+    PageControl->setCurrentWidget(other);
 }
 
 bool TMainForm::event(QEvent* event) {
@@ -263,19 +260,6 @@ bool TMainForm::IsMenuShortcut(QEvent* event) const {
     return false;
 }
 
-// Apply is the settings page's default button: Enter that no control of the page wanted
-// presses it while it is enabled, as a dialog's default button would be.
-bool TMainForm::PressDefaultButton(QEvent* event) {
-    const auto* key = static_cast<QKeyEvent*>(event);
-    const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
-    const auto modifiers = key->modifiers() & ~Qt::KeypadModifier;
-    if (!enter || modifiers != Qt::NoModifier || !bnApply->isEnabled() || !bnApply->isVisible()) {
-        return false;
-    }
-    bnApply->click();
-    return true;
-}
-
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::ShortcutOverride) {
         auto* widget = qobject_cast<QWidget*>(watched);
@@ -283,16 +267,8 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
             event->ignore();
             return true;
         }
-    } else if (event->type() == QEvent::KeyPress && watched == tsMain) {
-        if (PressDefaultButton(event)) {
-            return true;
-        }
     } else if (event->type() == QEvent::MouseButtonPress) {
         const auto* press = static_cast<QMouseEvent*>(event);
-        if (watched == Label5) {
-            edVersionMouseDown(press->modifiers());
-            return true;
-        }
         // Only the page's own background counts: a press on any control of the page, labels
         // and group frames included, belongs to that control.
         if ((watched == tsMain || watched == tsSpecial) &&

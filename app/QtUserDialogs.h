@@ -2,7 +2,7 @@
 
 #include <QFileDialog>
 
-#include "app/UserDialogs.h"
+#include "ui/UserDialogs.h"
 
 namespace quillon {
 

@@ -9,11 +9,11 @@
 #include <fstream>
 #include <memory>
 
-#include "app/UserDialogs.h"
 #include "firmware/FlasherForm.h"
 #include "firmware/UpdateProtocol.h"
 #include "firmware/tests/AdapterDevice.h"
 #include "firmware/tests/HexFiles.h"
+#include "ui/UserDialogs.h"
 
 namespace {
 

@@ -20,10 +20,11 @@
 
 #include "app/MainForm.h"
 #include "app/QtEventLoop.h"
-#include "app/UserDialogs.h"
 #include "device/HistoryModel.h"
+#include "device/SpecialPage.h"
 #include "hid/emulated/EmulatedBus.h"
 #include "hid/emulated/QuillonAdapter.h"
+#include "ui/UserDialogs.h"
 
 namespace {
 
@@ -77,12 +78,14 @@ int main(int argc, char** argv) {
     const uint32_t instance = bus.Plug(adapter);
     auto form = std::make_unique<quillon::TMainForm>(dialogs, QStringList{}, bus, loop);
     form->show();
-    if (!WaitUntil([&] { return form->cbDevListBox->count() == 1; }, 10000) ||
+    if (!WaitUntil([&] { return form->findChild<QComboBox*>("cbDevListBox")->count() == 1; },
+                   10000) ||
         !WaitUntil([&] { return bus.Stats(instance).WaitersNow > 0; }, 10000)) {
         std::fprintf(stderr, "the adapter was not listed\n");
         return 2;
     }
-    form->PageControl->setCurrentWidget(form->tsSpecial);
+    auto* special = form->findChild<quillon::TSpecialPage*>("tsSpecial");
+    form->findChild<QStackedWidget*>("PageControl")->setCurrentWidget(special);
     QApplication::processEvents();
 
     // A precise 2 ms timer: the longest gap between two of its ticks is the longest time the
@@ -99,7 +102,7 @@ int main(int argc, char** argv) {
         lastTick = now;
     });
 
-    const qint64 shownBefore = form->History->AppendedCount();
+    const qint64 shownBefore = special->HistoryModel()->AppendedCount();
     const double cpuBefore = CpuSeconds();
     clock.start();
     ticker.start();
@@ -108,21 +111,22 @@ int main(int argc, char** argv) {
     adapter->StopInputReports();
     const uint64_t sent = adapter->InputReportsSent();
     // The last reports may still be on their way to the window.
-    WaitUntil([&] { return uint64_t(form->History->AppendedCount() - shownBefore) >= sent; },
-              10000);
+    WaitUntil(
+        [&] { return uint64_t(special->HistoryModel()->AppendedCount() - shownBefore) >= sent; },
+        10000);
     ticker.stop();
     const double wallSeconds = double(clock.nsecsElapsed()) / 1e9;
     const double cpu = CpuSeconds() - cpuBefore;
-    const qint64 shown = form->History->AppendedCount() - shownBefore;
-    form->History->Flush();
+    const qint64 shown = special->HistoryModel()->AppendedCount() - shownBefore;
+    special->HistoryModel()->Flush();
 
     std::printf("reports sent:           %llu (%.0f per second for %d s)\n",
                 static_cast<unsigned long long>(sent), rate, seconds);
     std::printf("lines shown:            %lld\n", static_cast<long long>(shown));
-    std::printf("lines kept in the list: %d (at most %d)\n", form->History->rowCount(),
-                form->History->Capacity());
+    std::printf("lines kept in the list: %d (at most %d)\n", special->HistoryModel()->rowCount(),
+                special->HistoryModel()->Capacity());
     std::printf("view follows:           %lld\n",
-                static_cast<long long>(form->HistoryFollower->FollowCount()));
+                static_cast<long long>(special->Follower()->FollowCount()));
     std::printf("longest loop stall:     %.1f ms (2 ms timer)\n", double(longestGapNs) / 1e6);
     std::printf("CPU time:               %.2f s in %.2f s (%.0f %% of one core)\n", cpu,
                 wallSeconds, 100.0 * cpu / wallSeconds);

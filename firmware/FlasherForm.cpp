@@ -11,8 +11,8 @@
 #include <QShowEvent>
 #include <QTimer>
 
-#include "app/UserDialogs.h"
 #include "firmware/UpdateRun.h"
+#include "ui/UserDialogs.h"
 
 namespace quillon {
 

@@ -10,6 +10,8 @@
 
 #include "app/MainForm.h"
 #include "app/tests/FakeUserDialogs.h"
+#include "app/tests/GuiTestSupport.h"
+#include "config/SettingsPage.h"
 
 namespace quillon {
 namespace {
@@ -77,7 +79,7 @@ TEST_F(CfgPathStoreTest, UsersOwnStoreIsWrittenAndTheMachinesServesUntilThen) {
     file.close();
     FakeUserDialogs dialogs;
     TMainForm form(dialogs, {});
-    EXPECT_TRUE(form.LoadConfigFile("relative.cfg"));
+    EXPECT_TRUE(Child<TSettingsPage>(form, "tsMain")->LoadConfigFile("relative.cfg"));
     QDir::setCurrent(before);
 
     EXPECT_EQ(ReadStoredCfgPath(), QFileInfo(file).absoluteFilePath());

@@ -5,7 +5,7 @@
 #include <functional>
 #include <vector>
 
-#include "app/UserDialogs.h"
+#include "ui/UserDialogs.h"
 
 namespace quillon {
 

@@ -5,6 +5,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 
 namespace quillon {
@@ -16,6 +18,18 @@ inline bool ShowActive(QWidget& window) {
     window.show();
     window.activateWindow();
     return QTest::qWaitForWindowExposed(&window) && QTest::qWaitForWindowActive(&window);
+}
+
+// A control of a window found by its object name, as a person finds it by sight; a name that
+// is not there ends the test program at once, naming it.
+template <typename Control>
+Control* Child(const QObject& window, const char* name) {
+    auto* found = window.findChild<Control*>(name);
+    if (found == nullptr) {
+        std::fprintf(stderr, "no control named %s\n", name);
+        std::abort();
+    }
+    return found;
 }
 
 // Hands the next modal dialog to `answer` once it is open; the caller then runs the code that

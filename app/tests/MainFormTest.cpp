@@ -20,6 +20,9 @@
 
 #include "app/tests/FakeUserDialogs.h"
 #include "app/tests/GuiTestSupport.h"
+#include "config/SettingsPage.h"
+#include "device/DeviceList.h"
+#include "device/SpecialPage.h"
 
 namespace quillon {
 namespace {
@@ -42,7 +45,9 @@ class MainFormTest : public ::testing::Test {
         QTest::mouseRelease(page, button, modifiers, corner);
     }
 
-    QWidget* CurrentPage() const { return form->PageControl->currentWidget(); }
+    QWidget* CurrentPage() const {
+        return Child<QStackedWidget>(*form, "PageControl")->currentWidget();
+    }
 
     FakeUserDialogs dialogs;
     std::unique_ptr<TMainForm> form;
@@ -51,19 +56,19 @@ class MainFormTest : public ::testing::Test {
 TEST_F(MainFormTest, WindowCaptionPagesAndStatusLine) {
     EXPECT_EQ(form->windowTitle(), "Morvane Quillon - Utility");
     EXPECT_EQ(form->objectName(), "MainForm");
-    EXPECT_EQ(CurrentPage(), form->tsMain);
-    EXPECT_EQ(form->PageControl->count(), 3);
-    EXPECT_EQ(form->tsWellcome->objectName(), "tsWellcome");
-    EXPECT_EQ(form->tsWellcome->windowTitle(), "Wellcome");
-    EXPECT_EQ(form->tsMain->windowTitle(), "Main");
-    EXPECT_EQ(form->tsSpecial->windowTitle(), "Special");
-    EXPECT_NE(form->tsWellcome->findChild<QLabel*>("lbWellcome"), nullptr);
-    EXPECT_EQ(form->tsWellcome->findChild<QLabel*>("lbWellcome")->text(),
+    EXPECT_EQ(CurrentPage(), Child<TSettingsPage>(*form, "tsMain"));
+    EXPECT_EQ(Child<QStackedWidget>(*form, "PageControl")->count(), 3);
+    EXPECT_EQ(Child<QWidget>(*form, "tsWellcome")->objectName(), "tsWellcome");
+    EXPECT_EQ(Child<QWidget>(*form, "tsWellcome")->windowTitle(), "Wellcome");
+    EXPECT_EQ(Child<TSettingsPage>(*form, "tsMain")->windowTitle(), "Main");
+    EXPECT_EQ(Child<TSpecialPage>(*form, "tsSpecial")->windowTitle(), "Special");
+    EXPECT_NE(Child<QWidget>(*form, "tsWellcome")->findChild<QLabel*>("lbWellcome"), nullptr);
+    EXPECT_EQ(Child<QWidget>(*form, "tsWellcome")->findChild<QLabel*>("lbWellcome")->text(),
               "Connect the USB device and press the config button.");
-    EXPECT_EQ(form->findChild<QStatusBar*>("StatusBar"), form->StatusBar);
+    EXPECT_EQ(form->findChild<QStatusBar*>("StatusBar"), Child<QStatusBar>(*form, "StatusBar"));
     EXPECT_EQ(form->StatusText(), "");
-    EXPECT_FALSE(form->cbDevListBox->isEnabled());
-    EXPECT_EQ(form->cbDevListBox->count(), 0);
+    EXPECT_FALSE(Child<QComboBox>(*form, "cbDevListBox")->isEnabled());
+    EXPECT_EQ(Child<QComboBox>(*form, "cbDevListBox")->count(), 0);
 }
 
 TEST_F(MainFormTest, MenuCaptionsAndShortcuts) {
@@ -87,97 +92,101 @@ TEST_F(MainFormTest, MenuCaptionsAndShortcuts) {
         EXPECT_EQ(action->shortcut(), e.shortcut) << e.name;
         EXPECT_TRUE(action->isEnabled()) << e.name;
     }
-    EXPECT_EQ(form->File1->title(), "&File");
-    const QList<QAction*> fileItems = form->File1->actions();
+    EXPECT_EQ(Child<QMenu>(*form, "File1")->title(), "&File");
+    const QList<QAction*> fileItems = Child<QMenu>(*form, "File1")->actions();
     ASSERT_EQ(fileItems.size(), 5);
-    EXPECT_EQ(fileItems.front(), form->miUpdate);
-    EXPECT_EQ(fileItems.back(), form->Close1);
+    EXPECT_EQ(fileItems.front(), Child<QAction>(*form, "miUpdate"));
+    EXPECT_EQ(fileItems.back(), Child<QAction>(*form, "Close1"));
     // "&Info" is an item of the menu bar itself, without a submenu.
-    EXPECT_TRUE(form->menuBar()->actions().contains(form->miInfo));
-    EXPECT_EQ(form->miInfo->menu(), nullptr);
+    EXPECT_TRUE(form->menuBar()->actions().contains(Child<QAction>(*form, "miInfo")));
+    EXPECT_EQ(Child<QAction>(*form, "miInfo")->menu(), nullptr);
 }
 
 TEST_F(MainFormTest, RawReportPageControls) {
     EXPECT_NE(form->findChild<QListView*>("HistoryListBox"), nullptr);
-    EXPECT_EQ(form->Label1->text(), "Report");
-    EXPECT_EQ(form->ReportID->text(), "03");
-    EXPECT_EQ(form->ReadBtn->text(), "Read");
-    EXPECT_TRUE(form->ReadBtn->isCheckable());
-    EXPECT_EQ(form->WriteBtn->text(), "Write");
-    EXPECT_EQ(form->ResetBtn->text(), "Reset");
-    EXPECT_EQ(form->Label2->text(), "InhibitID");
-    EXPECT_TRUE(form->edInhibitID->isHidden());
-    EXPECT_TRUE(form->Label2->isHidden());
+    EXPECT_EQ(Child<QLabel>(*form, "Label1")->text(), "Report");
+    EXPECT_EQ(Child<QLineEdit>(*form, "ReportID")->text(), "03");
+    EXPECT_EQ(Child<QToolButton>(*form, "ReadBtn")->text(), "Read");
+    EXPECT_TRUE(Child<QToolButton>(*form, "ReadBtn")->isCheckable());
+    EXPECT_EQ(Child<QToolButton>(*form, "WriteBtn")->text(), "Write");
+    EXPECT_EQ(Child<QPushButton>(*form, "ResetBtn")->text(), "Reset");
+    EXPECT_EQ(Child<QLabel>(*form, "Label2")->text(), "InhibitID");
+    EXPECT_TRUE(Child<QLineEdit>(*form, "edInhibitID")->isHidden());
+    EXPECT_TRUE(Child<QLabel>(*form, "Label2")->isHidden());
 }
 
 TEST_F(MainFormTest, WindowSizeAndResizing) {
     EXPECT_EQ(form->width(), 499);
     EXPECT_LE(form->minimumWidth(), form->width());
     EXPECT_LE(form->minimumHeight(), form->height());
-    EXPECT_EQ(form->Panel1->height(), 41);
+    EXPECT_EQ(Child<TDeviceList>(*form, "Panel1")->height(), 41);
 
-    const QSize pagesBefore = form->PageControl->size();
+    const QSize pagesBefore = Child<QStackedWidget>(*form, "PageControl")->size();
     form->resize(form->width() + 200, form->height() + 100);
-    QTRY_COMPARE_WITH_TIMEOUT(form->PageControl->size(), pagesBefore + QSize(200, 100), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(Child<QStackedWidget>(*form, "PageControl")->size(),
+                              pagesBefore + QSize(200, 100), 10000);
     form->resize(1, 1);
     QTRY_COMPARE_WITH_TIMEOUT(form->size(), form->minimumSize(), 10000);
 }
 
 TEST_F(MainFormTest, ShiftAltPressOnTheSettingsPageTogglesTheRawReportPage) {
-    PressPageBackground(form->tsMain, ShiftAlt);
-    EXPECT_EQ(CurrentPage(), form->tsSpecial);
-    PressPageBackground(form->tsSpecial, ShiftAlt, Qt::RightButton);
-    EXPECT_EQ(CurrentPage(), form->tsMain);
+    PressPageBackground(Child<TSettingsPage>(*form, "tsMain"), ShiftAlt);
+    EXPECT_EQ(CurrentPage(), Child<TSpecialPage>(*form, "tsSpecial"));
+    PressPageBackground(Child<TSpecialPage>(*form, "tsSpecial"), ShiftAlt, Qt::RightButton);
+    EXPECT_EQ(CurrentPage(), Child<TSettingsPage>(*form, "tsMain"));
     // Any other held key does not get in the way.
-    PressPageBackground(form->tsMain, ShiftAlt | Qt::ControlModifier, Qt::MiddleButton);
-    EXPECT_EQ(CurrentPage(), form->tsSpecial);
+    PressPageBackground(Child<TSettingsPage>(*form, "tsMain"), ShiftAlt | Qt::ControlModifier,
+                        Qt::MiddleButton);
+    EXPECT_EQ(CurrentPage(), Child<TSpecialPage>(*form, "tsSpecial"));
 }
 
 TEST_F(MainFormTest, PressWithoutBothShiftAndAltDoesNothing) {
     for (Qt::KeyboardModifiers modifiers :
          {Qt::KeyboardModifiers(), Qt::KeyboardModifiers(Qt::ShiftModifier),
           Qt::KeyboardModifiers(Qt::AltModifier), Qt::KeyboardModifiers(Qt::ControlModifier)}) {
-        PressPageBackground(form->tsMain, modifiers);
-        EXPECT_EQ(CurrentPage(), form->tsMain);
+        PressPageBackground(Child<TSettingsPage>(*form, "tsMain"), modifiers);
+        EXPECT_EQ(CurrentPage(), Child<TSettingsPage>(*form, "tsMain"));
     }
-    form->PageControl->setCurrentWidget(form->tsSpecial);
-    PressPageBackground(form->tsSpecial, Qt::ShiftModifier);
-    EXPECT_EQ(CurrentPage(), form->tsSpecial);
+    Child<QStackedWidget>(*form, "PageControl")
+        ->setCurrentWidget(Child<TSpecialPage>(*form, "tsSpecial"));
+    PressPageBackground(Child<TSpecialPage>(*form, "tsSpecial"), Qt::ShiftModifier);
+    EXPECT_EQ(CurrentPage(), Child<TSpecialPage>(*form, "tsSpecial"));
 }
 
 TEST_F(MainFormTest, ShiftAltPressOnAControlOrTheWelcomePageDoesNotToggle) {
-    ClickCheckBox(form->cbUsedAltKey, ShiftAlt);
-    EXPECT_TRUE(form->cbUsedAltKey->isChecked());
-    EXPECT_EQ(CurrentPage(), form->tsMain);
-    QWidget* caption = form->tsMain->findChild<QLabel*>("lbBaud");
+    ClickCheckBox(Child<QCheckBox>(*form, "cbUsedAltKey"), ShiftAlt);
+    EXPECT_TRUE(Child<QCheckBox>(*form, "cbUsedAltKey")->isChecked());
+    EXPECT_EQ(CurrentPage(), Child<TSettingsPage>(*form, "tsMain"));
+    QWidget* caption = Child<TSettingsPage>(*form, "tsMain")->findChild<QLabel*>("lbBaud");
     QTest::mousePress(caption, Qt::LeftButton, ShiftAlt, QPoint(2, 2));
-    EXPECT_EQ(CurrentPage(), form->tsMain);
+    EXPECT_EQ(CurrentPage(), Child<TSettingsPage>(*form, "tsMain"));
 
-    form->PageControl->setCurrentWidget(form->tsWellcome);
-    PressPageBackground(form->tsWellcome, ShiftAlt);
-    EXPECT_EQ(CurrentPage(), form->tsWellcome);
+    Child<QStackedWidget>(*form, "PageControl")
+        ->setCurrentWidget(Child<QWidget>(*form, "tsWellcome"));
+    PressPageBackground(Child<QWidget>(*form, "tsWellcome"), ShiftAlt);
+    EXPECT_EQ(CurrentPage(), Child<QWidget>(*form, "tsWellcome"));
 }
 
 TEST_F(MainFormTest, ShiftAltPressOnTheVersionLabelUnlocksTheVersionField) {
-    ASSERT_EQ(form->Label5->text(), "Version: ");
-    ASSERT_FALSE(form->edVersion->isEnabled());
-    const QPoint onLabel = form->Label5->rect().center();
+    ASSERT_EQ(Child<QLabel>(*form, "Label5")->text(), "Version: ");
+    ASSERT_FALSE(Child<QLineEdit>(*form, "edVersion")->isEnabled());
+    const QPoint onLabel = Child<QLabel>(*form, "Label5")->rect().center();
     for (Qt::KeyboardModifiers modifiers :
          {Qt::KeyboardModifiers(), Qt::KeyboardModifiers(Qt::ShiftModifier),
           Qt::KeyboardModifiers(Qt::AltModifier)}) {
-        QTest::mouseClick(form->Label5, Qt::LeftButton, modifiers, onLabel);
-        EXPECT_FALSE(form->edVersion->isEnabled());
+        QTest::mouseClick(Child<QLabel>(*form, "Label5"), Qt::LeftButton, modifiers, onLabel);
+        EXPECT_FALSE(Child<QLineEdit>(*form, "edVersion")->isEnabled());
     }
-    QTest::mouseClick(form->Label5, Qt::RightButton, ShiftAlt, onLabel);
-    EXPECT_TRUE(form->edVersion->isEnabled());
+    QTest::mouseClick(Child<QLabel>(*form, "Label5"), Qt::RightButton, ShiftAlt, onLabel);
+    EXPECT_TRUE(Child<QLineEdit>(*form, "edVersion")->isEnabled());
     // The press belongs to the label: the page stays.
-    EXPECT_EQ(CurrentPage(), form->tsMain);
+    EXPECT_EQ(CurrentPage(), Child<TSettingsPage>(*form, "tsMain"));
 
-    QTest::keyClicks(form->edVersion, "12");
-    EXPECT_EQ(form->edVersion->text(), "00012");
-    form->ReportBuffer[0] = SettingsReportId;
-    form->ShowDeviceSettings(false);
-    EXPECT_TRUE(form->edVersion->isEnabled());
+    QTest::keyClicks(Child<QLineEdit>(*form, "edVersion"), "12");
+    EXPECT_EQ(Child<QLineEdit>(*form, "edVersion")->text(), "00012");
+    form->SharedReportBuffer()[0] = SettingsReportId;
+    Child<TSettingsPage>(*form, "tsMain")->ShowDeviceSettings(false);
+    EXPECT_TRUE(Child<QLineEdit>(*form, "edVersion")->isEnabled());
 }
 
 TEST_F(MainFormTest, CtrlCClosesTheWindow) {
@@ -186,14 +195,14 @@ TEST_F(MainFormTest, CtrlCClosesTheWindow) {
 }
 
 TEST_F(MainFormTest, CtrlCClosesTheWindowAlsoFromAnEditField) {
-    QWidget* edit = form->edBaud->lineEdit();
+    QWidget* edit = Child<QComboBox>(*form, "edBaud")->lineEdit();
     edit->setFocus();
     QTest::keyClick(edit, Qt::Key_C, Qt::ControlModifier);
     EXPECT_FALSE(form->isVisible());
 }
 
 TEST_F(MainFormTest, EditFieldsKeepTheirKeysOtherwise) {
-    QLineEdit* edit = form->edBaud->lineEdit();
+    QLineEdit* edit = Child<QComboBox>(*form, "edBaud")->lineEdit();
     edit->setFocus();
     edit->selectAll();
     QTest::keyClick(edit, Qt::Key_X, Qt::ControlModifier);  // cut is no menu short-cut
@@ -202,54 +211,59 @@ TEST_F(MainFormTest, EditFieldsKeepTheirKeysOtherwise) {
 }
 
 TEST_F(MainFormTest, CloseMenuItemClosesTheWindow) {
-    form->Close1->trigger();
+    Child<QAction>(*form, "Close1")->trigger();
     EXPECT_FALSE(form->isVisible());
 }
 
 TEST_F(MainFormTest, FirstActivationBuildsTheByteGridLaterOnesOnlyResetInhibitID) {
-    ASSERT_EQ(form->ByteEdits.size(), 64u);
-    EXPECT_EQ(form->ByteEdits[0], form->Edit1);
-    EXPECT_EQ(form->InhibitID, 0xFF);
-    for (QLineEdit* edit : form->ByteEdits) {
+    ASSERT_EQ(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells().size(), 64u);
+    EXPECT_EQ(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells()[0],
+              Child<QLineEdit>(*form, "Edit1"));
+    EXPECT_EQ(Child<TSpecialPage>(*form, "tsSpecial")->InhibitedReportID(), 0xFF);
+    for (QLineEdit* edit : Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells()) {
         EXPECT_TRUE(edit->isHidden());
         EXPECT_EQ(edit->text(), "");
     }
-    const auto firstGrid = form->ByteEdits;
+    const auto firstGrid = Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells();
 
-    form->InhibitID = 0x12;
+    Child<QLineEdit>(*form, "edInhibitID")->setText("12");
+    ASSERT_EQ(Child<TSpecialPage>(*form, "tsSpecial")->InhibitedReportID(), 0x12);
     QWidget other;
     ASSERT_TRUE(ShowActive(other));
     ASSERT_TRUE(ShowActive(*form));
-    EXPECT_EQ(form->InhibitID, 0xFF);
-    EXPECT_EQ(form->ByteEdits, firstGrid);
+    EXPECT_EQ(Child<TSpecialPage>(*form, "tsSpecial")->InhibitedReportID(), 0xFF);
+    EXPECT_EQ(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells(), firstGrid);
 }
 
 TEST_F(MainFormTest, ByteGridHasFourRowsOfSixteen) {
-    form->PageControl->setCurrentWidget(form->tsSpecial);
-    for (QLineEdit* edit : form->ByteEdits) {
+    Child<QStackedWidget>(*form, "PageControl")
+        ->setCurrentWidget(Child<TSpecialPage>(*form, "tsSpecial"));
+    for (QLineEdit* edit : Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells()) {
         edit->show();
     }
-    form->tsSpecial->layout()->activate();
-    const QPoint origin = form->Edit1->pos();
+    Child<TSpecialPage>(*form, "tsSpecial")->layout()->activate();
+    const QPoint origin = Child<QLineEdit>(*form, "Edit1")->pos();
     for (int k = 0; k < 64; ++k) {
         const QPoint expected = origin + QPoint((k % 16) * 27, (k / 16) * 26);
-        EXPECT_EQ(form->ByteEdits[k]->pos(), expected) << "edit " << k;
+        EXPECT_EQ(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells()[k]->pos(), expected)
+            << "edit " << k;
     }
 }
 
 TEST_F(MainFormTest, ApplyIsTheDefaultButtonOfTheSettingsPage) {
     int applied = 0;
-    QObject::connect(form->bnApply, &QPushButton::clicked, [&] { ++applied; });
-    form->edCharDelay->setFocus();
-    QTest::keyClick(form->edCharDelay, Qt::Key_Return);
+    QObject::connect(Child<QPushButton>(*form, "bnApply"), &QPushButton::clicked,
+                     [&] { ++applied; });
+    Child<QSpinBox>(*form, "edCharDelay")->setFocus();
+    QTest::keyClick(Child<QSpinBox>(*form, "edCharDelay"), Qt::Key_Return);
     EXPECT_EQ(applied, 0);  // disabled
-    form->bnApply->setEnabled(true);
-    QTest::keyClick(form->edCharDelay, Qt::Key_Return);
+    Child<QPushButton>(*form, "bnApply")->setEnabled(true);
+    QTest::keyClick(Child<QSpinBox>(*form, "edCharDelay"), Qt::Key_Return);
     EXPECT_EQ(applied, 1);
 }
 
 TEST_F(MainFormTest, UpdateFirmwareAsksForTheFileFromTheWorkingFolder) {
-    form->miUpdate->trigger();
+    Child<QAction>(*form, "miUpdate")->trigger();
     EXPECT_TRUE(dialogs.WorkingFolderByDefault);
     ASSERT_EQ(dialogs.OpenRequests.size(), 1u);
     EXPECT_EQ(dialogs.OpenRequests[0].filter, "Update File (intel)|*.hex|All|*.*");
@@ -260,13 +274,11 @@ TEST_F(MainFormTest, UpdateFirmwareAsksForTheFileFromTheWorkingFolder) {
 TEST(MainFormCommandLine, ParametersAreJoinedIntoTheStartupConfigPath) {
     FakeUserDialogs dialogs;
     TMainForm withPath(dialogs, {"/tmp/My", "Config.cfg"});
-    EXPECT_TRUE(withPath.StartupConfigGiven);
-    EXPECT_EQ(withPath.StartupConfigPath, "/tmp/My Config.cfg");
-    EXPECT_TRUE(withPath.SuppressModified);
+    EXPECT_EQ(withPath.StartupConfigFile(), std::optional<QString>("/tmp/My Config.cfg"));
+    EXPECT_TRUE(Child<TSettingsPage>(withPath, "tsMain")->ModifiedSuppressed());
 
     TMainForm without(dialogs, {});
-    EXPECT_FALSE(without.StartupConfigGiven);
-    EXPECT_EQ(without.StartupConfigPath, "");
+    EXPECT_EQ(without.StartupConfigFile(), std::nullopt);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "app/MainForm.h"
 #include "app/QtEventLoop.h"
 #include "app/QtUserDialogs.h"
+#include "device/DeviceList.h"
 #include "hid/emulated/EmulatedBus.h"
 #include "hid/emulated/QuillonAdapter.h"
 #include "info/InfoBox.h"
@@ -53,7 +54,7 @@ int main(int argc, char** argv) {
     quillon::TMainForm mainForm(dialogs, {}, bus, loop);
     mainForm.show();
     mainForm.activateWindow();
-    if (!WaitFor([&] { return mainForm.cbDevListBox->count() > 0; })) {
+    if (!WaitFor([&] { return mainForm.findChild<QComboBox*>("cbDevListBox")->count() > 0; })) {
         std::fprintf(stderr, "the emulated adapter was not listed\n");
         return 1;
     }
@@ -61,7 +62,8 @@ int main(int argc, char** argv) {
 
     // The info window opens modally from the menu; here it is shown directly, with the
     // adapter the main window has selected.
-    quillon::TInfoBox infoBox(&mainForm, mainForm.SelectedDevice());
+    quillon::TInfoBox infoBox(
+        &mainForm, mainForm.findChild<quillon::TDeviceList*>("Panel1")->SelectedDevice());
     infoBox.show();
     WaitFor([&] { return infoBox.isVisible(); });
     QCoreApplication::processEvents();

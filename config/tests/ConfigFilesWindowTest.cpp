@@ -82,22 +82,22 @@ TEST_F(ConfigFilesWindowTest, SavedFileLoadsBackIntoTheControls) {
     EXPECT_EQ(ReadAll(path), QByteArray(reinterpret_cast<const char*>(record.data()), 64));
     EXPECT_EQ(form->ReadCfgPath(), "/somewhere/last.cfg");  // only a load remembers
 
-    ClickCheckBox(form->cbUsedAltKey);
-    ClickCheckBox(form->cbPavex);
-    form->ReportBuffer[1] = 9;  // another adapter version meanwhile
+    ClickCheckBox(Child<QCheckBox>(*form, "cbUsedAltKey"));
+    ClickCheckBox(Child<QCheckBox>(*form, "cbPavex"));
+    form->SharedReportBuffer()[1] = 9;  // another adapter version meanwhile
     Load(path);
     const auto& open = dialogs.OpenRequests.at(0);
     EXPECT_EQ(open.title, "");
     EXPECT_EQ(open.filter, "Config File *.cfg|*.cfg|All Files *.*|*.*");
     EXPECT_EQ(open.defaultSuffix, "cfg");
     EXPECT_EQ(open.fileName, "/somewhere/last.cfg");
-    EXPECT_TRUE(form->cbUsedAltKey->isChecked());
-    EXPECT_TRUE(form->cbPavex->isChecked());
-    EXPECT_TRUE(form->cbClrStx->isChecked());
-    EXPECT_EQ(form->edCharDelay->value(), 150);
-    EXPECT_EQ(form->edVersion->text(), "009");
+    EXPECT_TRUE(Child<QCheckBox>(*form, "cbUsedAltKey")->isChecked());
+    EXPECT_TRUE(Child<QCheckBox>(*form, "cbPavex")->isChecked());
+    EXPECT_TRUE(Child<QCheckBox>(*form, "cbClrStx")->isChecked());
+    EXPECT_EQ(Child<QSpinBox>(*form, "edCharDelay")->value(), 150);
+    EXPECT_EQ(Child<QLineEdit>(*form, "edVersion")->text(), "009");
     EXPECT_EQ(form->StatusText(), "modified");
-    EXPECT_TRUE(form->bnApply->isEnabled());
+    EXPECT_TRUE(Child<QPushButton>(*form, "bnApply")->isEnabled());
     EXPECT_EQ(form->ReadCfgPath(), path);
     EXPECT_TRUE(dialogs.Messages.empty());
 }
@@ -106,14 +106,14 @@ TEST_F(ConfigFilesWindowTest, ShortFileReplacesOnlyTheBytesItHolds) {
     StartWithAdapter();
     const QString path = folder.filePath("short.cfg");
     WriteAll(path, QByteArray("\x03\x63\x00\x02\x01\x02\x00\x00\x00\x00", 10));
-    const ReportBuffer before = form->ReportBuffer;
+    const ReportBuffer before = form->SharedReportBuffer();
     Load(path);
-    EXPECT_EQ(form->ReportBuffer[1], before[1]);
-    EXPECT_EQ(form->ReportBuffer[3], 2);
-    EXPECT_TRUE(
-        std::equal(before.begin() + 10, before.begin() + 64, form->ReportBuffer.begin() + 10));
-    EXPECT_EQ(form->edBaud->currentText(), "2400");
-    EXPECT_FALSE(form->cbPavex->isChecked());
+    EXPECT_EQ(form->SharedReportBuffer()[1], before[1]);
+    EXPECT_EQ(form->SharedReportBuffer()[3], 2);
+    EXPECT_TRUE(std::equal(before.begin() + 10, before.begin() + 64,
+                           form->SharedReportBuffer().begin() + 10));
+    EXPECT_EQ(Child<QComboBox>(*form, "edBaud")->currentText(), "2400");
+    EXPECT_FALSE(Child<QCheckBox>(*form, "cbPavex")->isChecked());
 }
 
 TEST_F(ConfigFilesWindowTest, FileOfAnotherReportChangesNoControlButApplySendsReportThree) {
@@ -124,10 +124,10 @@ TEST_F(ConfigFilesWindowTest, FileOfAnotherReportChangesNoControlButApplySendsRe
     bytes[13] = 0x77;
     WriteAll(path, bytes);
     Load(path);
-    EXPECT_TRUE(form->cbUsedAltKey->isChecked());
+    EXPECT_TRUE(Child<QCheckBox>(*form, "cbUsedAltKey")->isChecked());
     EXPECT_EQ(form->StatusText(), "modified");
 
-    QTest::mouseClick(form->bnApply, Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(*form, "bnApply"), Qt::LeftButton);
     const std::vector<uint8_t> sent = adapter->Log().back().Bytes;
     EXPECT_EQ(sent[0], 3);
     EXPECT_EQ(sent[2], 1);
@@ -142,7 +142,7 @@ TEST_F(ConfigFilesWindowTest, LongPathIsShortenedInTheStatusLine) {
     StartWindow({path});
     EXPECT_EQ(form->StatusText(),
               "Config-File settings (" + path.left(23) + " ... " + path.right(31) + ")");
-    EXPECT_EQ(TMainForm::ShortenPathForStatus(QString(60, 'x')), QString(60, 'x'));
+    EXPECT_EQ(TSettingsPage::ShortenPathForStatus(QString(60, 'x')), QString(60, 'x'));
 }
 
 TEST_F(ConfigFilesWindowTest, FailedSaveLeavesTheOldFileIntact) {
@@ -165,11 +165,11 @@ TEST_F(ConfigFilesWindowTest, FailedSaveLeavesTheOldFileIntact) {
 
 TEST_F(ConfigFilesWindowTest, MissingFileIsReportedAndChangesNothing) {
     StartWithAdapter();
-    const ReportBuffer before = form->ReportBuffer;
+    const ReportBuffer before = form->SharedReportBuffer();
     const QString path = folder.filePath("absent.cfg");
     Load(path);
     EXPECT_EQ(dialogs.Messages, std::vector<QString>{"file not found: " + path});
-    EXPECT_EQ(form->ReportBuffer, before);
+    EXPECT_EQ(form->SharedReportBuffer(), before);
     EXPECT_EQ(form->ReadCfgPath(), "");
 }
 

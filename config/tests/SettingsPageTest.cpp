@@ -8,9 +8,10 @@
 #include <memory>
 
 #include "app/MainForm.h"
-#include "app/RadioGroup.h"
 #include "app/tests/FakeUserDialogs.h"
 #include "app/tests/GuiTestSupport.h"
+#include "config/SettingsPage.h"
+#include "ui/RadioGroup.h"
 
 namespace quillon {
 namespace {
@@ -30,23 +31,23 @@ class SettingsPageTest : public ::testing::Test {
 
     // A settings record as the adapter sends it.
     void LoadRecord(std::initializer_list<std::pair<std::size_t, uint8_t>> bytes) {
-        form->ReportBuffer.fill(0);
-        form->ReportBuffer[at::ReportId] = SettingsReportId;
+        form->SharedReportBuffer().fill(0);
+        form->SharedReportBuffer()[at::ReportId] = SettingsReportId;
         for (const auto& [index, value] : bytes) {
-            form->ReportBuffer[index] = value;
+            form->SharedReportBuffer()[index] = value;
         }
     }
 
     ReportBuffer Collected() {
-        form->CollectDeviceSettings();
-        return form->ReportBuffer;
+        Child<TSettingsPage>(*form, "tsMain")->CollectDeviceSettings();
+        return form->SharedReportBuffer();
     }
 
     // The state after the first settings read: changes mark the page modified from now on.
     void StopSuppressing() {
-        form->SuppressModified = false;
+        Child<TSettingsPage>(*form, "tsMain")->StopSuppressingModified();
         form->SetStatusText("");
-        form->bnApply->setEnabled(false);
+        Child<QPushButton>(*form, "bnApply")->setEnabled(false);
     }
 
     FakeUserDialogs dialogs;
@@ -54,41 +55,46 @@ class SettingsPageTest : public ::testing::Test {
 };
 
 TEST_F(SettingsPageTest, InitialControls) {
-    EXPECT_EQ(form->edVersion->text(), "000");
-    EXPECT_FALSE(form->edVersion->isEnabled());
-    EXPECT_EQ(form->cbUsedAltKey->text(), "Use Alt-Key");
-    EXPECT_EQ(form->cbPavex->text(), "Pavex mode");
-    EXPECT_EQ(form->cbClrMem->text(), "Clear data after transmited");
-    EXPECT_EQ(form->cbClrStx->text(), "Clear STX Line");
-    EXPECT_EQ(form->cbClrEtx->text(), "Clear ETX Line");
+    EXPECT_EQ(Child<QLineEdit>(*form, "edVersion")->text(), "000");
+    EXPECT_FALSE(Child<QLineEdit>(*form, "edVersion")->isEnabled());
+    EXPECT_EQ(Child<QCheckBox>(*form, "cbUsedAltKey")->text(), "Use Alt-Key");
+    EXPECT_EQ(Child<QCheckBox>(*form, "cbPavex")->text(), "Pavex mode");
+    EXPECT_EQ(Child<QCheckBox>(*form, "cbClrMem")->text(), "Clear data after transmited");
+    EXPECT_EQ(Child<QCheckBox>(*form, "cbClrStx")->text(), "Clear STX Line");
+    EXPECT_EQ(Child<QCheckBox>(*form, "cbClrEtx")->text(), "Clear ETX Line");
     for (QCheckBox* box :
-         {form->cbUsedAltKey, form->cbPavex, form->cbClrMem, form->cbClrStx, form->cbClrEtx}) {
+         {Child<QCheckBox>(*form, "cbUsedAltKey"), Child<QCheckBox>(*form, "cbPavex"),
+          Child<QCheckBox>(*form, "cbClrMem"), Child<QCheckBox>(*form, "cbClrStx"),
+          Child<QCheckBox>(*form, "cbClrEtx")}) {
         EXPECT_FALSE(box->isChecked()) << box->objectName().toStdString();
     }
-    EXPECT_TRUE(form->edBaud->isEditable());
-    ASSERT_EQ(form->edBaud->count(), 8);
-    EXPECT_EQ(form->edBaud->itemText(0), "1200");
-    EXPECT_EQ(form->edBaud->itemText(7), "115200");
-    EXPECT_EQ(form->edBaud->currentIndex(), 4);
-    EXPECT_EQ(form->edBaud->currentText(), "19200");
-    for (QSpinBox* delay : {form->edCharDelay, form->edLineDelay}) {
+    EXPECT_TRUE(Child<QComboBox>(*form, "edBaud")->isEditable());
+    ASSERT_EQ(Child<QComboBox>(*form, "edBaud")->count(), 8);
+    EXPECT_EQ(Child<QComboBox>(*form, "edBaud")->itemText(0), "1200");
+    EXPECT_EQ(Child<QComboBox>(*form, "edBaud")->itemText(7), "115200");
+    EXPECT_EQ(Child<QComboBox>(*form, "edBaud")->currentIndex(), 4);
+    EXPECT_EQ(Child<QComboBox>(*form, "edBaud")->currentText(), "19200");
+    for (QSpinBox* delay :
+         {Child<QSpinBox>(*form, "edCharDelay"), Child<QSpinBox>(*form, "edLineDelay")}) {
         EXPECT_EQ(delay->minimum(), 0);
         EXPECT_EQ(delay->maximum(), 2000);
         EXPECT_EQ(delay->singleStep(), 10);
         EXPECT_EQ(delay->value(), 0);
     }
-    EXPECT_EQ(form->rgFlowCtrl->title(), "Flow-Ctrl");
-    EXPECT_EQ(form->rgFlowCtrl->ItemIndex(), 0);
-    EXPECT_EQ(form->rgEnterCtrl->count(), 3);
-    EXPECT_EQ(form->rgEnterCtrl->currentText(), "OFF");
-    EXPECT_EQ(form->bnApply->text(), "Apply");
-    EXPECT_FALSE(form->bnApply->isEnabled());
-    for (QPushButton* hidden : {form->bnLoad, form->bnSave, form->bnRead}) {
+    EXPECT_EQ(Child<TRadioGroup>(*form, "rgFlowCtrl")->title(), "Flow-Ctrl");
+    EXPECT_EQ(Child<TRadioGroup>(*form, "rgFlowCtrl")->ItemIndex(), 0);
+    EXPECT_EQ(Child<QComboBox>(*form, "rgEnterCtrl")->count(), 3);
+    EXPECT_EQ(Child<QComboBox>(*form, "rgEnterCtrl")->currentText(), "OFF");
+    EXPECT_EQ(Child<QPushButton>(*form, "bnApply")->text(), "Apply");
+    EXPECT_FALSE(Child<QPushButton>(*form, "bnApply")->isEnabled());
+    for (QPushButton* hidden :
+         {Child<QPushButton>(*form, "bnLoad"), Child<QPushButton>(*form, "bnSave"),
+          Child<QPushButton>(*form, "bnRead")}) {
         EXPECT_TRUE(hidden->isHidden());
     }
-    EXPECT_EQ(form->bnLoad->text(), "load");
-    EXPECT_EQ(form->bnSave->text(), "save");
-    EXPECT_EQ(form->bnRead->text(), "read");
+    EXPECT_EQ(Child<QPushButton>(*form, "bnLoad")->text(), "load");
+    EXPECT_EQ(Child<QPushButton>(*form, "bnSave")->text(), "save");
+    EXPECT_EQ(Child<QPushButton>(*form, "bnRead")->text(), "read");
 }
 
 TEST_F(SettingsPageTest, CollectingBeforeAnyReadLeavesReportIdAndTailAlone) {
@@ -113,21 +119,21 @@ TEST_F(SettingsPageTest, ShowsARecordAndCollectsItBack) {
                 {at::EnterCtrl, 2},
                 {at::RecordMarker, 9},
                 {40, 0x5A}});
-    form->ShowDeviceSettings(true);
+    Child<TSettingsPage>(*form, "tsMain")->ShowDeviceSettings(true);
 
-    EXPECT_EQ(form->edVersion->text(), "007");
-    EXPECT_TRUE(form->cbUsedAltKey->isChecked());
-    EXPECT_EQ(form->edBaud->currentText(), "19200");
-    EXPECT_EQ(form->edCharDelay->value(), 30);
-    EXPECT_EQ(form->edLineDelay->value(), 2000);
-    EXPECT_TRUE(form->cbPavex->isChecked());
-    EXPECT_TRUE(form->cbClrStx->isChecked());
-    EXPECT_FALSE(form->cbClrEtx->isChecked());
-    EXPECT_TRUE(form->cbClrMem->isChecked());
-    EXPECT_EQ(form->rgFlowCtrl->ItemIndex(), 1);
-    EXPECT_EQ(form->rgEnterCtrl->currentText(), "LF");
-    EXPECT_TRUE(form->bnApply->isEnabled());
-    EXPECT_EQ(form->ReportBuffer[at::RecordMarkerCopy], 9);
+    EXPECT_EQ(Child<QLineEdit>(*form, "edVersion")->text(), "007");
+    EXPECT_TRUE(Child<QCheckBox>(*form, "cbUsedAltKey")->isChecked());
+    EXPECT_EQ(Child<QComboBox>(*form, "edBaud")->currentText(), "19200");
+    EXPECT_EQ(Child<QSpinBox>(*form, "edCharDelay")->value(), 30);
+    EXPECT_EQ(Child<QSpinBox>(*form, "edLineDelay")->value(), 2000);
+    EXPECT_TRUE(Child<QCheckBox>(*form, "cbPavex")->isChecked());
+    EXPECT_TRUE(Child<QCheckBox>(*form, "cbClrStx")->isChecked());
+    EXPECT_FALSE(Child<QCheckBox>(*form, "cbClrEtx")->isChecked());
+    EXPECT_TRUE(Child<QCheckBox>(*form, "cbClrMem")->isChecked());
+    EXPECT_EQ(Child<TRadioGroup>(*form, "rgFlowCtrl")->ItemIndex(), 1);
+    EXPECT_EQ(Child<QComboBox>(*form, "rgEnterCtrl")->currentText(), "LF");
+    EXPECT_TRUE(Child<QPushButton>(*form, "bnApply")->isEnabled());
+    EXPECT_EQ(form->SharedReportBuffer()[at::RecordMarkerCopy], 9);
 
     const ReportBuffer buffer = Collected();
     const uint8_t expected[] = {3, 7, 1, 16, 3, 200, 1, 1, 0, 1, 1, 2, 1};
@@ -145,32 +151,33 @@ TEST_F(SettingsPageTest, RecordOfAnotherReportChangesNoControlOnlyApply) {
                 {at::ClrMem, 1},
                 {at::FlowCtrl, 1},
                 {at::RecordMarker, 1}});
-    form->ReportBuffer[at::ReportId] = 6;
-    form->ShowDeviceSettings(true);
-    EXPECT_TRUE(form->bnApply->isEnabled());
-    EXPECT_FALSE(form->cbUsedAltKey->isChecked());
-    EXPECT_EQ(form->edBaud->currentText(), "19200");
-    EXPECT_FALSE(form->cbPavex->isChecked());
-    EXPECT_FALSE(form->cbClrMem->isChecked());
-    EXPECT_EQ(form->rgFlowCtrl->ItemIndex(), 0);
-    EXPECT_EQ(form->ReportBuffer[at::RecordMarkerCopy], 0);
+    form->SharedReportBuffer()[at::ReportId] = 6;
+    Child<TSettingsPage>(*form, "tsMain")->ShowDeviceSettings(true);
+    EXPECT_TRUE(Child<QPushButton>(*form, "bnApply")->isEnabled());
+    EXPECT_FALSE(Child<QCheckBox>(*form, "cbUsedAltKey")->isChecked());
+    EXPECT_EQ(Child<QComboBox>(*form, "edBaud")->currentText(), "19200");
+    EXPECT_FALSE(Child<QCheckBox>(*form, "cbPavex")->isChecked());
+    EXPECT_FALSE(Child<QCheckBox>(*form, "cbClrMem")->isChecked());
+    EXPECT_EQ(Child<TRadioGroup>(*form, "rgFlowCtrl")->ItemIndex(), 0);
+    EXPECT_EQ(form->SharedReportBuffer()[at::RecordMarkerCopy], 0);
     EXPECT_TRUE(dialogs.Confirmations.empty());
 
-    form->ShowDeviceSettings(false);
-    EXPECT_FALSE(form->bnApply->isEnabled());
+    Child<TSettingsPage>(*form, "tsMain")->ShowDeviceSettings(false);
+    EXPECT_FALSE(Child<QPushButton>(*form, "bnApply")->isEnabled());
 }
 
 TEST_F(SettingsPageTest, PavexOnForcesTheBaudRateAndLocksFlowControl) {
     LoadRecord({{at::BaudRate, 8}, {at::Pavex, 1}, {at::ClrEtx, 1}, {at::FlowCtrl, 1}});
-    form->ShowDeviceSettings(false);
-    EXPECT_EQ(form->edBaud->currentText(), "19200");
-    EXPECT_TRUE(form->cbClrEtx->isChecked());
-    for (QCheckBox* box : {form->cbClrStx, form->cbClrEtx, form->cbClrMem}) {
+    Child<TSettingsPage>(*form, "tsMain")->ShowDeviceSettings(false);
+    EXPECT_EQ(Child<QComboBox>(*form, "edBaud")->currentText(), "19200");
+    EXPECT_TRUE(Child<QCheckBox>(*form, "cbClrEtx")->isChecked());
+    for (QCheckBox* box : {Child<QCheckBox>(*form, "cbClrStx"), Child<QCheckBox>(*form, "cbClrEtx"),
+                           Child<QCheckBox>(*form, "cbClrMem")}) {
         EXPECT_TRUE(box->isEnabled());
     }
-    EXPECT_EQ(form->rgFlowCtrl->ItemIndex(), 1);
-    EXPECT_FALSE(form->rgFlowCtrl->isEnabled());
-    EXPECT_TRUE(form->edBaud->isEnabled());
+    EXPECT_EQ(Child<TRadioGroup>(*form, "rgFlowCtrl")->ItemIndex(), 1);
+    EXPECT_FALSE(Child<TRadioGroup>(*form, "rgFlowCtrl")->isEnabled());
+    EXPECT_TRUE(Child<QComboBox>(*form, "edBaud")->isEnabled());
     EXPECT_EQ(Collected()[at::BaudRate], 16);
 }
 
@@ -178,13 +185,14 @@ TEST_F(SettingsPageTest, PavexOffClearsAndLocksTheClearOptions) {
     dialogs.DefaultConfirmAnswer = true;
     LoadRecord(
         {{at::BaudRate, 8}, {at::Pavex, 0}, {at::ClrStx, 1}, {at::ClrEtx, 1}, {at::ClrMem, 1}});
-    form->ShowDeviceSettings(false);
-    EXPECT_EQ(form->edBaud->currentText(), "9600");
-    for (QCheckBox* box : {form->cbClrStx, form->cbClrEtx, form->cbClrMem}) {
+    Child<TSettingsPage>(*form, "tsMain")->ShowDeviceSettings(false);
+    EXPECT_EQ(Child<QComboBox>(*form, "edBaud")->currentText(), "9600");
+    for (QCheckBox* box : {Child<QCheckBox>(*form, "cbClrStx"), Child<QCheckBox>(*form, "cbClrEtx"),
+                           Child<QCheckBox>(*form, "cbClrMem")}) {
         EXPECT_FALSE(box->isChecked());
         EXPECT_FALSE(box->isEnabled());
     }
-    EXPECT_TRUE(form->rgFlowCtrl->isEnabled());
+    EXPECT_TRUE(Child<TRadioGroup>(*form, "rgFlowCtrl")->isEnabled());
     // The display still passed the box through checked, and asked.
     EXPECT_EQ(dialogs.Confirmations.size(), 1u);
     const ReportBuffer buffer = Collected();
@@ -196,39 +204,39 @@ TEST_F(SettingsPageTest, PavexOffClearsAndLocksTheClearOptions) {
 
 TEST_F(SettingsPageTest, UserTogglingPavexCouplesTheOtherControls) {
     StopSuppressing();
-    form->edBaud->setEditText("9600");
-    ClickCheckBox(form->cbPavex);
-    EXPECT_EQ(form->edBaud->currentText(), "19200");
-    EXPECT_FALSE(form->rgFlowCtrl->isEnabled());
-    EXPECT_TRUE(form->bnApply->isEnabled());
+    Child<QComboBox>(*form, "edBaud")->setEditText("9600");
+    ClickCheckBox(Child<QCheckBox>(*form, "cbPavex"));
+    EXPECT_EQ(Child<QComboBox>(*form, "edBaud")->currentText(), "19200");
+    EXPECT_FALSE(Child<TRadioGroup>(*form, "rgFlowCtrl")->isEnabled());
+    EXPECT_TRUE(Child<QPushButton>(*form, "bnApply")->isEnabled());
     EXPECT_EQ(form->StatusText(), "modified");
 
-    ClickCheckBox(form->cbClrStx);
-    ASSERT_TRUE(form->cbClrStx->isChecked());
-    ClickCheckBox(form->cbPavex);
-    EXPECT_FALSE(form->cbClrStx->isChecked());
-    EXPECT_FALSE(form->cbClrStx->isEnabled());
-    EXPECT_TRUE(form->rgFlowCtrl->isEnabled());
+    ClickCheckBox(Child<QCheckBox>(*form, "cbClrStx"));
+    ASSERT_TRUE(Child<QCheckBox>(*form, "cbClrStx")->isChecked());
+    ClickCheckBox(Child<QCheckBox>(*form, "cbPavex"));
+    EXPECT_FALSE(Child<QCheckBox>(*form, "cbClrStx")->isChecked());
+    EXPECT_FALSE(Child<QCheckBox>(*form, "cbClrStx")->isEnabled());
+    EXPECT_TRUE(Child<TRadioGroup>(*form, "rgFlowCtrl")->isEnabled());
 }
 
 TEST_F(SettingsPageTest, OutOfRangeChoices) {
     LoadRecord({{at::FlowCtrl, 5}, {at::EnterCtrl, 3}});
-    form->ShowDeviceSettings(false);
-    EXPECT_EQ(form->rgFlowCtrl->ItemIndex(), 1);
-    EXPECT_EQ(form->rgEnterCtrl->currentText(), "");
+    Child<TSettingsPage>(*form, "tsMain")->ShowDeviceSettings(false);
+    EXPECT_EQ(Child<TRadioGroup>(*form, "rgFlowCtrl")->ItemIndex(), 1);
+    EXPECT_EQ(Child<QComboBox>(*form, "rgEnterCtrl")->currentText(), "");
     const ReportBuffer buffer = Collected();
     EXPECT_EQ(buffer[at::FlowCtrl], 1);
     EXPECT_EQ(buffer[at::EnterCtrl], 0xFF);
 
     // A later record with a valid choice shows it again.
     LoadRecord({{at::EnterCtrl, 1}});
-    form->ShowDeviceSettings(false);
-    EXPECT_EQ(form->rgEnterCtrl->currentText(), "CR");
+    Child<TSettingsPage>(*form, "tsMain")->ShowDeviceSettings(false);
+    EXPECT_EQ(Child<QComboBox>(*form, "rgEnterCtrl")->currentText(), "CR");
     EXPECT_EQ(Collected()[at::EnterCtrl], 1);
 }
 
 TEST_F(SettingsPageTest, TypedTextsAreCollectedByTheirRules) {
-    QLineEdit* enter = form->rgEnterCtrl->lineEdit();
+    QLineEdit* enter = Child<QComboBox>(*form, "rgEnterCtrl")->lineEdit();
     enter->selectAll();
     QTest::keyClicks(enter, "CRLF");
     EXPECT_EQ(Collected()[at::EnterCtrl], 0xFF);
@@ -236,30 +244,30 @@ TEST_F(SettingsPageTest, TypedTextsAreCollectedByTheirRules) {
     QTest::keyClicks(enter, "LF");
     EXPECT_EQ(Collected()[at::EnterCtrl], 2);
 
-    QLineEdit* baud = form->edBaud->lineEdit();
+    QLineEdit* baud = Child<QComboBox>(*form, "edBaud")->lineEdit();
     baud->selectAll();
     QTest::keyClicks(baud, "300");
     EXPECT_EQ(Collected()[at::BaudRate], 0);
-    form->ReportBuffer[at::ReportId] = SettingsReportId;
-    form->ShowDeviceSettings(false);
-    EXPECT_EQ(form->edBaud->currentText(), "0");
+    form->SharedReportBuffer()[at::ReportId] = SettingsReportId;
+    Child<TSettingsPage>(*form, "tsMain")->ShowDeviceSettings(false);
+    EXPECT_EQ(Child<QComboBox>(*form, "edBaud")->currentText(), "0");
     baud->selectAll();
     QTest::keyClicks(baud, "fast");
     EXPECT_EQ(Collected()[at::BaudRate], 16);
 
-    form->edCharDelay->setValue(15);
-    form->edLineDelay->setValue(25);
+    Child<QSpinBox>(*form, "edCharDelay")->setValue(15);
+    Child<QSpinBox>(*form, "edLineDelay")->setValue(25);
     EXPECT_EQ(Collected()[at::CharDelay], 2);
     EXPECT_EQ(Collected()[at::LineDelay], 2);
-    form->edCharDelay->setValue(5);
+    Child<QSpinBox>(*form, "edCharDelay")->setValue(5);
     EXPECT_EQ(Collected()[at::CharDelay], 0);
 }
 
 TEST_F(SettingsPageTest, ChangesDoNotMarkThePageWhileSuppressed) {
-    ASSERT_TRUE(form->SuppressModified);
-    ClickCheckBox(form->cbUsedAltKey);
-    form->edCharDelay->setValue(100);
-    EXPECT_FALSE(form->bnApply->isEnabled());
+    ASSERT_TRUE(Child<TSettingsPage>(*form, "tsMain")->ModifiedSuppressed());
+    ClickCheckBox(Child<QCheckBox>(*form, "cbUsedAltKey"));
+    Child<QSpinBox>(*form, "edCharDelay")->setValue(100);
+    EXPECT_FALSE(Child<QPushButton>(*form, "bnApply")->isEnabled());
     EXPECT_EQ(form->StatusText(), "");
 }
 
@@ -267,108 +275,113 @@ TEST_F(SettingsPageTest, EveryUserChangeMarksThePageModified) {
     StopSuppressing();
     const auto expectModifiedAfter = [this](const char* what, auto change) {
         form->SetStatusText("");
-        form->bnApply->setEnabled(false);
+        Child<QPushButton>(*form, "bnApply")->setEnabled(false);
         change();
-        EXPECT_TRUE(form->bnApply->isEnabled()) << what;
+        EXPECT_TRUE(Child<QPushButton>(*form, "bnApply")->isEnabled()) << what;
         EXPECT_EQ(form->StatusText(), "modified") << what;
     };
-    expectModifiedAfter("alt key", [&] { ClickCheckBox(form->cbUsedAltKey); });
-    expectModifiedAfter("clear stx", [&] { ClickCheckBox(form->cbClrStx); });
-    expectModifiedAfter("clear etx", [&] { ClickCheckBox(form->cbClrEtx); });
-    expectModifiedAfter("flow", [&] { form->rgFlowCtrl->SetItemIndex(1); });
-    expectModifiedAfter("baud typed", [&] { QTest::keyClicks(form->edBaud->lineEdit(), "0"); });
-    expectModifiedAfter("baud chosen", [&] { QTest::keyClick(form->edBaud, Qt::Key_Down); });
-    expectModifiedAfter("enter", [&] { QTest::keyClick(form->rgEnterCtrl, Qt::Key_Down); });
-    expectModifiedAfter("char delay", [&] {
-        form->edCharDelay->setFocus();
-        QTest::keyClick(form->edCharDelay, Qt::Key_Up);
+    expectModifiedAfter("alt key", [&] { ClickCheckBox(Child<QCheckBox>(*form, "cbUsedAltKey")); });
+    expectModifiedAfter("clear stx", [&] { ClickCheckBox(Child<QCheckBox>(*form, "cbClrStx")); });
+    expectModifiedAfter("clear etx", [&] { ClickCheckBox(Child<QCheckBox>(*form, "cbClrEtx")); });
+    expectModifiedAfter("flow", [&] { Child<TRadioGroup>(*form, "rgFlowCtrl")->SetItemIndex(1); });
+    expectModifiedAfter("baud typed", [&] {
+        QTest::keyClicks(Child<QComboBox>(*form, "edBaud")->lineEdit(), "0");
     });
-    expectModifiedAfter("line delay", [&] { form->edLineDelay->setValue(20); });
+    expectModifiedAfter("baud chosen",
+                        [&] { QTest::keyClick(Child<QComboBox>(*form, "edBaud"), Qt::Key_Down); });
+    expectModifiedAfter(
+        "enter", [&] { QTest::keyClick(Child<QComboBox>(*form, "rgEnterCtrl"), Qt::Key_Down); });
+    expectModifiedAfter("char delay", [&] {
+        Child<QSpinBox>(*form, "edCharDelay")->setFocus();
+        QTest::keyClick(Child<QSpinBox>(*form, "edCharDelay"), Qt::Key_Up);
+    });
+    expectModifiedAfter("line delay", [&] { Child<QSpinBox>(*form, "edLineDelay")->setValue(20); });
 }
 
 TEST_F(SettingsPageTest, DisplayMarksModifiedOnlyForRealChanges) {
     StopSuppressing();
     LoadRecord({{at::UseAltKey, 1}});
-    form->ShowDeviceSettings(false);
+    Child<TSettingsPage>(*form, "tsMain")->ShowDeviceSettings(false);
     EXPECT_EQ(form->StatusText(), "modified");
-    EXPECT_FALSE(form->bnApply->isEnabled());  // the display's own verdict comes last
+    EXPECT_FALSE(
+        Child<QPushButton>(*form, "bnApply")->isEnabled());  // the display's own verdict comes last
 
     form->SetStatusText("Device settings");
-    form->ShowDeviceSettings(false);
+    Child<TSettingsPage>(*form, "tsMain")->ShowDeviceSettings(false);
     EXPECT_EQ(form->StatusText(), "Device settings");
 }
 
 TEST_F(SettingsPageTest, LeavingTheBaudFieldAfterADisplayIsNoChange) {
     StopSuppressing();
     LoadRecord({{at::BaudRate, 8}});
-    form->ShowDeviceSettings(false);
+    Child<TSettingsPage>(*form, "tsMain")->ShowDeviceSettings(false);
     form->SetStatusText("Device settings");
-    form->edBaud->setFocus();
-    form->edCharDelay->setFocus();
+    Child<QComboBox>(*form, "edBaud")->setFocus();
+    Child<QSpinBox>(*form, "edCharDelay")->setFocus();
     EXPECT_EQ(form->StatusText(), "Device settings");
-    EXPECT_FALSE(form->bnApply->isEnabled());
-    EXPECT_EQ(form->edBaud->currentText(), "9600");
+    EXPECT_FALSE(Child<QPushButton>(*form, "bnApply")->isEnabled());
+    EXPECT_EQ(Child<QComboBox>(*form, "edBaud")->currentText(), "9600");
 }
 
 TEST_F(SettingsPageTest, UserCheckingClearDataAnsweredYes) {
     StopSuppressing();
     LoadRecord({{at::Pavex, 1}});
-    form->ShowDeviceSettings(false);
+    Child<TSettingsPage>(*form, "tsMain")->ShowDeviceSettings(false);
     dialogs.ConfirmAnswers = {true};
-    ClickCheckBox(form->cbClrMem);
+    ClickCheckBox(Child<QCheckBox>(*form, "cbClrMem"));
     ASSERT_EQ(dialogs.Confirmations.size(), 1u);
     EXPECT_EQ(dialogs.Confirmations[0], ClearDataQuestion);
-    EXPECT_TRUE(form->cbClrMem->isChecked());
-    EXPECT_TRUE(form->bnApply->isEnabled());
+    EXPECT_TRUE(Child<QCheckBox>(*form, "cbClrMem")->isChecked());
+    EXPECT_TRUE(Child<QPushButton>(*form, "bnApply")->isEnabled());
     EXPECT_EQ(form->StatusText(), "modified");
 
-    ClickCheckBox(form->cbClrMem);  // unchecking asks nothing
+    ClickCheckBox(Child<QCheckBox>(*form, "cbClrMem"));  // unchecking asks nothing
     EXPECT_EQ(dialogs.Confirmations.size(), 1u);
-    EXPECT_FALSE(form->cbClrMem->isChecked());
+    EXPECT_FALSE(Child<QCheckBox>(*form, "cbClrMem")->isChecked());
 }
 
 TEST_F(SettingsPageTest, UserCheckingClearDataAnsweredNo) {
     StopSuppressing();
     LoadRecord({{at::Pavex, 1}});
-    form->ShowDeviceSettings(false);
+    Child<TSettingsPage>(*form, "tsMain")->ShowDeviceSettings(false);
     dialogs.ConfirmAnswers = {false};
-    ClickCheckBox(form->cbClrMem);
+    ClickCheckBox(Child<QCheckBox>(*form, "cbClrMem"));
     EXPECT_EQ(dialogs.Confirmations.size(), 1u);
-    EXPECT_FALSE(form->cbClrMem->isChecked());
-    EXPECT_TRUE(form->bnApply->isEnabled());
+    EXPECT_FALSE(Child<QCheckBox>(*form, "cbClrMem")->isChecked());
+    EXPECT_TRUE(Child<QPushButton>(*form, "bnApply")->isEnabled());
     EXPECT_EQ(form->StatusText(), "modified");
     EXPECT_EQ(Collected()[at::ClrMem], 0);
 }
 
 TEST_F(SettingsPageTest, ConfirmationIsAskedEvenWhileSuppressed) {
-    ASSERT_TRUE(form->SuppressModified);
+    ASSERT_TRUE(Child<TSettingsPage>(*form, "tsMain")->ModifiedSuppressed());
     dialogs.ConfirmAnswers = {false};
-    ClickCheckBox(form->cbClrMem);
+    ClickCheckBox(Child<QCheckBox>(*form, "cbClrMem"));
     EXPECT_EQ(dialogs.Confirmations.size(), 1u);
-    EXPECT_FALSE(form->cbClrMem->isChecked());
-    EXPECT_FALSE(form->bnApply->isEnabled());
+    EXPECT_FALSE(Child<QCheckBox>(*form, "cbClrMem")->isChecked());
+    EXPECT_FALSE(Child<QPushButton>(*form, "bnApply")->isEnabled());
 }
 
 TEST_F(SettingsPageTest, DisplayOfClearDataAsksAndNoLeavesItUnchecked) {
     dialogs.ConfirmAnswers = {false};
     LoadRecord({{at::Pavex, 1}, {at::ClrMem, 1}});
-    form->ShowDeviceSettings(false);
+    Child<TSettingsPage>(*form, "tsMain")->ShowDeviceSettings(false);
     EXPECT_EQ(dialogs.Confirmations.size(), 1u);
-    EXPECT_FALSE(form->cbClrMem->isChecked());
+    EXPECT_FALSE(Child<QCheckBox>(*form, "cbClrMem")->isChecked());
     EXPECT_EQ(Collected()[at::ClrMem], 0);
 }
 
 TEST_F(SettingsPageTest, DisplayOfClearDataAsksAndYesKeepsIt) {
     dialogs.ConfirmAnswers = {true};
     LoadRecord({{at::Pavex, 1}, {at::ClrMem, 1}});
-    form->ShowDeviceSettings(false);
+    Child<TSettingsPage>(*form, "tsMain")->ShowDeviceSettings(false);
     EXPECT_EQ(dialogs.Confirmations.size(), 1u);
-    EXPECT_TRUE(form->cbClrMem->isChecked());
+    EXPECT_TRUE(Child<QCheckBox>(*form, "cbClrMem")->isChecked());
 
     // Shown again while already checked: no passage from unchecked, no question.
-    form->ShowDeviceSettings(false);
+    Child<TSettingsPage>(*form, "tsMain")->ShowDeviceSettings(false);
     EXPECT_EQ(dialogs.Confirmations.size(), 1u);
-    EXPECT_TRUE(form->cbClrMem->isChecked());
+    EXPECT_TRUE(Child<QCheckBox>(*form, "cbClrMem")->isChecked());
 }
 
 }  // namespace

@@ -15,10 +15,14 @@
 #include "app/QtEventLoop.h"
 #include "app/tests/FakeUserDialogs.h"
 #include "app/tests/GuiTestSupport.h"
+#include "config/SettingsPage.h"
+#include "device/DeviceList.h"
 #include "device/HistoryModel.h"
+#include "device/SpecialPage.h"
 #include "hid/emulated/EmulatedBus.h"
 #include "hid/emulated/GenericDevice.h"
 #include "hid/emulated/QuillonAdapter.h"
+#include "ui/RadioGroup.h"
 
 namespace quillon {
 
@@ -42,8 +46,9 @@ class AdapterWindowTest : public ::testing::Test {
         form = std::make_unique<TMainForm>(dialogs, arguments, bus, loop);
         ASSERT_TRUE(ShowActive(*form));
         ASSERT_TRUE(WaitUntil([this] {
-            return form->cbDevListBox->count() > 0 ||
-                   form->PageControl->currentWidget() == form->tsWellcome;
+            return Child<QComboBox>(*form, "cbDevListBox")->count() > 0 ||
+                   Child<QStackedWidget>(*form, "PageControl")->currentWidget() ==
+                       Child<QWidget>(*form, "tsWellcome");
         }));
     }
 
@@ -71,7 +76,8 @@ class AdapterWindowTest : public ::testing::Test {
         return QTest::qWaitFor(condition, 10000);
     }
     bool WaitForEntries(int count) {
-        return WaitUntil([this, count] { return form->cbDevListBox->count() == count; });
+        return WaitUntil(
+            [this, count] { return Child<QComboBox>(*form, "cbDevListBox")->count() == count; });
     }
     // Input reports reach only the handles open when they are sent.
     bool WaitForReader(uint32_t instance) {
@@ -80,9 +86,10 @@ class AdapterWindowTest : public ::testing::Test {
 
     // Shift+Alt and a click on the settings page's background.
     void OpenSpecialPage() {
-        QTest::mouseClick(form->tsMain, Qt::LeftButton, Qt::ShiftModifier | Qt::AltModifier,
-                          QPoint(2, 2));
-        ASSERT_EQ(form->PageControl->currentWidget(), form->tsSpecial);
+        QTest::mouseClick(Child<TSettingsPage>(*form, "tsMain"), Qt::LeftButton,
+                          Qt::ShiftModifier | Qt::AltModifier, QPoint(2, 2));
+        ASSERT_EQ(Child<QStackedWidget>(*form, "PageControl")->currentWidget(),
+                  Child<TSpecialPage>(*form, "tsSpecial"));
     }
 
     static void TypeInto(QLineEdit* edit, const QString& text) {
@@ -96,10 +103,11 @@ class AdapterWindowTest : public ::testing::Test {
 
     // Queued lines included.
     QStringList HistoryLines() const {
-        form->History->Flush();
+        Child<TSpecialPage>(*form, "tsSpecial")->HistoryModel()->Flush();
         QStringList lines;
-        for (int row = 0; row < form->History->rowCount(); ++row) {
-            lines << form->History->Line(row);
+        for (int row = 0; row < Child<TSpecialPage>(*form, "tsSpecial")->HistoryModel()->rowCount();
+             ++row) {
+            lines << Child<TSpecialPage>(*form, "tsSpecial")->HistoryModel()->Line(row);
         }
         return lines;
     }

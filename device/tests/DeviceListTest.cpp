@@ -9,12 +9,12 @@
 #include <algorithm>
 #include <fstream>
 
-#include "app/RadioGroup.h"
 #include "device/tests/AdapterWindowFixture.h"
 #include "firmware/FlasherForm.h"
 #include "firmware/UpdateProtocol.h"
 #include "firmware/tests/HexFiles.h"
 #include "hid/HidDeviceController.h"
+#include "ui/RadioGroup.h"
 
 namespace quillon {
 namespace {
@@ -49,11 +49,12 @@ class DeviceListTest : public AdapterWindowTest {
   protected:
     void ExpectDeviceMenuEnabled(bool enabled) {
         for (QAction* item :
-             {form->miUpdate, form->miLoadConfig, form->miSaveConfig, form->miReadConfig}) {
+             {Child<QAction>(*form, "miUpdate"), Child<QAction>(*form, "miLoadConfig"),
+              Child<QAction>(*form, "miSaveConfig"), Child<QAction>(*form, "miReadConfig")}) {
             EXPECT_EQ(item->isEnabled(), enabled) << item->objectName().toStdString();
         }
-        EXPECT_TRUE(form->Close1->isEnabled());
-        EXPECT_TRUE(form->miInfo->isEnabled());
+        EXPECT_TRUE(Child<QAction>(*form, "Close1")->isEnabled());
+        EXPECT_TRUE(Child<QAction>(*form, "miInfo")->isEnabled());
     }
 };
 
@@ -64,11 +65,12 @@ TEST_F(DeviceListTest, WithoutAnAdapterTheWelcomePageShowsAndClosingSendsNothing
     PlugGeneric(otherProduct);
     StartWindow();
 
-    EXPECT_EQ(form->PageControl->currentWidget(), form->tsWellcome);
-    EXPECT_EQ(form->cbDevListBox->count(), 0);
-    EXPECT_EQ(form->HidCtl->CheckedOutCount(), 0);
+    EXPECT_EQ(Child<QStackedWidget>(*form, "PageControl")->currentWidget(),
+              Child<QWidget>(*form, "tsWellcome"));
+    EXPECT_EQ(Child<QComboBox>(*form, "cbDevListBox")->count(), 0);
+    EXPECT_EQ(Child<TDeviceList>(*form, "Panel1")->Controller()->CheckedOutCount(), 0);
     ExpectDeviceMenuEnabled(false);
-    EXPECT_FALSE(form->bnApply->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>(*form, "bnApply")->isEnabled());
     PressMenuKey(Qt::Key_C);
     EXPECT_FALSE(form->isVisible());
     EXPECT_TRUE(mouse->SetReports().empty());
@@ -79,22 +81,23 @@ TEST_F(DeviceListTest, PluggedAdapterIsListedAndItsSettingsShown) {
     const auto adapter = PlugAdapter(&record);
     StartWindow();
 
-    ASSERT_EQ(form->cbDevListBox->count(), 1);
-    EXPECT_EQ(form->cbDevListBox->itemText(0), "Quillon - VID=169B PID=0110");
-    EXPECT_EQ(form->PageControl->currentWidget(), form->tsMain);
+    ASSERT_EQ(Child<QComboBox>(*form, "cbDevListBox")->count(), 1);
+    EXPECT_EQ(Child<QComboBox>(*form, "cbDevListBox")->itemText(0), "Quillon - VID=169B PID=0110");
+    EXPECT_EQ(Child<QStackedWidget>(*form, "PageControl")->currentWidget(),
+              Child<TSettingsPage>(*form, "tsMain"));
     ExpectDeviceMenuEnabled(true);
     ASSERT_EQ(adapter->Log().size(), 1u);
     EXPECT_EQ(adapter->Log()[0],
               (emu::AdapterTransfer{Direction::Get, {record.begin(), record.end()}, 65, true}));
-    EXPECT_EQ(form->edVersion->text(), "007");
-    EXPECT_TRUE(form->cbUsedAltKey->isChecked());
-    EXPECT_EQ(form->edBaud->currentText(), "19200");
-    EXPECT_EQ(form->edCharDelay->value(), 150);
-    EXPECT_TRUE(form->cbClrStx->isChecked());
-    EXPECT_EQ(form->rgFlowCtrl->ItemIndex(), 1);
-    EXPECT_EQ(form->rgEnterCtrl->currentText(), "LF");
-    EXPECT_FALSE(form->bnApply->isEnabled());
-    EXPECT_FALSE(form->SuppressModified);
+    EXPECT_EQ(Child<QLineEdit>(*form, "edVersion")->text(), "007");
+    EXPECT_TRUE(Child<QCheckBox>(*form, "cbUsedAltKey")->isChecked());
+    EXPECT_EQ(Child<QComboBox>(*form, "edBaud")->currentText(), "19200");
+    EXPECT_EQ(Child<QSpinBox>(*form, "edCharDelay")->value(), 150);
+    EXPECT_TRUE(Child<QCheckBox>(*form, "cbClrStx")->isChecked());
+    EXPECT_EQ(Child<TRadioGroup>(*form, "rgFlowCtrl")->ItemIndex(), 1);
+    EXPECT_EQ(Child<QComboBox>(*form, "rgEnterCtrl")->currentText(), "LF");
+    EXPECT_FALSE(Child<QPushButton>(*form, "bnApply")->isEnabled());
+    EXPECT_FALSE(Child<TSettingsPage>(*form, "tsMain")->ModifiedSuppressed());
 }
 
 TEST_F(DeviceListTest, ApplyWritesTheCollectedRecordAndReadConfigReadsItBack) {
@@ -103,28 +106,28 @@ TEST_F(DeviceListTest, ApplyWritesTheCollectedRecordAndReadConfigReadsItBack) {
     StartWindow();
     adapter->ClearLog();
 
-    ClickCheckBox(form->cbUsedAltKey);
+    ClickCheckBox(Child<QCheckBox>(*form, "cbUsedAltKey"));
     EXPECT_EQ(form->StatusText(), "modified");
-    EXPECT_TRUE(form->bnApply->isEnabled());
-    QTest::mouseClick(form->bnApply, Qt::LeftButton);
+    EXPECT_TRUE(Child<QPushButton>(*form, "bnApply")->isEnabled());
+    QTest::mouseClick(Child<QPushButton>(*form, "bnApply"), Qt::LeftButton);
     AdapterRecord expected = record;
     expected[2] = 0;   // Alt key off
     expected[3] = 16;  // Pavex mode sends 19200
     ASSERT_EQ(adapter->Log().size(), 1u);
     EXPECT_EQ(adapter->Log()[0], Set({expected.begin(), expected.end()}));
     EXPECT_EQ(form->StatusText(), "Device-Settings updated");
-    EXPECT_FALSE(form->bnApply->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>(*form, "bnApply")->isEnabled());
 
     AdapterRecord changed = record;
     changed[4] = 40;
     adapter->SetSettings(changed);
-    ClickCheckBox(form->cbPavex);
+    ClickCheckBox(Child<QCheckBox>(*form, "cbPavex"));
     PressMenuKey(Qt::Key_R);
     EXPECT_EQ(adapter->Log().back().Dir, Direction::Get);
-    EXPECT_EQ(form->edCharDelay->value(), 400);
-    EXPECT_TRUE(form->cbPavex->isChecked());
+    EXPECT_EQ(Child<QSpinBox>(*form, "edCharDelay")->value(), 400);
+    EXPECT_TRUE(Child<QCheckBox>(*form, "cbPavex")->isChecked());
     EXPECT_EQ(form->StatusText(), "Device settings");
-    EXPECT_FALSE(form->bnApply->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>(*form, "bnApply")->isEnabled());
 }
 
 TEST_F(DeviceListTest, FailedTransfersAreNotShownAsSuccess) {
@@ -132,22 +135,22 @@ TEST_F(DeviceListTest, FailedTransfersAreNotShownAsSuccess) {
     adapter->FailTransfer(0);  // the read at listing
     StartWindow();
     EXPECT_EQ(form->StatusText(), "Device settings could not be read");
-    EXPECT_EQ(form->edVersion->text(), "000");
+    EXPECT_EQ(Child<QLineEdit>(*form, "edVersion")->text(), "000");
 
-    ClickCheckBox(form->cbUsedAltKey);
+    ClickCheckBox(Child<QCheckBox>(*form, "cbUsedAltKey"));
     adapter->FailTransfer(adapter->TransferCount());
-    QTest::mouseClick(form->bnApply, Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(*form, "bnApply"), Qt::LeftButton);
     EXPECT_EQ(form->StatusText(), "Device-Settings not written");
-    EXPECT_TRUE(form->bnApply->isEnabled());
+    EXPECT_TRUE(Child<QPushButton>(*form, "bnApply")->isEnabled());
     EXPECT_EQ(adapter->Settings()[2], 0);
-    QTest::mouseClick(form->bnApply, Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(*form, "bnApply"), Qt::LeftButton);
     EXPECT_EQ(adapter->Settings()[2], 1);
 
     adapter->SetSettings(SampleRecord());
     adapter->FailTransfer(adapter->TransferCount());
     PressMenuKey(Qt::Key_R);
     EXPECT_EQ(form->StatusText(), "Device settings could not be read");
-    EXPECT_FALSE(form->cbPavex->isChecked());
+    EXPECT_FALSE(Child<QCheckBox>(*form, "cbPavex")->isChecked());
 }
 
 TEST_F(DeviceListTest, TwoAdaptersUseTheFirstAndUnpluggingItMovesToTheSecond) {
@@ -157,14 +160,14 @@ TEST_F(DeviceListTest, TwoAdaptersUseTheFirstAndUnpluggingItMovesToTheSecond) {
     const auto adapter1 = PlugAdapter(nullptr, {}, &firstInstance);
     const auto adapter2 = PlugAdapter(&second);
     StartWindow();
-    ASSERT_EQ(form->cbDevListBox->count(), 2);
-    EXPECT_EQ(form->cbDevListBox->currentIndex(), 0);
+    ASSERT_EQ(Child<QComboBox>(*form, "cbDevListBox")->count(), 2);
+    EXPECT_EQ(Child<QComboBox>(*form, "cbDevListBox")->currentIndex(), 0);
     EXPECT_EQ(SettingsReads(*adapter1), 1);
     EXPECT_EQ(SettingsReads(*adapter2), 0);
 
     ASSERT_TRUE(bus.Unplug(firstInstance));
     ASSERT_TRUE(WaitForEntries(1));
-    EXPECT_EQ(form->edVersion->text(), "042");
+    EXPECT_EQ(Child<QLineEdit>(*form, "edVersion")->text(), "042");
     EXPECT_EQ(SettingsReads(*adapter2), 1);
 }
 
@@ -173,37 +176,46 @@ TEST_F(DeviceListTest, UnrelatedDeviceRebuildsAndLeavesTheSpecialPage) {
     const auto adapter = PlugAdapter(nullptr, {}, &instance);
     adapter->SetProduct(u"");
     StartWindow();
-    EXPECT_EQ(form->cbDevListBox->itemText(0), "Not Supported Device VID=169B PID=0110");
+    EXPECT_EQ(Child<QComboBox>(*form, "cbDevListBox")->itemText(0),
+              "Not Supported Device VID=169B PID=0110");
     OpenSpecialPage();
     ASSERT_TRUE(WaitForReader(instance));
     ASSERT_TRUE(bus.SendInputReport(instance, {1, 2, 3, 4, 5, 6, 7, 8, 9}));
-    ASSERT_TRUE(WaitUntil([this] { return form->History->rowCount() == 1; }));
+    ASSERT_TRUE(WaitUntil([this] {
+        return Child<TSpecialPage>(*form, "tsSpecial")->HistoryModel()->rowCount() == 1;
+    }));
 
     PlugGeneric(Mouse());
     ASSERT_TRUE(WaitUntil([&] { return SettingsReads(*adapter) == 2; }));
-    EXPECT_EQ(form->PageControl->currentWidget(), form->tsMain);
+    EXPECT_EQ(Child<QStackedWidget>(*form, "PageControl")->currentWidget(),
+              Child<TSettingsPage>(*form, "tsMain"));
     EXPECT_TRUE(HistoryLines().isEmpty());
-    EXPECT_EQ(form->cbDevListBox->count(), 1);
+    EXPECT_EQ(Child<QComboBox>(*form, "cbDevListBox")->count(), 1);
 }
 
 TEST_F(DeviceListTest, DeviceChangeWhileTheInfoWindowIsOpenWaitsForItToClose) {
     const auto adapter1 = PlugAdapter();
     StartWindow();
-    THidDevice* shown = form->SelectedDevice();
+    THidDevice* shown = Child<TDeviceList>(*form, "Panel1")->SelectedDevice();
     bool deferred = false;
     AnswerNextModal([&](QWidget* window) {
         PlugAdapter();
         PlugGeneric(Mouse());
-        deferred = WaitUntil([&] { return form->HidCtl->DeviceCount() == 3; }) &&
-                   form->DeviceListRebuildDeferred() && form->cbDevListBox->count() == 1 &&
-                   form->SelectedDevice() == shown && SettingsReads(*adapter1) == 1;
+        deferred = WaitUntil([&] {
+                       return Child<TDeviceList>(*form, "Panel1")->Controller()->DeviceCount() == 3;
+                   }) &&
+                   Child<TDeviceList>(*form, "Panel1")->DeviceListRebuildDeferred() &&
+                   Child<QComboBox>(*form, "cbDevListBox")->count() == 1 &&
+                   Child<TDeviceList>(*form, "Panel1")->SelectedDevice() == shown &&
+                   SettingsReads(*adapter1) == 1;
         window->close();
     });
-    const QRect item = form->menuBar()->actionGeometry(form->miInfo);
+    const QRect item = form->menuBar()->actionGeometry(Child<QAction>(*form, "miInfo"));
     QTest::mouseClick(form->menuBar(), Qt::LeftButton, {}, item.center());
 
     EXPECT_TRUE(deferred);
-    EXPECT_EQ(form->cbDevListBox->count(), 2);  // rebuilt once, after the window closed
+    EXPECT_EQ(Child<QComboBox>(*form, "cbDevListBox")->count(),
+              2);  // rebuilt once, after the window closed
     EXPECT_EQ(SettingsReads(*adapter1), 2);
 }
 
@@ -223,16 +235,16 @@ TEST_F(DeviceListTest, HeldBackRebuildKeepsAChangeDuringItsMessageForAfterIt) {
     };
     AnswerNextModal([&](QWidget* window) {
         PlugAdapter();
-        WaitUntil([&] { return form->DeviceListRebuildDeferred(); });
+        WaitUntil([&] { return Child<TDeviceList>(*form, "Panel1")->DeviceListRebuildDeferred(); });
         window->close();
     });
-    const QRect item = form->menuBar()->actionGeometry(form->miInfo);
+    const QRect item = form->menuBar()->actionGeometry(Child<QAction>(*form, "miInfo"));
     QTest::mouseClick(form->menuBar(), Qt::LeftButton, {}, item.center());
 
     // The mouse's change rebuilds once more, after the held-back rebuild's message.
     ASSERT_TRUE(WaitUntil([&] { return dialogs.Messages.size() == 2; }));
     EXPECT_EQ(mostOpen, 1);
-    EXPECT_EQ(form->cbDevListBox->count(), 2);
+    EXPECT_EQ(Child<QComboBox>(*form, "cbDevListBox")->count(), 2);
 }
 
 // Some desktops never activate a new window (focus-stealing prevention); being shown must be
@@ -270,7 +282,7 @@ TEST_F(DeviceListTest, UpdateFromTheMenuRunsOnceShownWithoutActivation) {
     PressMenuKey(Qt::Key_U);
 
     EXPECT_EQ(dialogs.OpenRequests.at(0).filter, "Update File (intel)|*.hex|All|*.*");
-    EXPECT_EQ(handedOver, form->SelectedDevice());
+    EXPECT_EQ(handedOver, Child<TDeviceList>(*form, "Panel1")->SelectedDevice());
     EXPECT_EQ(fileName, dialogs.OpenAnswer);
     EXPECT_EQ(transfersWhenFinished, size_t(firmware::kTransfersPerUpdate));
     const std::vector<uint8_t> flash = adapter->Flash();
@@ -284,19 +296,21 @@ TEST_F(DeviceListTest, AdapterOpenedForQueryOnlyExplainsTheMissingPermission) {
     const auto adapter = PlugAdapter(nullptr, queryOnly, &instance);
     StartWindow();
 
-    ASSERT_TRUE(form->lbAccessAdvice->isVisible());
-    const QString advice = form->lbAccessAdvice->text();
+    ASSERT_TRUE(Child<QLabel>(*form, "lbAccessAdvice")->isVisible());
+    const QString advice = Child<QLabel>(*form, "lbAccessAdvice")->text();
     EXPECT_TRUE(advice.contains(QString::fromStdString(emu::EmulatedBus::PathOf(instance))));
     EXPECT_TRUE(
         advice.contains("70-quillon-adapter.rules /usr/lib/udev/rules.d/ && sudo udevadm "
                         "control --reload && sudo udevadm trigger"));
-    for (QWidget* control : std::initializer_list<QWidget*>{form->cbPavex, form->edBaud,
-                                                            form->edVersion, form->bnApply}) {
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             Child<QCheckBox>(*form, "cbPavex"), Child<QComboBox>(*form, "edBaud"),
+             Child<QLineEdit>(*form, "edVersion"), Child<QPushButton>(*form, "bnApply")}) {
         EXPECT_FALSE(control->isVisible()) << control->objectName().toStdString();
     }
     // Nothing that needs the adapter's record is offered, and the status line says why.
     for (QAction* item :
-         {form->miUpdate, form->miLoadConfig, form->miSaveConfig, form->miReadConfig}) {
+         {Child<QAction>(*form, "miUpdate"), Child<QAction>(*form, "miLoadConfig"),
+          Child<QAction>(*form, "miSaveConfig"), Child<QAction>(*form, "miReadConfig")}) {
         EXPECT_FALSE(item->isEnabled()) << item->text().toStdString();
     }
     EXPECT_EQ(form->StatusText(), "No permission to use the adapter");
@@ -308,9 +322,9 @@ TEST_F(DeviceListTest, AdapterOpenedForQueryOnlyExplainsTheMissingPermission) {
     // With access granted and the adapter plugged in again, the settings are back.
     bus.Unplug(instance);
     PlugAdapter();
-    ASSERT_TRUE(WaitUntil([this] { return form->cbPavex->isVisible(); }));
-    EXPECT_FALSE(form->lbAccessAdvice->isVisible());
-    EXPECT_TRUE(form->miSaveConfig->isEnabled());
+    ASSERT_TRUE(WaitUntil([this] { return Child<QCheckBox>(*form, "cbPavex")->isVisible(); }));
+    EXPECT_FALSE(Child<QLabel>(*form, "lbAccessAdvice")->isVisible());
+    EXPECT_TRUE(Child<QAction>(*form, "miSaveConfig")->isEnabled());
 }
 
 TEST_F(DeviceListTest, StartWithConfigFileLoadsItAtEveryListing) {
@@ -324,25 +338,27 @@ TEST_F(DeviceListTest, StartWithConfigFileLoadsItAtEveryListing) {
     const auto adapter = PlugAdapter(&adapterRecord);
     StartWindow({path});
 
-    EXPECT_TRUE(form->SuppressModified);
-    EXPECT_TRUE(form->bnApply->isEnabled());
+    EXPECT_TRUE(Child<TSettingsPage>(*form, "tsMain")->ModifiedSuppressed());
+    EXPECT_TRUE(Child<QPushButton>(*form, "bnApply")->isEnabled());
     EXPECT_EQ(form->StatusText(), "Config-File settings (" + path + ")");
-    EXPECT_TRUE(form->cbPavex->isChecked());
-    EXPECT_EQ(form->edVersion->text(), "042");  // the adapter's, read before the file
+    EXPECT_TRUE(Child<QCheckBox>(*form, "cbPavex")->isChecked());
+    EXPECT_EQ(Child<QLineEdit>(*form, "edVersion")->text(),
+              "042");  // the adapter's, read before the file
     EXPECT_EQ(form->ReadCfgPath(), path);
-    ClickCheckBox(form->cbUsedAltKey);
+    ClickCheckBox(Child<QCheckBox>(*form, "cbUsedAltKey"));
     EXPECT_NE(form->StatusText(), "modified");
 
     fileRecord[4] = 30;
     WriteFile(path, fileRecord);
     PlugGeneric(Mouse());
-    ASSERT_TRUE(WaitUntil([this] { return form->edCharDelay->value() == 300; }));
-    EXPECT_TRUE(form->cbUsedAltKey->isChecked());
-    EXPECT_TRUE(form->SuppressModified);
+    ASSERT_TRUE(
+        WaitUntil([this] { return Child<QSpinBox>(*form, "edCharDelay")->value() == 300; }));
+    EXPECT_TRUE(Child<QCheckBox>(*form, "cbUsedAltKey")->isChecked());
+    EXPECT_TRUE(Child<TSettingsPage>(*form, "tsMain")->ModifiedSuppressed());
     EXPECT_EQ(SettingsReads(*adapter), 2);  // once at each listing
 
     // Apply sends the file's settings with the adapter's version byte.
-    QTest::mouseClick(form->bnApply, Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(*form, "bnApply"), Qt::LeftButton);
     EXPECT_EQ(adapter->Settings()[1], 42);
     EXPECT_EQ(adapter->Settings()[4], 30);
 }

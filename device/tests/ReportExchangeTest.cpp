@@ -31,8 +31,10 @@ class ReportExchangeTest : public AdapterWindowTest {
     }
 
     int VisibleByteEdits() const {
-        return static_cast<int>(std::count_if(form->ByteEdits.begin(), form->ByteEdits.end(),
-                                              [](QLineEdit* edit) { return edit->isVisible(); }));
+        return static_cast<int>(
+            std::count_if(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells().begin(),
+                          Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells().end(),
+                          [](QLineEdit* edit) { return edit->isVisible(); }));
     }
 
     std::shared_ptr<emu::QuillonAdapter> adapter;
@@ -43,68 +45,70 @@ TEST_F(ReportExchangeTest, ReadShowsTheReportAndWriteSendsTheEdits) {
     AdapterRecord record{3, 0x11, 0x22, 0x33};
     record[64] = 0xAB;
     StartWithAdapter(&record);
-    ASSERT_EQ(form->ByteEdits.size(), 64u);
+    ASSERT_EQ(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells().size(), 64u);
     EXPECT_EQ(VisibleByteEdits(), 64);
-    EXPECT_EQ(form->ByteEdits[17]->pos(), form->Edit1->pos() + QPoint(27, 26));
-    form->ByteEdits[15]->setFocus();
-    QTest::keyClick(form->ByteEdits[15], Qt::Key_Tab);
-    EXPECT_TRUE(form->ByteEdits[16]->hasFocus());
+    EXPECT_EQ(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells()[17]->pos(),
+              Child<QLineEdit>(*form, "Edit1")->pos() + QPoint(27, 26));
+    Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells()[15]->setFocus();
+    QTest::keyClick(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells()[15], Qt::Key_Tab);
+    EXPECT_TRUE(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells()[16]->hasFocus());
 
-    TypeInto(form->ReportID, "3");
-    QTest::mouseClick(form->ReadBtn, Qt::LeftButton);
+    TypeInto(Child<QLineEdit>(*form, "ReportID"), "3");
+    QTest::mouseClick(Child<QToolButton>(*form, "ReadBtn"), Qt::LeftButton);
     EXPECT_EQ(adapter->Log().at(0).Length, 65u);
-    EXPECT_EQ(form->ReportID->text(), "3");
-    EXPECT_FALSE(form->ReadBtn->isChecked());
-    EXPECT_EQ(form->ByteEdits[2]->text(), "33");
-    EXPECT_EQ(form->ByteEdits[63]->text(), "AB");
+    EXPECT_EQ(Child<QLineEdit>(*form, "ReportID")->text(), "3");
+    EXPECT_FALSE(Child<QToolButton>(*form, "ReadBtn")->isChecked());
+    EXPECT_EQ(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells()[2]->text(), "33");
+    EXPECT_EQ(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells()[63]->text(), "AB");
 
-    TypeInto(form->ByteEdits[0], "7");
-    TypeInto(form->ByteEdits[1], "1ab");
-    TypeInto(form->ByteEdits[2], "");
-    TypeInto(form->ByteEdits[3], "xyz");
-    QTest::mouseClick(form->WriteBtn, Qt::LeftButton);
+    TypeInto(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells()[0], "7");
+    TypeInto(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells()[1], "1ab");
+    TypeInto(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells()[2], "");
+    TypeInto(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells()[3], "xyz");
+    QTest::mouseClick(Child<QToolButton>(*form, "WriteBtn"), Qt::LeftButton);
     std::vector<uint8_t> sent(65, 0);
     sent[0] = 3;
     sent[1] = 0x07;
     sent[2] = 0xAB;
     sent[64] = 0xAB;
     EXPECT_EQ(adapter->Log().at(1), Set(sent));
-    EXPECT_EQ(form->ReportID->text(), "03");
-    EXPECT_EQ(form->ByteEdits[1]->text(), "AB");
-    EXPECT_EQ(form->ByteEdits[2]->text(), "00");
-    EXPECT_EQ(form->ByteEdits[3]->text(), "00");
+    EXPECT_EQ(Child<QLineEdit>(*form, "ReportID")->text(), "03");
+    EXPECT_EQ(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells()[1]->text(), "AB");
+    EXPECT_EQ(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells()[2]->text(), "00");
+    EXPECT_EQ(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells()[3]->text(), "00");
     EXPECT_EQ(HistoryLines(), (QStringList{"R 03  11 22 33 " + Zeros(60) + "AB ",
                                            "W 03  07 AB " + Zeros(61) + "AB "}));
 }
 
 TEST_F(ReportExchangeTest, ReportIdTextRulesAndFailedTransfers) {
     StartWithAdapter();
-    TypeInto(form->ReportID, "1FF");
-    QTest::mouseClick(form->WriteBtn, Qt::LeftButton);
+    TypeInto(Child<QLineEdit>(*form, "ReportID"), "1FF");
+    QTest::mouseClick(Child<QToolButton>(*form, "WriteBtn"), Qt::LeftButton);
     EXPECT_EQ(adapter->Log().back().Bytes.at(0), 0xFF);
-    EXPECT_EQ(form->ReportID->text(), "FF");
-    TypeInto(form->ReportID, "");
-    QTest::mouseClick(form->WriteBtn, Qt::LeftButton);
+    EXPECT_EQ(Child<QLineEdit>(*form, "ReportID")->text(), "FF");
+    TypeInto(Child<QLineEdit>(*form, "ReportID"), "");
+    QTest::mouseClick(Child<QToolButton>(*form, "WriteBtn"), Qt::LeftButton);
     EXPECT_EQ(adapter->Log().back().Bytes.at(0), 0x00);
-    EXPECT_EQ(form->ReportID->text(), "00");
+    EXPECT_EQ(Child<QLineEdit>(*form, "ReportID")->text(), "00");
 
     // The adapter has no report 0xFF to read.
-    TypeInto(form->ReportID, "1FF");
-    QTest::mouseClick(form->ReadBtn, Qt::LeftButton);
+    TypeInto(Child<QLineEdit>(*form, "ReportID"), "1FF");
+    QTest::mouseClick(Child<QToolButton>(*form, "ReadBtn"), Qt::LeftButton);
     EXPECT_EQ(adapter->Log().back().Bytes.at(0), 0xFF);
     EXPECT_EQ(HistoryLines().back(), "R FF  failed: Broken pipe");
     adapter->FailTransfer(adapter->TransferCount());
-    TypeInto(form->ReportID, "3");
-    QTest::mouseClick(form->WriteBtn, Qt::LeftButton);
+    TypeInto(Child<QLineEdit>(*form, "ReportID"), "3");
+    QTest::mouseClick(Child<QToolButton>(*form, "WriteBtn"), Qt::LeftButton);
     EXPECT_EQ(HistoryLines().back(), "W 03  failed: Input/output error");
 
-    form->HidCtlDeviceDataError(form->SelectedDevice(), EIO);
+    Child<TSpecialPage>(*form, "tsSpecial")
+        ->HidCtlDeviceDataError(Child<TDeviceList>(*form, "Panel1")->SelectedDevice(), EIO);
     EXPECT_EQ(HistoryLines().back(), "READ ERROR: Input/output error");
 }
 
 TEST_F(ReportExchangeTest, ResetAndClosingSendTheFourByteResetReport) {
     StartWithAdapter();
-    QTest::mouseClick(form->ResetBtn, Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(*form, "ResetBtn"), Qt::LeftButton);
     EXPECT_TRUE(HistoryLines().isEmpty());
     PressMenuKey(Qt::Key_C);
     EXPECT_FALSE(form->isVisible());
@@ -122,26 +126,26 @@ TEST_F(ReportExchangeTest, AdapterInUseByAnotherProgramIsNotWrittenAndTheWindowS
     ASSERT_EQ(other->TryLockExclusive(), HidLockResult::Held);
     const QString busy = "the adapter is in use by another program";
 
-    QTest::mouseClick(form->cbPavex, Qt::LeftButton);
-    QTest::mouseClick(form->bnApply, Qt::LeftButton);
+    QTest::mouseClick(Child<QCheckBox>(*form, "cbPavex"), Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(*form, "bnApply"), Qt::LeftButton);
     EXPECT_EQ(form->StatusText(), busy);
-    EXPECT_TRUE(form->bnApply->isEnabled());
+    EXPECT_TRUE(Child<QPushButton>(*form, "bnApply")->isEnabled());
     dialogs.OpenAnswer = "/nonexistent/update.hex";
     PressMenuKey(Qt::Key_U);
     ASSERT_FALSE(dialogs.Messages.empty());
     EXPECT_EQ(dialogs.Messages.back(), busy);
     OpenSpecialPage();
-    QTest::mouseClick(form->WriteBtn, Qt::LeftButton);
+    QTest::mouseClick(Child<QToolButton>(*form, "WriteBtn"), Qt::LeftButton);
     EXPECT_EQ(HistoryLines().back(), "W 03  failed: " + busy);
     form->SetStatusText("");
-    QTest::mouseClick(form->ResetBtn, Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(*form, "ResetBtn"), Qt::LeftButton);
     EXPECT_EQ(form->StatusText(), busy);
-    QTest::mouseClick(form->ReadBtn, Qt::LeftButton);
+    QTest::mouseClick(Child<QToolButton>(*form, "ReadBtn"), Qt::LeftButton);
     ASSERT_EQ(adapter->Log().size(), 1u);
     EXPECT_EQ(adapter->Log()[0].Dir, Direction::Get);
 
     other->Unlock();
-    QTest::mouseClick(form->WriteBtn, Qt::LeftButton);
+    QTest::mouseClick(Child<QToolButton>(*form, "WriteBtn"), Qt::LeftButton);
     EXPECT_EQ(adapter->Log().back().Dir, Direction::Set);
 }
 
@@ -163,10 +167,12 @@ TEST_F(ReportExchangeTest, InputReportsInArrivalOrderFromTheSelectedAdapterOnly)
         ASSERT_TRUE(bus.SendInputReport(device, report));
     }
     // The other adapter's reader runs on its own, but its reports were sent before the last one.
-    ASSERT_TRUE(WaitUntil([this] { return form->History->rowCount() >= 3; }));
+    ASSERT_TRUE(WaitUntil([this] {
+        return Child<TSpecialPage>(*form, "tsSpecial")->HistoryModel()->rowCount() >= 3;
+    }));
     EXPECT_EQ(HistoryLines(), (QStringList{"R 01  10 " + Zeros(7), "R 02  40 01 02 03 04 05 06 FE ",
                                            "R 01  50 " + Zeros(7)}));
-    EXPECT_EQ(form->HistoryListBox->currentIndex().row(), 2);
+    EXPECT_EQ(Child<QListView>(*form, "HistoryListBox")->currentIndex().row(), 2);
 }
 
 TEST_F(ReportExchangeTest, FeatureReportLengthsOfOneZeroAndAboveTheBuffer) {
@@ -176,29 +182,32 @@ TEST_F(ReportExchangeTest, FeatureReportLengthsOfOneZeroAndAboveTheBuffer) {
     StartWindow();
     OpenSpecialPage();
     EXPECT_EQ(VisibleByteEdits(), 0);
-    TypeInto(form->ReportID, "3");
-    QTest::mouseClick(form->ReadBtn, Qt::LeftButton);
-    QTest::mouseClick(form->WriteBtn, Qt::LeftButton);
+    TypeInto(Child<QLineEdit>(*form, "ReportID"), "3");
+    QTest::mouseClick(Child<QToolButton>(*form, "ReadBtn"), Qt::LeftButton);
+    QTest::mouseClick(Child<QToolButton>(*form, "WriteBtn"), Qt::LeftButton);
     EXPECT_EQ(HistoryLines(), (QStringList{"R 03  ", "W 03  "}));
     EXPECT_EQ(idOnly->SetReports(), std::vector<std::vector<uint8_t>>{{3}});
 
     // Each swap of adapters rebuilds the list, which leaves the raw-report page.
-    const auto rebuilt = [this] { return form->PageControl->currentWidget() == form->tsMain; };
+    const auto rebuilt = [this] {
+        return Child<QStackedWidget>(*form, "PageControl")->currentWidget() ==
+               Child<TSettingsPage>(*form, "tsMain");
+    };
     bus.UnplugAll();
     PlugGeneric(AdapterWith(emu::MakeVendorDescriptor(8, 0, 0)));
     ASSERT_TRUE(WaitUntil(rebuilt));
     OpenSpecialPage();
     EXPECT_EQ(VisibleByteEdits(), 0);
-    EXPECT_FALSE(form->WriteBtn->isEnabled());
+    EXPECT_FALSE(Child<QToolButton>(*form, "WriteBtn")->isEnabled());
 
     bus.UnplugAll();
     const auto wide = PlugGeneric(AdapterWith(emu::MakeVendorDescriptor(8, 0, 200)));
     ASSERT_TRUE(WaitUntil(rebuilt));
     OpenSpecialPage();
     EXPECT_EQ(VisibleByteEdits(), 64);
-    QTest::mouseClick(form->ReadBtn, Qt::LeftButton);
-    TypeInto(form->ByteEdits[63], "EE");
-    QTest::mouseClick(form->WriteBtn, Qt::LeftButton);
+    QTest::mouseClick(Child<QToolButton>(*form, "ReadBtn"), Qt::LeftButton);
+    TypeInto(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells()[63], "EE");
+    QTest::mouseClick(Child<QToolButton>(*form, "WriteBtn"), Qt::LeftButton);
     ASSERT_EQ(wide->SetReports().size(), 1u);
     EXPECT_EQ(wide->SetReports()[0].size(), 65u);
     EXPECT_EQ(wide->SetReports()[0][64], 0xEE);

@@ -7,12 +7,12 @@
 #include <QTimer>
 #include <functional>
 
-#include "app/UserDialogs.h"
 #include "firmware/FlasherForm.h"
 #include "firmware/UpdateProtocol.h"
 #include "firmware/tests/AdapterDevice.h"
 #include "firmware/tests/HexFiles.h"
 #include "firmware/tests/UpdateLog.h"
+#include "ui/UserDialogs.h"
 
 namespace quillon {
 namespace {

@@ -4,8 +4,8 @@
 #include <QPushButton>
 #include <QSpinBox>
 
-#include "app/MainForm.h"
-#include "app/RadioGroup.h"
+#include "config/SettingsPage.h"
+#include "ui/RadioGroup.h"
 
 // The settings page bound to the settings record: collecting, showing, the Pavex coupling and
 // the change reactions.
@@ -20,12 +20,12 @@ const QString ClearDataConfirmation = QStringLiteral(
 
 }  // namespace
 
-int TMainForm::EnterCtrlSelection() const {
+int TSettingsPage::EnterCtrlSelection() const {
     return rgEnterCtrl->findText(rgEnterCtrl->currentText(),
                                  Qt::MatchExactly | Qt::MatchCaseSensitive);
 }
 
-void TMainForm::SetBaudText(const QString& text) {
+void TSettingsPage::SetBaudText(const QString& text) {
     // The list's current item follows the text, or the list would pick the item matching the
     // text on its own when the field loses the focus, and report that as the user's choice.
     const int item = edBaud->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
@@ -36,7 +36,7 @@ void TMainForm::SetBaudText(const QString& text) {
     }
 }
 
-SettingsControlValues TMainForm::SettingsFromControls() const {
+SettingsControlValues TSettingsPage::SettingsFromControls() const {
     SettingsControlValues values;
     values.VersionText = edVersion->text().toStdString();
     values.UseAltKey = cbUsedAltKey->isChecked();
@@ -52,14 +52,14 @@ SettingsControlValues TMainForm::SettingsFromControls() const {
     return values;
 }
 
-void TMainForm::CollectDeviceSettings() {
-    EncodeSettings(SettingsFromControls(), ReportBuffer);
+void TSettingsPage::CollectDeviceSettings() {
+    EncodeSettings(SettingsFromControls(), Buffer);
 }
 
-void TMainForm::ShowDeviceSettings(bool enableApply) {
+void TSettingsPage::ShowDeviceSettings(bool enableApply) {
     // Each control is set in turn, so that each change runs its reaction (the confirmation of
     // cbClrMem included) in this order.
-    if (const auto values = DecodeSettings(ReportBuffer)) {
+    if (const auto values = DecodeSettings(Buffer)) {
         edVersion->setText(QString::fromStdString(values->VersionText));
         cbUsedAltKey->setChecked(values->UseAltKey);
         SetBaudText(QString::fromStdString(values->BaudText));
@@ -71,13 +71,13 @@ void TMainForm::ShowDeviceSettings(bool enableApply) {
         cbClrMem->setChecked(values->ClrMem);
         rgFlowCtrl->SetItemIndex(values->FlowCtrlIndex);
         rgEnterCtrl->setCurrentIndex(values->EnterCtrlIndex);
-        ReportBuffer[DeviceSettings::RecordMarkerCopy] = ReportBuffer[DeviceSettings::RecordMarker];
+        Buffer[DeviceSettings::RecordMarkerCopy] = Buffer[DeviceSettings::RecordMarker];
         ApplyPavexMode(cbPavex->isChecked());
     }
     bnApply->setEnabled(enableApply);
 }
 
-void TMainForm::ApplyPavexMode(bool on) {
+void TSettingsPage::ApplyPavexMode(bool on) {
     if (on) {
         SetBaudText(QString::number(DefaultBaudRate));
     } else {
@@ -91,7 +91,7 @@ void TMainForm::ApplyPavexMode(bool on) {
     rgFlowCtrl->setEnabled(!on);
 }
 
-void TMainForm::cbUsedAltKeyClick() {
+void TSettingsPage::cbUsedAltKeyClick() {
     if (SuppressModified) {
         return;
     }
@@ -99,17 +99,25 @@ void TMainForm::cbUsedAltKeyClick() {
     SetStatusText("modified");
 }
 
-void TMainForm::cbPavexClick() {
+void TSettingsPage::cbPavexClick() {
     ApplyPavexMode(cbPavex->isChecked());
     cbUsedAltKeyClick();
 }
 
-void TMainForm::cbClrMemClick() {
+void TSettingsPage::cbClrMemClick() {
     cbUsedAltKeyClick();
     // Unchecking here comes back through this handler, which then asks nothing.
-    if (cbClrMem->isChecked() && !Dialogs.Confirm(this, ClearDataConfirmation)) {
+    if (cbClrMem->isChecked() && !Dialogs.Confirm(window(), ClearDataConfirmation)) {
         cbClrMem->setChecked(false);
     }
+}
+
+void TSettingsPage::SetStatusText(const QString& text) {
+    emit StatusTextChanged(text);
+}
+
+void TSettingsPage::DisableApply() {
+    bnApply->setEnabled(false);
 }
 
 }  // namespace quillon

@@ -2,8 +2,8 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "app/MainForm.h"
 #include "config/ConfigFile.h"
+#include "config/SettingsPage.h"
 
 // Configuration files: the Load and Save commands, and the status line's form of a path.
 
@@ -17,7 +17,7 @@ QString FailureMessage(ConfigFileResult result, const QString& path) {
 
 }  // namespace
 
-QString TMainForm::ShortenPathForStatus(const QString& path) {
+QString TSettingsPage::ShortenPathForStatus(const QString& path) {
     constexpr int LongestWhole = 60;
     constexpr int Head = 23;
     constexpr int Tail = 31;
@@ -27,20 +27,20 @@ QString TMainForm::ShortenPathForStatus(const QString& path) {
     return path.left(Head) + " ... " + path.right(Tail);
 }
 
-bool TMainForm::LoadConfigFile(const QString& path) {
+bool TSettingsPage::LoadConfigFile(const QString& path) {
     const QFileInfo file(path);
     if (!file.exists() || file.isDir()) {
-        Dialogs.ShowMessage(this, FailureMessage(ConfigFileResult::FileNotFound, path));
+        Dialogs.ShowMessage(window(), FailureMessage(ConfigFileResult::FileNotFound, path));
         return false;
     }
     // The working folder of a later run is another: a relative path would name another file.
-    WriteCfgPath(QDir::toNativeSeparators(file.absoluteFilePath()));
+    emit ConfigFileChosen(QDir::toNativeSeparators(file.absoluteFilePath()));
     SaveConfigDialog.fileName = path;
     // Keeps the connected adapter's version in byte 1 whatever the file holds there.
     const ConfigFileResult result =
-        quillon::LoadConfigFile(QFile::encodeName(path).toStdString(), ReportBuffer);
+        quillon::LoadConfigFile(QFile::encodeName(path).toStdString(), Buffer);
     if (result != ConfigFileResult::Ok) {
-        Dialogs.ShowMessage(this, FailureMessage(result, path));
+        Dialogs.ShowMessage(window(), FailureMessage(result, path));
         return false;
     }
     ShowDeviceSettings(true);
@@ -48,18 +48,20 @@ bool TMainForm::LoadConfigFile(const QString& path) {
     return true;
 }
 
-void TMainForm::SaveConfigFile(const QString& path) {
+bool TSettingsPage::SaveConfigFile(const QString& path) {
     CollectDeviceSettings();
     // The same safe save as the command-line tool's: links followed, devices left alone.
     const ConfigFileResult result =
-        quillon::SaveConfigFile(QFile::encodeName(path).toStdString(), ReportBuffer);
+        quillon::SaveConfigFile(QFile::encodeName(path).toStdString(), Buffer);
     if (result != ConfigFileResult::Ok) {
-        Dialogs.ShowMessage(this, FailureMessage(result, path));
+        Dialogs.ShowMessage(window(), FailureMessage(result, path));
+        return false;
     }
+    return true;
 }
 
-void TMainForm::miLoadConfigClick() {
-    const QString path = Dialogs.GetOpenFileName(this, OpenConfigDialog);
+void TSettingsPage::miLoadConfigClick() {
+    const QString path = Dialogs.GetOpenFileName(window(), OpenConfigDialog);
     if (path.isEmpty()) {
         return;
     }
@@ -68,8 +70,8 @@ void TMainForm::miLoadConfigClick() {
     cbUsedAltKeyClick();
 }
 
-void TMainForm::miSaveConfigClick() {
-    const QString path = Dialogs.GetSaveFileName(this, SaveConfigDialog);
+void TSettingsPage::miSaveConfigClick() {
+    const QString path = Dialogs.GetSaveFileName(window(), SaveConfigDialog);
     if (path.isEmpty()) {
         return;
     }

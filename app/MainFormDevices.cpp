@@ -1,0 +1,112 @@
+#include <QAction>
+#include <QStackedWidget>
+
+#include "app/MainForm.h"
+#include "config/SettingsPage.h"
+#include "device/DeviceList.h"
+#include "device/ReportExchange.h"
+#include "device/ReportText.h"
+#include "device/SpecialPage.h"
+#include "firmware/FlasherForm.h"
+#include "hid/HidDevice.h"
+#include "hid/HidDeviceController.h"
+#include "hid/HidExclusiveUse.h"
+#include "info/InfoBox.h"
+
+// The window's wiring: the menu and the status line to the pages, the pages to the device
+// list, and the state of the window after each rebuild of the list; the child windows that
+// borrow the selected device.
+
+namespace quillon {
+
+namespace {
+
+QString AdapterBusyMessage() {
+    return QString::fromUtf8(AdapterBusyText.data(),
+                             static_cast<qsizetype>(AdapterBusyText.size()));
+}
+
+}  // namespace
+
+void TMainForm::ConnectPages() {
+    connect(miLoadConfig, &QAction::triggered, tsMain, &TSettingsPage::miLoadConfigClick);
+    connect(miSaveConfig, &QAction::triggered, tsMain, &TSettingsPage::miSaveConfigClick);
+    connect(miReadConfig, &QAction::triggered, tsMain, &TSettingsPage::miReadConfigClick);
+    connect(tsMain, &TSettingsPage::StatusTextChanged, this, &TMainForm::SetStatusText);
+    connect(tsMain, &TSettingsPage::ConfigFileChosen, this, &TMainForm::WriteCfgPath);
+    connect(tsSpecial, &TSpecialPage::StatusTextChanged, this, &TMainForm::SetStatusText);
+    connect(Devices, &TDeviceList::ListEmptied, this, &TMainForm::DeviceListEmptied);
+    connect(Devices, &TDeviceList::ListRebuilt, this, &TMainForm::DeviceListRebuilt);
+}
+
+void TMainForm::ConnectHidController() {
+    THidDeviceController* controller = Devices->Controller();
+    controller->SetOnDeviceData(MakeHandler<&TSpecialPage::ShowRead>(tsSpecial));
+    controller->SetOnDeviceDataError(MakeHandler<&TSpecialPage::HidCtlDeviceDataError>(tsSpecial));
+}
+
+void TMainForm::DeviceListEmptied() {
+    Exchange->ForgetCurrentDevice();
+    tsSpecial->ClearHistory();
+    tsMain->HideAccessProblem();
+}
+
+void TMainForm::EnableDeviceCommands(bool enabled) {
+    for (QAction* item : {miUpdate, miLoadConfig, miSaveConfig, miReadConfig}) {
+        item->setEnabled(enabled);
+    }
+}
+
+void TMainForm::DeviceListRebuilt() {
+    const bool listed = Devices->Count() > 0;
+    EnableDeviceCommands(listed);
+    if (!listed) {
+        PageControl->setCurrentWidget(tsWellcome);
+        tsMain->DisableApply();
+        return;
+    }
+    tsSpecial->DevListBox1Click();
+    PageControl->setCurrentWidget(tsMain);
+
+    THidDevice* device = Devices->SelectedDevice();
+    if (device != nullptr && !device->CanReadWrite()) {
+        tsMain->ShowAccessProblem(QString::fromStdString(AccessProblemText(*device)));
+        // Without the adapter's record there is nothing to save, load into or apply.
+        EnableDeviceCommands(false);
+        tsMain->DisableApply();
+        SetStatusText(QString::fromStdString(AccessProblemSummary(*device)));
+        return;
+    }
+    tsMain->ReadSettingsAtListing(StartupConfigFile(),
+                                  StartupConfigGiven ? QString() : ReadCfgPath());
+}
+
+void TMainForm::miInfoClick() {
+    TInfoBox box(this, Devices->SelectedDevice());
+    Devices->ShowChildModally(box);
+}
+
+void TMainForm::UpdateFirmwareFrom(const QString& fileName) {
+    if (!Devices->HasSelection()) {
+        return;
+    }
+    {
+        // The adapter is held for the whole update: another program writing to it in the
+        // middle would leave it half written. One that is writing to it already keeps the
+        // update out.
+        const THidExclusiveUse exclusive(Devices->SelectedDevice());
+        if (exclusive.Busy()) {
+            SetStatusText(AdapterBusyMessage());
+            Dialogs.ShowMessage(this, AdapterBusyMessage());
+            return;
+        }
+        TFlasherForm flasher(this, Dialogs);
+        flasher.Device = Devices->SelectedDevice();
+        flasher.FileName = fileName;
+        Devices->ExecChild(flasher);
+    }
+    // Given back before a held-back rebuild destroys the device.
+    Devices->RunHeldBackRebuild();
+}
+
+}  // namespace quillon

@@ -1,0 +1,49 @@
+# Checks that no folder includes a header of a folder above it. Run as a test:
+#   cmake -DSOURCE_DIR=<project root> -P cmake/CheckFolderOrder.cmake
+# Top to bottom: app > cli > device > config, firmware, info > hid, ui. Each folder lists the
+# folders it may include besides itself. Tests, fuzzers and benchmarks are not library code and
+# may reach any folder they test through.
+set(allowed_app cli device config firmware info hid ui)
+set(allowed_cli device config firmware info hid)
+set(allowed_device config firmware info hid ui)
+set(allowed_config hid ui)
+set(allowed_firmware hid ui)
+set(allowed_info hid ui)
+set(allowed_hid "")
+set(allowed_ui "")
+set(folders app cli device config firmware info hid ui)
+
+if(NOT SOURCE_DIR)
+    message(FATAL_ERROR "SOURCE_DIR not given")
+endif()
+
+set(violations "")
+foreach(folder IN LISTS folders)
+    file(GLOB_RECURSE sources RELATIVE ${SOURCE_DIR}
+         ${SOURCE_DIR}/${folder}/*.h ${SOURCE_DIR}/${folder}/*.cpp ${SOURCE_DIR}/${folder}/*.in)
+    foreach(source IN LISTS sources)
+        if(source MATCHES "/(tests|fuzz)/")
+            continue()
+        endif()
+        file(STRINGS ${SOURCE_DIR}/${source} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+        foreach(line IN LISTS includes)
+            string(REGEX MATCH "\"([^\"/]+)/" _ "${line}")
+            set(target "${CMAKE_MATCH_1}")
+            if(target STREQUAL "" OR target STREQUAL folder)
+                continue()
+            endif()
+            list(FIND folders ${target} known)
+            list(FIND allowed_${folder} ${target} permitted)
+            if(known GREATER_EQUAL 0 AND permitted LESS 0)
+                string(STRIP "${line}" line)
+                list(APPEND violations "${source}: ${line} (${folder}/ may not use ${target}/)")
+            endif()
+        endforeach()
+    endforeach()
+endforeach()
+
+if(violations)
+    list(JOIN violations "\n  " text)
+    message(FATAL_ERROR "Includes against the folder order:\n  ${text}")
+endif()
+message(STATUS "Folder order kept")

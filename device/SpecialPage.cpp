@@ -1,0 +1,260 @@
+#include "device/SpecialPage.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "device/DeviceList.h"
+#include "device/HistoryModel.h"
+#include "device/ReportExchange.h"
+#include "device/ReportText.h"
+#include "hid/HidDevice.h"
+#include "hid/HidDeviceController.h"
+
+// The raw-report page: report exchange through the shared buffer byte by byte, the reset
+// report and the display of input reports.
+
+namespace quillon {
+
+namespace {
+
+constexpr int ByteGridColumns = 16;
+constexpr int ByteGridRows = 4;
+constexpr int ByteEditWidth = 25;
+constexpr int ByteEditHeight = 24;
+constexpr int ByteEditGap = 2;
+
+QString Utf8(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+QLineEdit* NewByteEdit(QWidget* page, const QString& name) {
+    auto* edit = new QLineEdit(page);
+    edit->setObjectName(name);
+    edit->setFixedSize(ByteEditWidth, ByteEditHeight);
+    // Hidden edits keep their cell, so the visible ones never move.
+    QSizePolicy policy = edit->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    edit->setSizePolicy(policy);
+    return edit;
+}
+
+template <typename Button>
+Button* NewReportButton(QWidget* page, const char* name, const QString& caption) {
+    auto* button = new Button(page);
+    button->setObjectName(name);
+    button->setText(caption);
+    button->setFixedSize(81, 22);
+    return button;
+}
+
+}  // namespace
+
+TSpecialPage::TSpecialPage(TDeviceList& devices, TReportExchange& exchange, ReportBuffer& buffer,
+                           QWidget* parent)
+    : QWidget(parent), Devices(devices), Exchange(exchange), Buffer(buffer) {
+    setObjectName("tsSpecial");
+    setWindowTitle("Special");
+    CreateControls();
+    History = new THistoryModel(HistoryListBox);
+    HistoryListBox->setModel(History);
+    HistoryFollower = new THistoryFollower(HistoryListBox, History);
+
+    connect(ReadBtn, &QToolButton::clicked, this, &TSpecialPage::ReadBtnClick);
+    connect(WriteBtn, &QToolButton::clicked, this, &TSpecialPage::WriteBtnClick);
+    connect(ResetBtn, &QPushButton::clicked, this, &TSpecialPage::ResetBtnClick);
+    connect(edInhibitID, &QLineEdit::textChanged, this, &TSpecialPage::edInhibitIDChange);
+}
+
+TSpecialPage::~TSpecialPage() {
+    // Taking the controls down makes some of them signal (an edit field losing the focus);
+    // by then this page is no longer one to react.
+    for (QObject* child : findChildren<QObject*>()) {
+        disconnect(child, nullptr, this, nullptr);
+    }
+}
+
+void TSpecialPage::CreateControls() {
+    auto* page = new QVBoxLayout(this);
+    page->setContentsMargins(8, 4, 8, 8);
+    page->setSpacing(0);
+
+    HistoryListBox = new QListView(this);
+    HistoryListBox->setObjectName("HistoryListBox");
+    HistoryListBox->setFixedHeight(31);
+    QFont courier("Courier New");
+    courier.setPixelSize(11);
+    courier.setStyleHint(QFont::Monospace);
+    HistoryListBox->setFont(courier);
+    // Input reports may arrive by the thousand per second: every line has the same height.
+    HistoryListBox->setUniformItemSizes(true);
+    HistoryListBox->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    page->addWidget(HistoryListBox);
+    page->addSpacing(8);
+
+    auto* reportRow = new QHBoxLayout;
+    reportRow->addSpacing(48 - 8);
+    Label1 = new QLabel("Report", this);
+    Label1->setObjectName("Label1");
+    ReportID = new QLineEdit("03", this);
+    ReportID->setObjectName("ReportID");
+    ReportID->setFixedWidth(25);
+    Label2 = new QLabel("InhibitID", this);
+    Label2->setObjectName("Label2");
+    Label2->hide();
+    edInhibitID = new QLineEdit(this);
+    edInhibitID->setObjectName("edInhibitID");
+    edInhibitID->setFixedWidth(25);
+    edInhibitID->hide();
+    reportRow->addWidget(Label1);
+    reportRow->addSpacing(4);
+    reportRow->addWidget(ReportID);
+    reportRow->addSpacing(16);
+    reportRow->addWidget(Label2);
+    reportRow->addWidget(edInhibitID);
+    reportRow->addStretch(1);
+    page->addLayout(reportRow);
+    page->addSpacing(10);
+
+    auto* gridRow = new QHBoxLayout;
+    gridRow->addSpacing(56 - 8);
+    ByteGrid = new QGridLayout;
+    ByteGrid->setSpacing(ByteEditGap);
+    Edit1 = NewByteEdit(this, "Edit1");
+    ByteGrid->addWidget(Edit1, 0, 0);
+    gridRow->addLayout(ByteGrid);
+    gridRow->addStretch(1);
+    page->addLayout(gridRow);
+    page->addSpacing(20);
+
+    auto* buttonRow = new QHBoxLayout;
+    buttonRow->setSpacing(7);
+    buttonRow->addSpacing(144 - 8);
+    ReadBtn = NewReportButton<QToolButton>(this, "ReadBtn", "Read");
+    ReadBtn->setCheckable(true);
+    WriteBtn = NewReportButton<QToolButton>(this, "WriteBtn", "Write");
+    ResetBtn = NewReportButton<QPushButton>(this, "ResetBtn", "Reset");
+    buttonRow->addWidget(ReadBtn);
+    buttonRow->addWidget(WriteBtn);
+    buttonRow->addWidget(ResetBtn);
+    buttonRow->addStretch(1);
+    page->addLayout(buttonRow);
+    page->addStretch(1);
+}
+
+void TSpecialPage::BuildByteGrid() {
+    ByteEdits.assign(1, Edit1);
+    Edit1->clear();
+    Edit1->hide();
+    QWidget* previous = Edit1;
+    for (int k = 1; k < ByteGridRows * ByteGridColumns; ++k) {
+        QLineEdit* edit = NewByteEdit(this, QString("ByteEdit%1").arg(k));
+        ByteGrid->addWidget(edit, k / ByteGridColumns, k % ByteGridColumns);
+        edit->hide();
+        setTabOrder(previous, edit);
+        previous = edit;
+        ByteEdits.push_back(edit);
+    }
+}
+
+void TSpecialPage::WindowActivated() {
+    InhibitID = 0xFF;
+    if (ByteEdits.empty()) {
+        BuildByteGrid();
+        DevListBox1Click();
+    }
+}
+
+void TSpecialPage::DevListBox1Click() {
+    History->Clear();
+    if (ByteEdits.empty() || !Devices.HasSelection()) {
+        return;
+    }
+    for (QLineEdit* edit : ByteEdits) {
+        edit->hide();
+    }
+    const size_t length = TDeviceList::FeatureLength(Devices.SelectedDevice());
+    for (size_t k = 0; k + 1 < length && k < ByteEdits.size(); ++k) {
+        ByteEdits[k]->show();
+    }
+    WriteBtn->setEnabled(length != 0);
+}
+
+void TSpecialPage::ClearHistory() {
+    History->Clear();
+}
+
+void TSpecialPage::AddHistoryLine(const QString& line) {
+    History->Append(line);
+}
+
+void TSpecialPage::ReadBtnClick() {
+    const uint8_t id = ParseHexByte(ReportID->text().toStdString(), 0);
+    const TransferResult read = Exchange.ReadDeviceReport(id);
+    if (read.Outcome != TransferOutcome::NoDevice) {
+        Buffer[0] = id;
+        if (read.Ok()) {
+            const size_t length = TDeviceList::FeatureLength(Exchange.AddressedDevice());
+            for (size_t p = 1; p < length && p <= ByteEdits.size(); ++p) {
+                ByteEdits[p - 1]->setText(Utf8(FormatHexByte(Buffer[p])));
+            }
+            const size_t dataBytes = length > 0 ? length - 1 : 0;
+            AddHistoryLine(Utf8(HistoryLine('R', id, Buffer.data() + 1, dataBytes)));
+        } else {
+            // The buffer holds no report: the edits keep what they showed.
+            AddHistoryLine(Utf8(FailedTransferLine('R', id, read.Reason)));
+        }
+    }
+    ReadBtn->setChecked(false);
+}
+
+void TSpecialPage::WriteBtnClick() {
+    THidDevice* device = Exchange.AddressedDevice();
+    if (device == nullptr) {
+        return;
+    }
+    Buffer[0] = ParseHexByte(ReportID->text().toStdString(), 0);
+    ReportID->setText(Utf8(FormatHexByte(Buffer[0])));
+    const size_t length = TDeviceList::FeatureLength(device);
+    for (size_t p = 1; p < length && p <= ByteEdits.size(); ++p) {
+        QLineEdit* edit = ByteEdits[p - 1];
+        Buffer[p] = ParseHexByte(edit->text().toStdString(), 0);
+        edit->setText(Utf8(FormatHexByte(Buffer[p])));
+    }
+    const TransferResult written = Exchange.WriteToCurrentDevice(length);
+    const size_t dataBytes = length > 0 ? length - 1 : 0;
+    AddHistoryLine(Utf8(written.Ok() ? HistoryLine('W', Buffer[0], Buffer.data() + 1, dataBytes)
+                                     : FailedTransferLine('W', Buffer[0], written.Reason)));
+}
+
+void TSpecialPage::ResetBtnClick() {
+    const TransferResult reset = Exchange.SendReset();
+    if (reset.Outcome == TransferOutcome::AdapterBusy) {
+        emit StatusTextChanged(Utf8(reset.Reason));
+    }
+}
+
+void TSpecialPage::edInhibitIDChange() {
+    InhibitID = ParseHexByte(edInhibitID->text().toStdString(), 0xFF);
+}
+
+void TSpecialPage::ShowRead(THidDevice* HidDev, uint8_t ReportID, const uint8_t* Data,
+                            uint16_t Size) {
+    if (HidDev == nullptr || HidDev != Devices.SelectedDevice() || ReportID == InhibitID) {
+        return;
+    }
+    AddHistoryLine(Utf8(HistoryLine('R', ReportID, Data, Size)));
+}
+
+void TSpecialPage::HidCtlDeviceDataError(THidDevice*, uint32_t Error) {
+    THidDeviceController* controller = Devices.Controller();
+    const std::string message =
+        controller != nullptr ? controller->Platform().ErrorMessage(Error) : std::string();
+    AddHistoryLine("READ ERROR: " + Utf8(CleanSystemMessage(message)));
+}
+
+}  // namespace quillon
