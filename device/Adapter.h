@@ -33,9 +33,6 @@ inline constexpr uint8_t ResetReport[4] = {0x06, 0x00, 0x00, 0x00};
 // instance of this program is writing to.
 inline constexpr std::string_view AdapterBusyText = "the adapter is in use by another program";
 
-// What both say once the settings record has been written.
-inline constexpr std::string_view SettingsUpdatedText = "Device-Settings updated";
-
 // Why an operation on an adapter failed.
 enum class AdapterError {
     NoAdapter,       // none attached, none that matches, or the adapter went away
