@@ -1,20 +1,21 @@
 #pragma once
 
-#include <QStringList>
 #include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
-#include "cli/AdapterSession.h"
 #include "cli/CliEnvironment.h"
 #include "cli/ExitCodes.h"
-#include "cli/LoggingFeatureDevice.h"
-#include "config/DeviceSettings.h"
-#include "hid/HidExclusiveUse.h"
+#include "config/SettingsRules.h"
+#include "device/AdapterSession.h"
 
 namespace quillon::cli {
+
+// A step of the tool's own that can end the run: the exit code and what to say.
+template <class T = void>
+using CliResult = Result<T, ExitCode>;
 
 // The command line once parsed.
 struct CliOptions {
@@ -48,46 +49,30 @@ class CliContext {
     const CliEnvironment& Env;
     const CliOptions Options;
 
-    // Creates the platform and runs the first scan. kExitSuccess, or the code to exit with
-    // (the reason printed).
-    int StartSession();
+    // Creates the platform and runs the first scan.
+    AdapterResult<> StartSession();
     AdapterSession& Session() { return *session_; }
     IHidPlatform& Platform() { return *platform_; }
 
-    // Scans and picks the adapter that --device names; with needWrite it must be writable.
-    // On failure prints why and returns the exit code.
-    int SelectAdapter(size_t& index, bool needWrite = true);
-    // Prints why the adapter may not be used and returns the exit code for it.
-    int RefuseUnwritable(size_t index);
-    // Takes the adapter for this run's writes, until the run ends: kExitSuccess, or
-    // kExitAdapterBusy (the reason printed) when another program is writing to it.
-    int ClaimAdapter(size_t index);
+    // Scans and picks the adapter that --device names; with needWrite it must be writable,
+    // with take it is also held for this run's writes (taken before anything is read).
+    AdapterResult<size_t> SelectAdapter(bool needWrite = true, bool take = false);
 
-    // The adapter's feature transfers, logged.
-    LoggingFeatureDevice& Transfers(size_t index);
-    // The adapter's feature report length, at most the report buffer's; 0 when unknown.
-    size_t FeatureLength(size_t index);
+    // Asks the "Clear data after transmited" confirmation unless --yes.
+    CliResult<> ConfirmClearData();
 
-    // Reads the settings record into the buffer; prints the failure and returns false.
-    bool ReadSettings(size_t index, ReportBuffer& buffer);
-    // Writes the record, reads it back and checks that the adapter kept it. Exit code.
-    int WriteSettings(size_t index, const ReportBuffer& buffer);
-
-    // Reads a configuration file into probe and checks that it holds a settings record; prints
-    // why not and returns the exit code.
-    int CheckSettingsFile(const std::string& path, ReportBuffer& probe);
-
-    // Asks the "Clear data after transmited" confirmation unless --yes; exit code, 0 to go on.
-    int ConfirmClearData();
-
+    // Prints why an operation failed and returns the exit code for it.
+    int Report(const Failure<AdapterError>& failure);
+    int Report(const Failure<SettingsError>& failure);
+    int Report(const Failure<ExitCode>& failure);
     // Prints "quillon-cli: " and the message on the error stream.
     void Fail(const std::string& message);
+    // Fail, then the exit code given.
+    int Refuse(ExitCode code, const std::string& message);
 
   private:
     std::unique_ptr<IHidPlatform> platform_;
     std::unique_ptr<AdapterSession> session_;
-    std::vector<std::unique_ptr<LoggingFeatureDevice>> transfers_;
-    std::vector<std::unique_ptr<THidExclusiveUse>> claims_;
 };
 
 // The commands; each returns the exit code.
@@ -101,10 +86,5 @@ int RunRaw(CliContext& context);
 int RunMonitor(CliContext& context);
 int RunReset(CliContext& context);
 int RunProvision(CliContext& context);
-
-// Reads the update file in full and prints why when it is refused.
-bool CheckUpdateFile(CliContext& context, const std::string& path);
-
-std::string Utf8(const std::u16string& text);
 
 }  // namespace quillon::cli

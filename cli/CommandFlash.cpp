@@ -2,12 +2,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QString>
-#include <filesystem>
 
 #include "cli/CliContext.h"
-#include "cli/ParallelFlash.h"
-#include "device/ReportText.h"
-#include "firmware/HexReader.h"
+#include "device/FirmwareUpdate.h"
+#include "device/ParallelFlash.h"
 
 namespace quillon::cli {
 namespace {
@@ -74,54 +72,35 @@ int ExitCodeOf(const UpdateOutcome& outcome) {
 
 }  // namespace
 
-// The update file, read and checked in full before any adapter is looked at.
-bool CheckUpdateFile(CliContext& context, const std::string& path) {
-    std::error_code error;
-    if (!std::filesystem::exists(path, error)) {
-        context.Fail(firmware::UpdateMessage(firmware::kUpdateFileError) + " " + path);
-        return false;
-    }
-    auto image = std::make_unique<firmware::FirmwareImage>();
-    const firmware::HexReadResult result = firmware::ReadUpdateFile(path, *image);
-    if (result.Code != 0) {
-        context.Fail(result.Message() + " (" + path + ")");
-        return false;
-    }
-    return true;
-}
-
 int RunFlash(CliContext& context) {
     if (context.Options.Arguments.size() != 1) {
-        context.Fail("flash takes one argument, the update file");
-        return kExitUsage;
+        return context.Refuse(kExitUsage, "flash takes one argument, the update file");
     }
     if (context.Options.All && !context.Options.Device.empty()) {
-        context.Fail("--all and --device exclude each other");
-        return kExitUsage;
+        return context.Refuse(kExitUsage, "--all and --device exclude each other");
     }
     const std::string& path = context.Options.Arguments[0];
-    if (!CheckUpdateFile(context, path)) {
-        return kExitFileRefused;
+    if (auto checked = CheckUpdateFile(path); !checked) {
+        return context.Report(checked.Error());
     }
 
     std::vector<size_t> chosen;
     if (context.Options.All) {
-        if (const int code = context.StartSession(); code != kExitSuccess) {
-            return code;
+        if (auto started = context.StartSession(); !started) {
+            return context.Report(started.Error());
         }
         if (context.Session().AdapterCount() == 0) {
-            context.Fail("no adapter found");
-            return kExitNoAdapter;
+            return context.Refuse(kExitNoAdapter, "no adapter found");
         }
         for (size_t i = 0; i < context.Session().AdapterCount(); ++i) {
             chosen.push_back(i);
         }
     } else {
-        size_t index = 0;
-        if (const int code = context.SelectAdapter(index, false); code != kExitSuccess) {
-            return code;
+        const auto index = context.SelectAdapter(false);
+        if (!index) {
+            return context.Report(index.Error());
         }
-        chosen.push_back(index);
+        chosen.push_back(*index);
     }
 
     // Adapters that may not be written are reported and left out; the others are updated.
@@ -130,16 +109,16 @@ int RunFlash(CliContext& context) {
     std::vector<size_t> running;  // position in chosen of each device handed to the workers
     std::vector<std::string> names;
     for (size_t k = 0; k < chosen.size(); ++k) {
-        if (!context.Session().Adapter(chosen[k]).CanReadWrite()) {
-            refusals[k] = context.RefuseUnwritable(chosen[k]);
+        if (auto writable = context.Session().CheckWritable(chosen[k]); !writable) {
+            refusals[k] = context.Report(writable.Error());
             continue;
         }
         // Held until the run ends, the whole update long.
-        if (const int code = context.ClaimAdapter(chosen[k]); code != kExitSuccess) {
-            refusals[k] = code;
+        if (auto claimed = context.Session().Claim(chosen[k]); !claimed) {
+            refusals[k] = context.Report(claimed.Error());
             continue;
         }
-        devices.push_back(&context.Transfers(chosen[k]));
+        devices.push_back(&context.Session().Transfers(chosen[k]));
         running.push_back(k);
         names.push_back("adapter " + std::to_string(chosen[k]) + " (" +
                         context.Session().Adapter(chosen[k]).InterfacePath() + ")");

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "cli/CliContext.h"
+#include "device/ReportText.h"
 #include "hid/AccessAdvice.h"
 
 namespace quillon::cli {
@@ -44,11 +45,10 @@ QJsonObject ToJson(const HidDeviceSummary& device) {
 
 int RunList(CliContext& context) {
     if (!context.Options.Arguments.empty()) {
-        context.Fail("list takes no arguments");
-        return kExitUsage;
+        return context.Refuse(kExitUsage, "list takes no arguments");
     }
-    if (const int code = context.StartSession(); code != kExitSuccess) {
-        return code;
+    if (auto started = context.StartSession(); !started) {
+        return context.Report(started.Error());
     }
     std::vector<const HidDeviceSummary*> shown;
     for (const HidDeviceSummary& device : context.Session().Devices()) {
@@ -69,8 +69,8 @@ int RunList(CliContext& context) {
                         << "  " << device->Path << "  " << Hex4(device->Identity.VendorID) << ":"
                         << Hex4(device->Identity.ProductID) << "  version "
                         << Hex4(device->Identity.VersionNumber) << "  \""
-                        << Utf8(device->Manufacturer) << "\"  \"" << Utf8(device->Product) << "\"  "
-                        << AccessText(*device) << "\n";
+                        << Utf16ToUtf8(device->Manufacturer) << "\"  \""
+                        << Utf16ToUtf8(device->Product) << "\"  " << AccessText(*device) << "\n";
         }
         if (context.Session().AdapterCount() == 0) {
             context.Fail("no adapter found");

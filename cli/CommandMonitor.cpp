@@ -67,14 +67,13 @@ class Monitor {
 
 int RunMonitor(CliContext& context) {
     if (!context.Options.Arguments.empty()) {
-        context.Fail("monitor takes no arguments");
-        return kExitUsage;
+        return context.Refuse(kExitUsage, "monitor takes no arguments");
     }
-    size_t index = 0;
-    if (const int code = context.SelectAdapter(index); code != kExitSuccess) {
-        return code;
+    const auto index = context.SelectAdapter();
+    if (!index) {
+        return context.Report(index.Error());
     }
-    THidDevice& device = context.Session().Adapter(index);
+    THidDevice& device = context.Session().Adapter(*index);
     Monitor monitor(context, device);
     device.SetDataErrorHandler(MakeHandler<&Monitor::DataError>(&monitor));
     device.SetUnplugHandler(MakeHandler<&Monitor::Unplug>(&monitor));
@@ -102,8 +101,7 @@ int RunMonitor(CliContext& context) {
     device.SetDataErrorHandler({});
     device.SetUnplugHandler({});
     if (monitor.Unplugged()) {
-        context.Fail(device.InterfacePath() + " was removed");
-        return kExitNoAdapter;
+        return context.Refuse(kExitNoAdapter, device.InterfacePath() + " was removed");
     }
     return kExitSuccess;
 }

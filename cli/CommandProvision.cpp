@@ -9,6 +9,9 @@
 #include "cli/ProvisionLog.h"
 #include "cli/ProvisionStation.h"
 #include "config/ConfigFile.h"
+#include "device/FirmwareUpdate.h"
+#include "device/ReportText.h"
+#include "device/SettingsRecord.h"
 
 namespace quillon::cli {
 namespace {
@@ -51,8 +54,7 @@ int CheckInputs(CliContext& context, Inputs& inputs) {
         return kExitUsage;
     }
     if (!options.Config.empty() && !options.Sets.empty()) {
-        context.Fail("--config and --set exclude each other");
-        return kExitUsage;
+        return context.Refuse(kExitUsage, "--config and --set exclude each other");
     }
     // "--set baud=9600 enter=CR": the words after the first assignment are assignments too.
     std::vector<std::string> words = options.Sets;
@@ -66,8 +68,7 @@ int CheckInputs(CliContext& context, Inputs& inputs) {
         std::string error;
         auto assignments = ParseAssignments(words, error);
         if (!assignments) {
-            context.Fail(error);
-            return kExitUsage;
+            return context.Refuse(kExitUsage, error);
         }
         for (const SettingAssignment& assignment : *assignments) {
             if (assignment.Which == SettingAssignment::Key::ClearData) {
@@ -78,8 +79,8 @@ int CheckInputs(CliContext& context, Inputs& inputs) {
     }
 
     if (!options.Firmware.empty()) {
-        if (!CheckUpdateFile(context, options.Firmware)) {
-            return kExitFileRefused;
+        if (auto checked = CheckUpdateFile(options.Firmware); !checked) {
+            return context.Report(checked.Error());
         }
         inputs.Plan.FirmwareFile = options.Firmware;
         inputs.FirmwareChecksum = FileCrc32(options.Firmware);
@@ -87,9 +88,9 @@ int CheckInputs(CliContext& context, Inputs& inputs) {
 
     if (!options.Config.empty()) {
         const std::string& path = options.Config;
-        ReportBuffer probe{};
-        if (const int code = context.CheckSettingsFile(path, probe); code != kExitSuccess) {
-            return code;
+        const auto probe = CheckSettingsFile(path);
+        if (!probe) {
+            return context.Report(probe.Error());
         }
         // Every adapter gets the file as it is now, whatever happens to it during the run.
         std::ifstream file(path, std::ios::binary);
@@ -98,32 +99,32 @@ int CheckInputs(CliContext& context, Inputs& inputs) {
                   static_cast<std::streamsize>(bytes.size()));
         bytes.resize(static_cast<size_t>(std::max<std::streamsize>(file.gcount(), 0)));
         if (bytes.empty() || bytes[0] != SettingsReportId) {
-            context.Fail(ConfigFileMessage(ConfigFileResult::UnableToOpen, path));
-            return kExitFileRefused;
+            return context.Refuse(kExitFileRefused,
+                                  ConfigFileMessage(ConfigFileResult::UnableToOpen, path));
         }
-        clearDataOn = ShownSettings(probe)->ClrMem;
+        clearDataOn = ShownSettings(*probe)->ClrMem;
         inputs.Plan.ConfigBytes = std::move(bytes);
     }
 
     // Asked once for the whole run, not for each adapter on the bench.
     if (clearDataOn) {
-        if (const int code = context.ConfirmClearData(); code != kExitSuccess) {
-            return code;
+        if (auto confirmed = context.ConfirmClearData(); !confirmed) {
+            return context.Report(confirmed.Error());
         }
     }
 
     if (!options.LogFile.empty()) {
         std::string error;
         if (!inputs.Log.Open(options.LogFile, error)) {
-            context.Fail("unable to write the log file " + options.LogFile + ": " + error);
-            return kExitFileRefused;
+            return context.Refuse(kExitFileRefused,
+                                  "unable to write the log file " + options.LogFile + ": " + error);
         }
     }
     return kExitSuccess;
 }
 
 std::string IdentityText(const ProvisionRecord& record) {
-    std::string text = Utf8(record.Product);
+    std::string text = Utf16ToUtf8(record.Product);
     if (text.empty()) {
         text = "?";
     }

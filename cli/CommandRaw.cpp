@@ -1,3 +1,5 @@
+#include <span>
+
 #include "cli/CliContext.h"
 #include "cli/HexText.h"
 #include "device/ReportText.h"
@@ -16,55 +18,49 @@ std::optional<uint8_t> ParseByteArgument(CliContext& context, const std::string&
 }
 
 // The adapter that --device names and the length of its transfers (--length, or its feature
-// report length), or the exit code of the failure.
-int SelectRawAdapter(CliContext& context, size_t& index, size_t& length, bool toWrite) {
-    if (const int code = context.SelectAdapter(index); code != kExitSuccess) {
-        return code;
+// report length).
+struct RawAdapter {
+    size_t Index = 0;
+    size_t Length = 0;
+};
+AdapterResult<RawAdapter> SelectRawAdapter(CliContext& context, bool toWrite) {
+    const auto index = context.SelectAdapter(true, toWrite);
+    if (!index) {
+        return index.Error();
     }
-    if (toWrite) {
-        if (const int code = context.ClaimAdapter(index); code != kExitSuccess) {
-            return code;
-        }
-    }
-    length = context.Options.Length ? static_cast<size_t>(*context.Options.Length)
-                                    : context.FeatureLength(index);
+    const size_t length = context.Options.Length ? static_cast<size_t>(*context.Options.Length)
+                                                 : context.Session().FeatureLength(*index);
     if (length == 0) {
-        context.Fail("the adapter reports no feature report length: give --length");
-        return kExitUsage;
+        return AdapterFailure(AdapterError::NotAllowed,
+                              "the adapter reports no feature report length: give --length");
     }
-    return kExitSuccess;
+    return RawAdapter{*index, length};
 }
 
 int RawGet(CliContext& context, const std::vector<std::string>& words) {
     if (words.size() != 1) {
-        context.Fail("raw get takes one argument, the report ID");
-        return kExitUsage;
+        return context.Refuse(kExitUsage, "raw get takes one argument, the report ID");
     }
     const auto reportId = ParseByteArgument(context, words[0], "report ID");
     if (!reportId) {
         return kExitUsage;
     }
-    size_t index = 0;
-    size_t length = 0;
-    if (const int code = SelectRawAdapter(context, index, length, false); code != kExitSuccess) {
-        return code;
+    const auto adapter = SelectRawAdapter(context, false);
+    if (!adapter) {
+        return context.Report(adapter.Error());
     }
-    ReportBuffer buffer{};
-    buffer[0] = *reportId;
-    LoggingFeatureDevice& device = context.Transfers(index);
-    if (!device.GetFeatureReport(buffer.data(), length)) {
-        context.Fail("unable to read report " + FormatHexByte(*reportId) + ": " +
-                     device.LastErrorMessage());
-        return kExitTransferFailed;
+    const auto [index, length] = *adapter;
+    const auto report = context.Session().GetReport(index, *reportId, length);
+    if (!report) {
+        return context.Report(report.Error());
     }
-    context.Out << HistoryLine('R', *reportId, buffer.data() + 1, length - 1) << "\n";
+    context.Out << HistoryLine('R', *reportId, report->data() + 1, length - 1) << "\n";
     return kExitSuccess;
 }
 
 int RawSet(CliContext& context, const std::vector<std::string>& words) {
     if (words.empty()) {
-        context.Fail("raw set takes a report ID and the bytes after it");
-        return kExitUsage;
+        return context.Refuse(kExitUsage, "raw set takes a report ID and the bytes after it");
     }
     ReportBuffer buffer{};
     const auto reportId = ParseByteArgument(context, words[0], "report ID");
@@ -73,8 +69,8 @@ int RawSet(CliContext& context, const std::vector<std::string>& words) {
     }
     buffer[0] = *reportId;
     if (words.size() > ReportBufferSize) {
-        context.Fail("at most " + std::to_string(ReportBufferSize - 1) + " bytes after the ID");
-        return kExitUsage;
+        return context.Refuse(
+            kExitUsage, "at most " + std::to_string(ReportBufferSize - 1) + " bytes after the ID");
     }
     for (size_t i = 1; i < words.size(); ++i) {
         const auto value = ParseByteArgument(context, words[i], "byte");
@@ -84,21 +80,18 @@ int RawSet(CliContext& context, const std::vector<std::string>& words) {
         buffer[i] = *value;
     }
     // As on the raw-report page, the whole feature report is sent; bytes not given are 0.
-    size_t index = 0;
-    size_t length = 0;
-    if (const int code = SelectRawAdapter(context, index, length, true); code != kExitSuccess) {
-        return code;
+    const auto adapter = SelectRawAdapter(context, true);
+    if (!adapter) {
+        return context.Report(adapter.Error());
     }
+    const auto [index, length] = *adapter;
     if (words.size() > length) {
-        context.Fail(std::to_string(words.size() - 1) + " bytes do not fit a report of " +
-                     std::to_string(length) + " bytes (report ID included)");
-        return kExitUsage;
+        return context.Refuse(kExitUsage,
+                              std::to_string(words.size() - 1) + " bytes do not fit a report of " +
+                                  std::to_string(length) + " bytes (report ID included)");
     }
-    LoggingFeatureDevice& device = context.Transfers(index);
-    if (!device.SetFeatureReport(buffer.data(), length)) {
-        context.Fail("unable to write report " + FormatHexByte(*reportId) + ": " +
-                     device.LastErrorMessage());
-        return kExitTransferFailed;
+    if (auto sent = context.Session().SetReport(index, std::span(buffer).first(length)); !sent) {
+        return context.Report(sent.Error());
     }
     context.Out << HistoryLine('W', *reportId, buffer.data() + 1, length - 1) << "\n";
     return kExitSuccess;
@@ -109,8 +102,7 @@ int RawSet(CliContext& context, const std::vector<std::string>& words) {
 int RunRaw(CliContext& context) {
     const auto& words = context.Options.Arguments;
     if (words.empty() || (words[0] != "get" && words[0] != "set")) {
-        context.Fail("raw needs get or set");
-        return kExitUsage;
+        return context.Refuse(kExitUsage, "raw needs get or set");
     }
     const std::vector<std::string> rest(words.begin() + 1, words.end());
     return words[0] == "get" ? RawGet(context, rest) : RawSet(context, rest);
@@ -118,20 +110,14 @@ int RunRaw(CliContext& context) {
 
 int RunReset(CliContext& context) {
     if (!context.Options.Arguments.empty()) {
-        context.Fail("reset takes no arguments");
-        return kExitUsage;
+        return context.Refuse(kExitUsage, "reset takes no arguments");
     }
-    size_t index = 0;
-    if (const int code = context.SelectAdapter(index); code != kExitSuccess) {
-        return code;
+    const auto index = context.SelectAdapter(true, true);
+    if (!index) {
+        return context.Report(index.Error());
     }
-    if (const int code = context.ClaimAdapter(index); code != kExitSuccess) {
-        return code;
-    }
-    LoggingFeatureDevice& device = context.Transfers(index);
-    if (!device.SetFeatureReport(ResetReport, sizeof ResetReport)) {
-        context.Fail("unable to send the reset report: " + device.LastErrorMessage());
-        return kExitTransferFailed;
+    if (auto reset = context.Session().Reset(*index); !reset) {
+        return context.Report(reset.Error());
     }
     return kExitSuccess;
 }

@@ -4,7 +4,7 @@
 
 #include "cli/CliContext.h"
 #include "cli/SettingsAssignment.h"
-#include "config/ConfigFile.h"
+#include "device/SettingsRecord.h"
 
 namespace quillon::cli {
 namespace {
@@ -32,39 +32,51 @@ QJsonObject ToJson(const SettingsControlValues& values) {
     return object;
 }
 
-// The adapter that --device names and its settings record, or the exit code of the failure.
-// A command that is going to write takes the adapter before it reads anything.
-int ReadAdapterSettings(CliContext& context, size_t& index, ReportBuffer& buffer,
-                        bool toWrite = false) {
-    if (const int code = context.SelectAdapter(index); code != kExitSuccess) {
-        return code;
+// The adapter that --device names and its settings record. A command that is going to write
+// takes the adapter before it reads anything.
+struct AdapterRecord {
+    size_t Index = 0;
+    ReportBuffer Record{};
+};
+AdapterResult<AdapterRecord> ReadAdapterSettings(CliContext& context, bool toWrite = false) {
+    const auto index = context.SelectAdapter(true, toWrite);
+    if (!index) {
+        return index.Error();
     }
-    if (toWrite) {
-        if (const int code = context.ClaimAdapter(index); code != kExitSuccess) {
-            return code;
-        }
+    const auto record = context.Session().ReadSettings(*index);
+    if (!record) {
+        return record.Error();
     }
-    return context.ReadSettings(index, buffer) ? kExitSuccess : kExitTransferFailed;
+    return AdapterRecord{*index, *record};
+}
+
+// Writes the values over the record read and says so.
+int WriteSettings(CliContext& context, const SettingsControlValues& values,
+                  const AdapterRecord& adapter) {
+    if (auto written = context.Session().WriteSettings(adapter.Index, values, adapter.Record);
+        !written) {
+        return context.Report(written.Error());
+    }
+    context.Out << SettingsUpdatedText << "\n";
+    return kExitSuccess;
 }
 
 }  // namespace
 
 int RunShow(CliContext& context) {
     if (!context.Options.Arguments.empty()) {
-        context.Fail("show takes no arguments");
-        return kExitUsage;
+        return context.Refuse(kExitUsage, "show takes no arguments");
     }
-    size_t index = 0;
-    ReportBuffer buffer{};
-    if (const int code = ReadAdapterSettings(context, index, buffer); code != kExitSuccess) {
-        return code;
+    const auto adapter = ReadAdapterSettings(context);
+    if (!adapter) {
+        return context.Report(adapter.Error());
     }
     if (context.Options.Json) {
-        context.Out << QJsonDocument(ToJson(*ShownSettings(buffer)))
+        context.Out << QJsonDocument(ToJson(*ShownSettings(adapter->Record)))
                            .toJson(QJsonDocument::Indented)
                            .toStdString();
     } else {
-        context.Out << DescribeSettings(buffer);
+        context.Out << DescribeSettings(adapter->Record);
     }
     return kExitSuccess;
 }
@@ -74,92 +86,62 @@ int RunSet(CliContext& context) {
     // Every value is checked before any adapter is looked at.
     const auto assignments = ParseAssignments(context.Options.Arguments, error);
     if (!assignments) {
-        context.Fail(error);
-        return kExitUsage;
+        return context.Refuse(kExitUsage, error);
     }
-    size_t index = 0;
-    ReportBuffer buffer{};
-    if (const int code = ReadAdapterSettings(context, index, buffer, true); code != kExitSuccess) {
-        return code;
+    const auto adapter = ReadAdapterSettings(context, true);
+    if (!adapter) {
+        return context.Report(adapter.Error());
     }
-    const auto plan = PlanSettings(*ShownSettings(buffer), *assignments, error);
+    const auto plan = PlanSettings(*ShownSettings(adapter->Record), *assignments);
     if (!plan) {
-        context.Fail(error);
-        return kExitUsage;
+        return context.Report(plan.Error());
     }
     if (plan->NeedsClearDataConfirmation) {
-        if (const int code = context.ConfirmClearData(); code != kExitSuccess) {
-            return code;
+        if (auto confirmed = context.ConfirmClearData(); !confirmed) {
+            return context.Report(confirmed.Error());
         }
     }
-    EncodeForWrite(plan->Values, buffer);
-    if (const int code = context.WriteSettings(index, buffer); code != kExitSuccess) {
-        return code;
-    }
-    context.Out << "Device-Settings updated\n";
-    return kExitSuccess;
+    return WriteSettings(context, plan->Values, *adapter);
 }
 
 int RunSave(CliContext& context) {
     if (context.Options.Arguments.size() != 1) {
-        context.Fail("save takes one argument, the file");
-        return kExitUsage;
+        return context.Refuse(kExitUsage, "save takes one argument, the file");
     }
-    const std::string& path = context.Options.Arguments[0];
-    size_t index = 0;
-    ReportBuffer buffer{};
-    if (const int code = ReadAdapterSettings(context, index, buffer); code != kExitSuccess) {
-        return code;
+    const auto adapter = ReadAdapterSettings(context);
+    if (!adapter) {
+        return context.Report(adapter.Error());
     }
-    // The file holds what the page would collect from the record it shows.
-    EncodeSettings(*ShownSettings(buffer), buffer);
-    if (const auto result = SaveConfigFile(path, buffer); result != ConfigFileResult::Ok) {
-        context.Fail(ConfigFileMessage(result, path));
-        return kExitFileRefused;
+    if (auto saved = SaveSettingsFile(context.Options.Arguments[0], adapter->Record); !saved) {
+        return context.Report(saved.Error());
     }
     return kExitSuccess;
 }
 
 int RunLoad(CliContext& context) {
     if (context.Options.Arguments.size() != 1) {
-        context.Fail("load takes one argument, the file");
-        return kExitUsage;
+        return context.Refuse(kExitUsage, "load takes one argument, the file");
     }
     const std::string& path = context.Options.Arguments[0];
     // The file is checked before any adapter is looked at.
-    ReportBuffer probe{};
-    if (const int code = context.CheckSettingsFile(path, probe); code != kExitSuccess) {
-        return code;
+    if (auto probe = CheckSettingsFile(path); !probe) {
+        return context.Report(probe.Error());
     }
-
-    size_t index = 0;
-    ReportBuffer buffer{};
-    // The adapter's record first: its version byte stays, and a short file changes only the
-    // bytes it holds.
-    if (const int code = ReadAdapterSettings(context, index, buffer, true); code != kExitSuccess) {
-        return code;
+    auto adapter = ReadAdapterSettings(context, true);
+    if (!adapter) {
+        return context.Report(adapter.Error());
     }
-    const SettingsControlValues before = *ShownSettings(buffer);
-    if (const auto result = LoadConfigFile(path, buffer); result != ConfigFileResult::Ok) {
-        context.Fail(ConfigFileMessage(result, path));
-        return kExitFileRefused;
+    const SettingsControlValues before = *ShownSettings(adapter->Record);
+    const auto loaded = LoadSettingsFile(path, adapter->Record);
+    if (!loaded) {
+        return context.Report(loaded.Error());
     }
-    const auto shown = ShownSettings(buffer);
-    if (!shown) {
-        context.Fail("not a settings file: " + path);
-        return kExitFileRefused;
-    }
-    if (shown->ClrMem && !before.ClrMem) {
-        if (const int code = context.ConfirmClearData(); code != kExitSuccess) {
-            return code;
+    if (SwitchesClearDataOn(before, *loaded)) {
+        if (auto confirmed = context.ConfirmClearData(); !confirmed) {
+            return context.Report(confirmed.Error());
         }
     }
-    EncodeForWrite(*shown, buffer);
-    if (const int code = context.WriteSettings(index, buffer); code != kExitSuccess) {
-        return code;
-    }
-    context.Out << "Device-Settings updated\n";
-    return kExitSuccess;
+    return WriteSettings(context, *loaded, *adapter);
 }
 
 }  // namespace quillon::cli

@@ -1,7 +1,5 @@
 #include "cli/HexText.h"
 
-#include <cstdio>
-
 namespace quillon::cli {
 
 std::optional<uint8_t> ParseHexByteStrict(std::string_view text) {
@@ -29,17 +27,6 @@ std::optional<uint8_t> ParseHexByteStrict(std::string_view text) {
         }
     }
     return static_cast<uint8_t>(value & 0xFF);
-}
-
-std::string FormatHexBytes(const uint8_t* bytes, size_t count) {
-    std::string text;
-    text.reserve(count * 3);
-    char digits[4];
-    for (size_t i = 0; i < count; ++i) {
-        std::snprintf(digits, sizeof digits, "%.2X ", bytes[i]);
-        text += digits;
-    }
-    return text;
 }
 
 }  // namespace quillon::cli

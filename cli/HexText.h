@@ -6,14 +6,13 @@
 #include <string>
 #include <string_view>
 
+#include "device/ReportText.h"
+
 namespace quillon::cli {
 
 // A byte typed as hexadecimal digits, as on the raw-report page: no sign or blanks, at most
 // 32 bits, of which the low 8 are used ("3" is 03, "1FF" is FF). An optional "0x" is allowed.
 // Unlike the page, which quietly takes 0 for anything else, the tool refuses other text.
 std::optional<uint8_t> ParseHexByteStrict(std::string_view text);
-
-// Each byte as two upper-case digits and a blank ("11 22 33 ").
-std::string FormatHexBytes(const uint8_t* bytes, size_t count);
 
 }  // namespace quillon::cli

@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "cli/ExitCodes.h"
-#include "cli/LoggingFeatureDevice.h"
-#include "device/ReportText.h"
+#include "device/LoggingFeatureDevice.h"
+#include "device/SettingsRecord.h"
 #include "firmware/UpdateRun.h"
 #include "hid/AccessAdvice.h"
 #include "hid/ReportDescriptor.h"
@@ -103,9 +103,8 @@ class Job {
         if (handle_->GetReportDescriptor(descriptor)) {
             // A longer report would not fit the buffer; it is cut, as everywhere else.
             featureLength_ =
-                std::min<size_t>(ParseReportDescriptorCaps(descriptor.data(), descriptor.size())
-                                     .FeatureReportByteLength,
-                                 MaxFeatureTransferLength);
+                LimitFeatureLength(ParseReportDescriptorCaps(descriptor.data(), descriptor.size())
+                                       .FeatureReportByteLength);
         }
         transfers_ = std::make_unique<HandleFeatureDevice>(*handle_);
         logged_ =
@@ -132,18 +131,13 @@ class Job {
         return true;
     }
 
-    bool ReadRecord(ReportBuffer& buffer, StepResult& step) {
-        buffer[0] = SettingsReportId;
-        if (!logged_->GetFeatureReport(buffer.data(), featureLength_)) {
-            return FailStep(step, kExitTransferFailed,
-                            "unable to read the settings: " + logged_->LastErrorMessage());
+    std::optional<ReportBuffer> ReadRecord(StepResult& step) {
+        auto record = ReadSettingsRecord(*logged_, featureLength_);
+        if (!record) {
+            FailStep(step, kExitTransferFailed, record.Error().Message);
+            return std::nullopt;
         }
-        if (buffer[0] != SettingsReportId) {
-            return FailStep(step, kExitTransferFailed,
-                            "the adapter answered report " + std::to_string(buffer[0]) +
-                                " instead of its settings record");
-        }
-        return true;
+        return *record;
     }
 
     bool WriteSettings() {
@@ -158,46 +152,38 @@ class Job {
         }
         // The adapter's record first: its version byte stays, and a short configuration file
         // changes only the bytes it holds.
-        ReportBuffer buffer{};
-        if (!ReadRecord(buffer, step)) {
+        auto buffer = ReadRecord(step);
+        if (!buffer) {
             return false;
         }
         SettingsControlValues meant;
         if (plan_.ConfigBytes) {
-            const uint8_t version = buffer[DeviceSettings::Version];
-            std::copy(plan_.ConfigBytes->begin(), plan_.ConfigBytes->end(), buffer.begin());
-            buffer[DeviceSettings::Version] = version;
-            meant = *ShownSettings(buffer);  // the plan's file starts with the settings ID
+            OverlayConfigBytes(*plan_.ConfigBytes, *buffer);
+            meant = *ShownSettings(*buffer);  // the plan's file starts with the settings ID
         } else {
-            std::string error;
-            const auto plan = PlanSettings(*ShownSettings(buffer), *plan_.Assignments, error);
+            const auto plan = PlanSettings(*ShownSettings(*buffer), *plan_.Assignments);
             if (!plan) {
-                return FailStep(step, kExitUsage, error);
+                return FailStep(step, kExitUsage, plan.Error().Message);
             }
             meant = plan->Values;
         }
-        EncodeForWrite(meant, buffer);
+        PrepareSettingsWrite(meant, *buffer);
         record_.SettingsWritten = SettingsText(meant);
-        if (!logged_->SetFeatureReport(buffer.data(), featureLength_)) {
-            return FailStep(step, kExitTransferFailed,
-                            "unable to write the settings: " + logged_->LastErrorMessage());
+        if (auto sent = SendSettingsRecord(*logged_, featureLength_, *buffer); !sent) {
+            return FailStep(step, kExitTransferFailed, sent.Error().Message);
         }
         step = {StepResult::State::Passed, record_.SettingsWritten};
 
         progress_.CurrentStep = ProvisionProgress::Verifying;
-        ReportBuffer readBack{};
-        if (!ReadRecord(readBack, record_.Verify)) {
+        const auto readBack = ReadRecord(record_.Verify);
+        if (!readBack) {
             return false;
         }
-        // Bytes 0 to 12 are the settings record; the rest belongs to the adapter.
-        const auto end = buffer.begin() + DeviceSettings::RecordMarker + 1;
-        const auto differs = std::mismatch(buffer.begin(), end, readBack.begin());
-        if (differs.first != end) {
-            const auto at = differs.first - buffer.begin();
+        if (const auto at = FirstRecordDifference(*buffer, *readBack)) {
             return FailStep(record_.Verify, kExitTransferFailed,
-                            "read back differs at byte " + std::to_string(at) + ": wrote " +
-                                std::to_string(*differs.first) + ", read " +
-                                std::to_string(*differs.second));
+                            "read back differs at byte " + std::to_string(*at) + ": wrote " +
+                                std::to_string((*buffer)[*at]) + ", read " +
+                                std::to_string((*readBack)[*at]));
         }
         record_.Verify = {StepResult::State::Passed, "read back equal"};
         return true;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "cli/AdapterSession.h"
+#include "device/Adapter.h"
 
 namespace quillon::cli {
 namespace {

@@ -1,10 +1,10 @@
 #include "config/ConfigFile.h"
 
-#include <algorithm>
 #include <array>
 #include <cstdint>
 
 #include "config/FileAccess.h"
+#include "config/SettingsRules.h"
 
 namespace quillon {
 
@@ -33,10 +33,7 @@ ConfigFileResult LoadConfigFile(const std::string& path, ReportBuffer& buffer) {
         case file_access::ReadResult::Unreadable:
             return ConfigFileResult::UnableToOpen;
     }
-    const uint8_t adapterVersion = buffer[DeviceSettings::Version];
-    std::copy(contents.begin(), contents.begin() + static_cast<std::ptrdiff_t>(length),
-              buffer.begin());
-    buffer[DeviceSettings::Version] = adapterVersion;
+    OverlayConfigBytes(std::span(contents).first(length), buffer);
     return ConfigFileResult::Ok;
 }
 

@@ -1,6 +1,7 @@
 #include <QPushButton>
 
 #include "config/SettingsPage.h"
+#include "config/SettingsRules.h"
 
 // The settings page's commands that talk to the adapter: Apply, Read Config, and the reading
 // at each listing of an adapter.
@@ -12,7 +13,7 @@ void TSettingsPage::bnApplyClick() {
     const TransferResult written = Adapter.WriteSettings();
     if (written.Ok()) {
         bnApply->setEnabled(false);
-        SetStatusText("Device-Settings updated");
+        SetStatusText(QString::fromUtf8(SettingsUpdatedText.data(), SettingsUpdatedText.size()));
     } else {
         // The changes are still to be applied: Apply stays available for another try.
         bnApply->setEnabled(true);

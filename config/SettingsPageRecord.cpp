@@ -5,20 +5,13 @@
 #include <QSpinBox>
 
 #include "config/SettingsPage.h"
+#include "config/SettingsRules.h"
 #include "ui/RadioGroup.h"
 
 // The settings page bound to the settings record: collecting, showing, the Pavex coupling and
 // the change reactions.
 
 namespace quillon {
-
-namespace {
-
-const QString ClearDataConfirmation = QStringLiteral(
-    "Durch das Setzen dieser Option können Daten verloren gehen! Sind sie "
-    "sicher, dass sie diese Option setzen möchten?");
-
-}  // namespace
 
 int TSettingsPage::EnterCtrlSelection() const {
     return rgEnterCtrl->findText(rgEnterCtrl->currentText(),
@@ -85,10 +78,11 @@ void TSettingsPage::ApplyPavexMode(bool on) {
         cbClrEtx->setChecked(false);
         cbClrMem->setChecked(false);
     }
+    const EditableSettings editable = EditableInMode(on);
     for (QCheckBox* box : {cbClrStx, cbClrEtx, cbClrMem}) {
-        box->setEnabled(on);
+        box->setEnabled(editable.ClearOptions);
     }
-    rgFlowCtrl->setEnabled(!on);
+    rgFlowCtrl->setEnabled(editable.FlowControl);
 }
 
 void TSettingsPage::cbUsedAltKeyClick() {
@@ -107,7 +101,9 @@ void TSettingsPage::cbPavexClick() {
 void TSettingsPage::cbClrMemClick() {
     cbUsedAltKeyClick();
     // Unchecking here comes back through this handler, which then asks nothing.
-    if (cbClrMem->isChecked() && !Dialogs.Confirm(window(), ClearDataConfirmation)) {
+    if (cbClrMem->isChecked() &&
+        !Dialogs.Confirm(window(), QString::fromUtf8(ClearDataConfirmation.data(),
+                                                     ClearDataConfirmation.size()))) {
         cbClrMem->setChecked(false);
     }
 }

@@ -107,8 +107,7 @@ void TDeviceList::RebuildDeviceList() {
 }
 
 bool TDeviceList::HidCtlEnumerate(THidDevice* HidDev, int Idx) {
-    if (HidDev->Identity.VendorID != SupportedVendorID ||
-        HidDev->Identity.ProductID != SupportedProductID) {
+    if (!IsAdapter(HidDev->Identity)) {
         return true;
     }
     const QString product = QString::fromStdU16String(HidDev->ProductString());

@@ -10,7 +10,7 @@ namespace quillon {
 namespace {
 
 // Why the feature transfer that just failed on this thread failed, in the system's words.
-TransferResult Failure(THidDevice* device) {
+TransferResult FailedTransfer(THidDevice* device) {
     if (device == nullptr) {
         return {TransferOutcome::Failed, "no device"};
     }
@@ -29,13 +29,13 @@ TransferResult TReportExchange::DeviceGetFeature(THidDevice* device, uint8_t* bu
     if (device != nullptr && device->GetFeatureReport(buffer, length)) {
         return {TransferOutcome::Done, {}};
     }
-    return Failure(device);
+    return FailedTransfer(device);
 }
 
 TransferResult TReportExchange::DeviceSetFeature(THidDevice* device, const uint8_t* buffer,
                                                  size_t length) {
     if (device == nullptr) {
-        return Failure(device);
+        return FailedTransfer(device);
     }
     // Held for this write only, so that another program may still read the adapter while the
     // window is open; one that is writing to it keeps this write out.
@@ -46,7 +46,7 @@ TransferResult TReportExchange::DeviceSetFeature(THidDevice* device, const uint8
     if (device->SetFeatureReport(buffer, length)) {
         return {TransferOutcome::Done, {}};
     }
-    return Failure(device);
+    return FailedTransfer(device);
 }
 
 TransferResult TReportExchange::ReadDeviceReport(uint8_t reportId) {

@@ -5,10 +5,6 @@
 
 namespace quillon {
 
-size_t LimitFeatureLength(size_t deviceLength) {
-    return std::min(deviceLength, MaxFeatureTransferLength);
-}
-
 uint8_t ParseHexByte(std::string_view text, uint32_t fallback) {
     constexpr size_t MaxDigits = 8;  // 32 bits
     // Leading zeros do not count against the 32 bits: "000000001FF" is still 0x1FF.
@@ -42,6 +38,16 @@ std::string FormatHexByte(uint8_t value) {
     return text;
 }
 
+std::string FormatHexBytes(const uint8_t* bytes, size_t count) {
+    std::string text;
+    text.reserve(count * 3);
+    for (size_t i = 0; i < count; ++i) {
+        text += FormatHexByte(bytes[i]);
+        text += ' ';
+    }
+    return text;
+}
+
 std::string HistoryLine(char letter, uint8_t reportId, const uint8_t* data, size_t size) {
     std::string line;
     line.reserve(5 + 3 * size);
@@ -49,10 +55,7 @@ std::string HistoryLine(char letter, uint8_t reportId, const uint8_t* data, size
     line += ' ';
     line += FormatHexByte(reportId);
     line += "  ";
-    for (size_t i = 0; i < size; ++i) {
-        line += FormatHexByte(data[i]);
-        line += ' ';
-    }
+    line += FormatHexBytes(data, size);
     return line;
 }
 
@@ -83,6 +86,35 @@ std::string DeviceEntryText(std::string_view product, uint16_t vendorId, uint16_
         return std::string("Not Supported Device ") + ids;
     }
     return std::string(product) + " - " + ids;
+}
+
+std::string Utf16ToUtf8(std::u16string_view text) {
+    std::string utf8;
+    for (size_t i = 0; i < text.size(); ++i) {
+        uint32_t code = text[i];
+        if (code >= 0xD800 && code <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            code = 0x10000 + ((code - 0xD800) << 10) + (text[++i] - 0xDC00u);
+        } else if (code >= 0xD800 && code <= 0xDFFF) {
+            code = 0xFFFD;
+        }
+        if (code < 0x80) {
+            utf8 += static_cast<char>(code);
+        } else if (code < 0x800) {
+            utf8 += static_cast<char>(0xC0 | (code >> 6));
+            utf8 += static_cast<char>(0x80 | (code & 0x3F));
+        } else if (code < 0x10000) {
+            utf8 += static_cast<char>(0xE0 | (code >> 12));
+            utf8 += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            utf8 += static_cast<char>(0x80 | (code & 0x3F));
+        } else {
+            utf8 += static_cast<char>(0xF0 | (code >> 18));
+            utf8 += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+            utf8 += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            utf8 += static_cast<char>(0x80 | (code & 0x3F));
+        }
+    }
+    return utf8;
 }
 
 }  // namespace quillon

@@ -5,23 +5,9 @@
 #include <string>
 #include <string_view>
 
+#include "device/Adapter.h"
+
 namespace quillon {
-
-// The adapter this program configures; any other HID device is left alone.
-inline constexpr uint16_t SupportedVendorID = 0x169B;
-inline constexpr uint16_t SupportedProductID = 0x0110;
-
-// The report buffer holds 65 bytes: a device announcing longer feature reports is served with
-// their first 65 bytes, and the byte grid's 64 edits cover the data bytes of that.
-inline constexpr size_t MaxFeatureTransferLength = 65;
-size_t LimitFeatureLength(size_t deviceLength);
-
-// The reset report, sent as 4 bytes whatever the device's feature report length.
-inline constexpr uint8_t ResetReport[4] = {0x06, 0x00, 0x00, 0x00};
-
-// What the window and the command-line tool say instead of writing to an adapter that another
-// instance of this program is writing to.
-inline constexpr std::string_view AdapterBusyText = "the adapter is in use by another program";
 
 // Hexadecimal text typed by the user: digits 0-9 and A-F in either case, nothing else (no
 // blanks, no sign, no prefix), at most 32 bits. Anything else, empty text included, gives
@@ -30,6 +16,9 @@ uint8_t ParseHexByte(std::string_view text, uint32_t fallback);
 
 // At least two upper-case hexadecimal digits: 3 -> "03", 171 -> "AB".
 std::string FormatHexByte(uint8_t value);
+
+// Each byte as two upper-case digits and a blank ("11 22 33 ").
+std::string FormatHexBytes(const uint8_t* bytes, size_t count);
 
 // A history line: the letter, a blank, the report ID, two blanks, then each data byte followed
 // by a blank ("R 03  11 22 33 ").
@@ -46,5 +35,9 @@ std::string CleanSystemMessage(std::string_view message);
 // or "Not Supported Device VID=169B PID=0110" when the product string is empty. product is
 // UTF-8.
 std::string DeviceEntryText(std::string_view product, uint16_t vendorId, uint16_t productId);
+
+// An adapter's string (UTF-16, as the HID layer gives it) in UTF-8; a lone surrogate becomes
+// U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view text);
 
 }  // namespace quillon

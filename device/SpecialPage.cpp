@@ -28,7 +28,7 @@ constexpr int ByteEditWidth = 25;
 constexpr int ByteEditHeight = 24;
 constexpr int ByteEditGap = 2;
 
-QString Utf8(const std::string& text) {
+QString FromUtf8(const std::string& text) {
     return QString::fromStdString(text);
 }
 
@@ -200,13 +200,13 @@ void TSpecialPage::ReadBtnClick() {
         if (read.Ok()) {
             const size_t length = TDeviceList::FeatureLength(Exchange.AddressedDevice());
             for (size_t p = 1; p < length && p <= ByteEdits.size(); ++p) {
-                ByteEdits[p - 1]->setText(Utf8(FormatHexByte(Buffer[p])));
+                ByteEdits[p - 1]->setText(FromUtf8(FormatHexByte(Buffer[p])));
             }
             const size_t dataBytes = length > 0 ? length - 1 : 0;
-            AddHistoryLine(Utf8(HistoryLine('R', id, Buffer.data() + 1, dataBytes)));
+            AddHistoryLine(FromUtf8(HistoryLine('R', id, Buffer.data() + 1, dataBytes)));
         } else {
             // The buffer holds no report: the edits keep what they showed.
-            AddHistoryLine(Utf8(FailedTransferLine('R', id, read.Reason)));
+            AddHistoryLine(FromUtf8(FailedTransferLine('R', id, read.Reason)));
         }
     }
     ReadBtn->setChecked(false);
@@ -218,23 +218,23 @@ void TSpecialPage::WriteBtnClick() {
         return;
     }
     Buffer[0] = ParseHexByte(ReportID->text().toStdString(), 0);
-    ReportID->setText(Utf8(FormatHexByte(Buffer[0])));
+    ReportID->setText(FromUtf8(FormatHexByte(Buffer[0])));
     const size_t length = TDeviceList::FeatureLength(device);
     for (size_t p = 1; p < length && p <= ByteEdits.size(); ++p) {
         QLineEdit* edit = ByteEdits[p - 1];
         Buffer[p] = ParseHexByte(edit->text().toStdString(), 0);
-        edit->setText(Utf8(FormatHexByte(Buffer[p])));
+        edit->setText(FromUtf8(FormatHexByte(Buffer[p])));
     }
     const TransferResult written = Exchange.WriteToCurrentDevice(length);
     const size_t dataBytes = length > 0 ? length - 1 : 0;
-    AddHistoryLine(Utf8(written.Ok() ? HistoryLine('W', Buffer[0], Buffer.data() + 1, dataBytes)
-                                     : FailedTransferLine('W', Buffer[0], written.Reason)));
+    AddHistoryLine(FromUtf8(written.Ok() ? HistoryLine('W', Buffer[0], Buffer.data() + 1, dataBytes)
+                                         : FailedTransferLine('W', Buffer[0], written.Reason)));
 }
 
 void TSpecialPage::ResetBtnClick() {
     const TransferResult reset = Exchange.SendReset();
     if (reset.Outcome == TransferOutcome::AdapterBusy) {
-        emit StatusTextChanged(Utf8(reset.Reason));
+        emit StatusTextChanged(FromUtf8(reset.Reason));
     }
 }
 
@@ -247,14 +247,14 @@ void TSpecialPage::ShowRead(THidDevice* HidDev, uint8_t ReportID, const uint8_t*
     if (HidDev == nullptr || HidDev != Devices.SelectedDevice() || ReportID == InhibitID) {
         return;
     }
-    AddHistoryLine(Utf8(HistoryLine('R', ReportID, Data, Size)));
+    AddHistoryLine(FromUtf8(HistoryLine('R', ReportID, Data, Size)));
 }
 
 void TSpecialPage::HidCtlDeviceDataError(THidDevice*, uint32_t Error) {
     THidDeviceController* controller = Devices.Controller();
     const std::string message =
         controller != nullptr ? controller->Platform().ErrorMessage(Error) : std::string();
-    AddHistoryLine("READ ERROR: " + Utf8(CleanSystemMessage(message)));
+    AddHistoryLine("READ ERROR: " + FromUtf8(CleanSystemMessage(message)));
 }
 
 }  // namespace quillon

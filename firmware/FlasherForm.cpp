@@ -98,24 +98,21 @@ void TFlasherForm::FormActivate() {
     running_ = true;
     txUpdateFileName->setText(FileName);
 
-    firmware::TUpdateRun run(Device, QFile::encodeName(FileName).toStdString(), Image);
-    run.Begin();
-    if (run.Succeeded()) {
-        ProgressBar1->setMaximum(firmware::kBlockCount - 1);
-        for (int block = 0; block < firmware::kBlockCount; ++block) {
+    // The run leaves the adapter's update mode after every run, also after a failure, and
+    // before the outcome is shown: a finish command that does not reach the adapter fails it.
+    const firmware::UpdateOutcome outcome = firmware::RunFirmwareUpdate(
+        Device, QFile::encodeName(FileName).toStdString(), Image, [this](int block) {
+            // Only a good start reaches the blocks; the bar's range is set then.
+            if (block == 0) {
+                ProgressBar1->setMaximum(firmware::kBlockCount - 1);
+            }
             QCoreApplication::processEvents();
             ProgressBar1->setValue(block);
-            run.RunBlock(block);
-        }
-    }
-
-    // Leaves the adapter's update mode after every run, also after a failure, and before the
-    // outcome is shown: a finish command that does not reach the adapter fails the update.
-    run.Finish();
-    resultCode_ = run.Code();
-    if (!run.Succeeded()) {
+        });
+    resultCode_ = outcome.Code;
+    if (outcome.Code != firmware::kUpdateReady) {
         bnClose->setText("close");
-        dialogs_.ShowMessage(this, QString::fromStdString(run.Message()));
+        dialogs_.ShowMessage(this, QString::fromStdString(outcome.Message));
     } else {
         bnClose->setText("ready");
         Timer1->start();

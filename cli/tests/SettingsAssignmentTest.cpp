@@ -11,7 +11,12 @@ std::optional<SettingsPlan> Plan(const SettingsControlValues& shown,
     if (!assignments) {
         return std::nullopt;
     }
-    return PlanSettings(shown, *assignments, error);
+    auto plan = PlanSettings(shown, *assignments);
+    if (!plan) {
+        error = plan.Error().Message;
+        return std::nullopt;
+    }
+    return *plan;
 }
 
 TEST(SettingsAssignmentTest, ValuesInTheirAllowedFormsAreTaken) {

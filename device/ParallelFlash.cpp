@@ -1,4 +1,4 @@
-#include "cli/ParallelFlash.h"
+#include "device/ParallelFlash.h"
 
 #include <condition_variable>
 #include <deque>
@@ -6,7 +6,7 @@
 #include <mutex>
 #include <thread>
 
-namespace quillon::cli {
+namespace quillon {
 
 std::vector<firmware::UpdateOutcome> FlashDevices(
     const std::vector<IFeatureReportDevice*>& devices, const std::string& updateFile,
@@ -64,4 +64,4 @@ std::vector<firmware::UpdateOutcome> FlashDevices(
     return outcomes;
 }
 
-}  // namespace quillon::cli
+}  // namespace quillon

@@ -1,9 +1,9 @@
-#include "cli/LoggingFeatureDevice.h"
+#include "device/LoggingFeatureDevice.h"
 
-#include "cli/HexText.h"
+#include "device/ReportText.h"
 #include "hid/Log.h"
 
-namespace quillon::cli {
+namespace quillon {
 
 LoggingFeatureDevice::LoggingFeatureDevice(IFeatureReportDevice& device, IHidPlatform& platform,
                                            std::string name)
@@ -36,4 +36,4 @@ void LoggingFeatureDevice::LogTransfer(const char* direction, const uint8_t* buf
     });
 }
 
-}  // namespace quillon::cli
+}  // namespace quillon

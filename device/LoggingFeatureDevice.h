@@ -5,7 +5,7 @@
 #include "hid/FeatureReportDevice.h"
 #include "hid/HidPlatform.h"
 
-namespace quillon::cli {
+namespace quillon {
 
 // Passes every feature transfer on to a device and logs it (device category): the adapter's
 // name, the direction, the bytes and the outcome, with the platform's reason for a failure.
@@ -28,4 +28,4 @@ class LoggingFeatureDevice final : public IFeatureReportDevice {
     std::string name_;
 };
 
-}  // namespace quillon::cli
+}  // namespace quillon

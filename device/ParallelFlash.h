@@ -7,7 +7,7 @@
 #include "firmware/UpdateRun.h"
 #include "hid/FeatureReportDevice.h"
 
-namespace quillon::cli {
+namespace quillon {
 
 // What a flash run tells its caller, one event at a time.
 struct FlashEvent {
@@ -29,4 +29,4 @@ std::vector<firmware::UpdateOutcome> FlashDevices(
     const std::vector<IFeatureReportDevice*>& devices, const std::string& updateFile,
     const std::function<void(const FlashEvent&)>& onEvent = {});
 
-}  // namespace quillon::cli
+}  // namespace quillon

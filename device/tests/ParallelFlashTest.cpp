@@ -1,18 +1,18 @@
-#include "cli/ParallelFlash.h"
+#include "device/ParallelFlash.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <memory>
 
-#include "cli/AdapterSession.h"
-#include "cli/LoggingFeatureDevice.h"
+#include "device/AdapterSession.h"
+#include "device/LoggingFeatureDevice.h"
 #include "hid/Log.h"
 #include "hid/emulated/EmulatedBus.h"
 #include "hid/emulated/QuillonAdapter.h"
 #include "tests/HexFiles.h"
 
-namespace quillon::cli {
+namespace quillon {
 namespace {
 
 using firmware::kBlockCount;
@@ -122,17 +122,16 @@ TEST(ParallelFlashTest, SessionChecksOutAdaptersOnlyAndSelectsByIndexOrPath) {
     EXPECT_EQ(session.AdapterSummary(1).OpenErrorMessage, "Permission denied");
     EXPECT_EQ(session.AdapterSummary(0).Product, u"Quillon");
 
-    size_t index = 99;
-    EXPECT_TRUE(session.Select("", index));
-    EXPECT_EQ(index, 0u);
-    EXPECT_TRUE(session.Select("1", index));
-    EXPECT_EQ(index, 1u);
-    EXPECT_TRUE(session.Select(session.Adapter(0).InterfacePath(), index));
-    EXPECT_EQ(index, 0u);
-    EXPECT_FALSE(session.Select("2", index));
-    EXPECT_FALSE(session.Select("99999999999999999999", index));
-    EXPECT_FALSE(session.Select("emu:77", index));
+    EXPECT_TRUE(session.CheckWritable(0));
+    EXPECT_EQ(session.CheckWritable(1).Error().Error, AdapterError::NoPermission);
+
+    EXPECT_EQ(session.Find(""), 0u);
+    EXPECT_EQ(session.Find("1"), 1u);
+    EXPECT_EQ(session.Find(session.Adapter(0).InterfacePath()), 0u);
+    EXPECT_FALSE(session.Find("2"));
+    EXPECT_FALSE(session.Find("99999999999999999999"));
+    EXPECT_FALSE(session.Find("emu:77"));
 }
 
 }  // namespace
-}  // namespace quillon::cli
+}  // namespace quillon

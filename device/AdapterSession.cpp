@@ -1,0 +1,195 @@
+#include "device/AdapterSession.h"
+
+#include <algorithm>
+
+#include "device/ReportText.h"
+#include "device/SettingsRecord.h"
+#include "hid/AccessAdvice.h"
+#include "hid/Log.h"
+
+namespace quillon {
+
+AdapterSession::AdapterSession(IHidPlatform& platform, bool followChanges)
+    : platform_(platform),
+      controller_(std::make_unique<THidDeviceController>(
+          platform, loop_,
+          followChanges ? THidDeviceController::FollowChanges : THidDeviceController::ScanOnce)) {
+    controller_->SetOnDeviceChange(MakeHandler<&AdapterSession::DeviceChange>(this));
+    controller_->SetOnEnumerate(MakeHandler<&AdapterSession::Enumerate>(this));
+}
+
+AdapterSession::~AdapterSession() {
+    transfers_.clear();
+    claims_.clear();
+    adapters_.clear();
+    controller_.reset();
+}
+
+AdapterResult<> AdapterSession::Scan(std::chrono::milliseconds limit) {
+    if (!loop_.RunUntil([this] { return scanned_; }, limit)) {
+        return AdapterFailure(AdapterError::NoAdapter,
+                              "the list of HID devices did not come in time");
+    }
+    transfers_.resize(adapters_.size());
+    return {};
+}
+
+// The tool looks at the device set once: later changes (an adapter pulled during a command)
+// show as failing transfers and, for the monitor, through the adapter's unplug handler.
+void AdapterSession::DeviceChange(THidDeviceController* sender) {
+    if (scanned_) {
+        return;
+    }
+    sender->EnumerateDevices();
+    scanned_ = true;
+}
+
+bool AdapterSession::Enumerate(THidDevice* device, int index) {
+    HidDeviceSummary summary;
+    summary.Path = device->InterfacePath();
+    summary.Identity = device->Identity;
+    summary.Manufacturer = device->ManufacturerString();
+    summary.Product = device->ProductString();
+    summary.Caps = device->Capabilities();
+    summary.CanReadWrite = device->CanReadWrite();
+    summary.OpenError = device->OpenError();
+    summary.OpenErrorMessage = device->OpenErrorMessage();
+    if (IsAdapter(device->Identity)) {
+        THidDevice* checkedOut = nullptr;
+        if (controller_->CheckOutAt(checkedOut, index)) {
+            summary.AdapterIndex = static_cast<int>(adapters_.size());
+            adapters_.emplace_back(checkedOut);
+            adapterSummaries_.push_back(devices_.size());
+        }
+    }
+    Log(LogCategory::Device, [&] {
+        return "found " + summary.Path +
+               (summary.AdapterIndex >= 0
+                    ? " (adapter " + std::to_string(summary.AdapterIndex) + ")"
+                    : std::string());
+    });
+    devices_.push_back(std::move(summary));
+    return true;
+}
+
+const HidDeviceSummary& AdapterSession::AdapterSummary(size_t index) const {
+    return devices_[adapterSummaries_[index]];
+}
+
+std::optional<size_t> AdapterSession::Find(const std::string& selector) const {
+    if (selector.empty()) {
+        return adapters_.empty() ? std::nullopt : std::optional<size_t>(0);
+    }
+    if (std::all_of(selector.begin(), selector.end(),
+                    [](char c) { return c >= '0' && c <= '9'; })) {
+        if (selector.size() > 6) {
+            return std::nullopt;
+        }
+        const size_t wanted = std::stoul(selector);
+        return wanted < adapters_.size() ? std::optional<size_t>(wanted) : std::nullopt;
+    }
+    for (size_t i = 0; i < adapters_.size(); ++i) {
+        if (adapters_[i]->InterfacePath() == selector) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+AdapterResult<> AdapterSession::CheckWritable(size_t index) const {
+    const HidDeviceSummary& summary = AdapterSummary(index);
+    if (summary.CanReadWrite) {
+        return {};
+    }
+    if (IsAccessRefusal(summary.OpenError)) {
+        return AdapterFailure(AdapterError::NoPermission, MissingAccessAdvice(summary.Path));
+    }
+    return AdapterFailure(AdapterError::TransferFailed,
+                          summary.Path + " cannot be opened for writing: " +
+                              (summary.OpenErrorMessage.empty() ? std::string("unknown error")
+                                                                : summary.OpenErrorMessage));
+}
+
+AdapterResult<> AdapterSession::Claim(size_t index) {
+    THidDevice& device = Adapter(index);
+    auto claim = std::make_unique<THidExclusiveUse>(&device);
+    if (claim->Busy()) {
+        return AdapterFailure(AdapterError::Busy,
+                              std::string(AdapterBusyText) + " (" + device.InterfacePath() + ")");
+    }
+    claims_.push_back(std::move(claim));
+    return {};
+}
+
+LoggingFeatureDevice& AdapterSession::Transfers(size_t index) {
+    if (transfers_[index] == nullptr) {
+        THidDevice& device = Adapter(index);
+        transfers_[index] =
+            std::make_unique<LoggingFeatureDevice>(device, platform_, device.InterfacePath());
+    }
+    return *transfers_[index];
+}
+
+size_t AdapterSession::FeatureLength(size_t index) const {
+    return LimitFeatureLength(Adapter(index).Capabilities().FeatureReportByteLength);
+}
+
+AdapterResult<ReportBuffer> AdapterSession::ReadSettings(size_t index) {
+    const size_t length = FeatureLength(index);
+    if (length == 0) {
+        return AdapterFailure(AdapterError::TransferFailed,
+                              Adapter(index).InterfacePath() + " reports no feature report length");
+    }
+    return ReadSettingsRecord(Transfers(index), length);
+}
+
+AdapterResult<> AdapterSession::WriteSettings(size_t index, const SettingsControlValues& values,
+                                              ReportBuffer record) {
+    PrepareSettingsWrite(values, record);
+    if (auto sent = SendSettingsRecord(Transfers(index), FeatureLength(index), record); !sent) {
+        return sent;
+    }
+    const auto readBack = ReadSettings(index);
+    if (!readBack) {
+        return readBack.Error();
+    }
+    if (FirstRecordDifference(record, *readBack)) {
+        return AdapterFailure(AdapterError::TransferFailed,
+                              "the adapter did not keep the settings written to it");
+    }
+    return {};
+}
+
+AdapterResult<ReportBuffer> AdapterSession::GetReport(size_t index, uint8_t reportId,
+                                                      size_t length) {
+    ReportBuffer buffer{};
+    buffer[0] = reportId;
+    LoggingFeatureDevice& device = Transfers(index);
+    if (!device.GetFeatureReport(buffer.data(), length)) {
+        return AdapterFailure(
+            AdapterError::TransferFailed,
+            "unable to read report " + FormatHexByte(reportId) + ": " + device.LastErrorMessage());
+    }
+    return buffer;
+}
+
+AdapterResult<> AdapterSession::SetReport(size_t index, std::span<const uint8_t> report) {
+    LoggingFeatureDevice& device = Transfers(index);
+    if (!device.SetFeatureReport(report.data(), report.size())) {
+        return AdapterFailure(AdapterError::TransferFailed, "unable to write report " +
+                                                                FormatHexByte(report[0]) + ": " +
+                                                                device.LastErrorMessage());
+    }
+    return {};
+}
+
+AdapterResult<> AdapterSession::Reset(size_t index) {
+    LoggingFeatureDevice& device = Transfers(index);
+    if (!device.SetFeatureReport(ResetReport, sizeof ResetReport)) {
+        return AdapterFailure(AdapterError::TransferFailed,
+                              "unable to send the reset report: " + device.LastErrorMessage());
+    }
+    return {};
+}
+
+}  // namespace quillon
