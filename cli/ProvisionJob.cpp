@@ -99,12 +99,13 @@ class Job {
         }
         handle_->GetManufacturerString(record_.Manufacturer);
         handle_->GetProductString(record_.Product);
-        std::vector<uint8_t> descriptor;
-        if (handle_->GetReportDescriptor(descriptor)) {
+        // The system's own report lengths where it knows them (Windows hands out no report
+        // descriptor), else parsed from the descriptor.
+        HidCaps caps;
+        if (handle_->GetCaps(caps)) {
             // A longer report would not fit the buffer; it is cut, as everywhere else.
             featureLength_ =
-                LimitFeatureLength(ParseReportDescriptorCaps(descriptor.data(), descriptor.size())
-                                       .FeatureReportByteLength);
+                LimitFeatureLength(caps.FeatureReportByteLength);
         }
         transfers_ = std::make_unique<HandleFeatureDevice>(*handle_);
         logged_ =

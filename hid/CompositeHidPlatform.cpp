@@ -22,6 +22,7 @@ class CompositeHandle final : public IHidHandle {
     bool GetReportDescriptor(std::vector<uint8_t>& descriptor) override {
         return Note(inner_->GetReportDescriptor(descriptor));
     }
+    bool GetCaps(HidCaps& caps) override { return Note(inner_->GetCaps(caps)); }
     bool GetManufacturerString(std::u16string& text) override {
         return Note(inner_->GetManufacturerString(text));
     }

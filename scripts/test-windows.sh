@@ -1,10 +1,17 @@
 #!/usr/bin/env bash
 # Builds the Windows port (scripts/build-windows.sh) and runs its tests under Wine: every test
-# program of the build, then quillon-cli.exe against emulated adapters as a user would start it.
+# program of the build (with quillon-cli.exe end to end through Wine's HID stack), then
+# quillon-cli.exe against emulated adapters as a user would start it.
 # Extra arguments go to ctest.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/build-windows.sh
+
+# The end-to-end test through Wine's own HID stack is driven by a Linux program (it serves the
+# adapter as a hidraw node through FUSE), built in the Linux build folder.
+scripts/install-deps.sh
+[ -f build/CMakeCache.txt ] || cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build --target quillon_wine_e2e_test
+scripts/build-windows.sh -DQUILLON_WINE_E2E_DRIVER="$PWD/build/cli/tests/quillon_wine_e2e_test"
 
 export WINEPREFIX=$PWD/build-windows/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # One Wine session for the whole run, its services started with their output elsewhere (they

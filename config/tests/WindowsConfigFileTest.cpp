@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <filesystem>
 #include <fstream>
@@ -21,6 +22,16 @@ class WindowsConfigFileTest : public ::testing::Test {
     std::string PathOf(const std::string& name) const { return (folder_ / name).string(); }
     size_t FolderEntries() const {
         return size_t(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()));
+    }
+
+    // The C runtime's stat always says one link; the system knows better.
+    static DWORD LinkCount(const std::string& path) {
+        const HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr);
+        BY_HANDLE_FILE_INFORMATION info{};
+        const bool known = file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &info);
+        CloseHandle(file);
+        return known ? info.nNumberOfLinks : 0;
     }
 
     static ReportBuffer Pattern(uint8_t seed) {
@@ -50,6 +61,28 @@ TEST_F(WindowsConfigFileTest, SaveReplacesAnOldFileWholeAndLoadsBack) {
         }
     }
     EXPECT_EQ(loaded[DeviceSettings::Version], Pattern(9)[DeviceSettings::Version]);
+}
+
+// A file with a second name is one file: replacing it would leave the other name with the old
+// settings, so it is written where it is, and both names read the new ones.
+TEST_F(WindowsConfigFileTest, SaveWritesAFileWithTwoNamesInPlace) {
+    const std::string path = PathOf("adapter.cfg");
+    const std::string otherName = PathOf("bench-copy.cfg");
+    ASSERT_EQ(SaveConfigFile(path, Pattern(1)), ConfigFileResult::Ok);
+    fs::create_hard_link(path, otherName);
+    ASSERT_EQ(LinkCount(otherName), 2u);
+    const ReportBuffer saved = Pattern(4);
+    ASSERT_EQ(SaveConfigFile(path, saved), ConfigFileResult::Ok);
+    EXPECT_EQ(LinkCount(path), 2u);
+    EXPECT_EQ(fs::file_size(otherName), ConfigFileSize);
+    ReportBuffer loaded = Pattern(9);
+    ASSERT_EQ(LoadConfigFile(otherName, loaded), ConfigFileResult::Ok);
+    for (size_t i = 0; i < ConfigFileSize; ++i) {
+        if (i != DeviceSettings::Version) {
+            EXPECT_EQ(loaded[i], saved[i]) << "byte " << i;
+        }
+    }
+    EXPECT_EQ(FolderEntries(), 2u);
 }
 
 TEST_F(WindowsConfigFileTest, FolderAndMissingPathsAreRefusedAndLeftAlone) {

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <vector>
 
 namespace quillon::file_access {
 namespace {
@@ -71,11 +72,16 @@ std::wstring NameOf(const std::wstring& path) {
     return separator == std::wstring::npos ? path : path.substr(separator + 1);
 }
 
-enum class Target { Missing, PlainFile, Refused };
+// A file written in place is read first, to be put back should the write fail; a
+// configuration file is far smaller.
+constexpr LONGLONG kMostKeptInPlace = 1 << 20;
+
+enum class Target { Missing, PlainFile, LinkedFile, Refused };
 
 // Where the file really is: a symbolic link is followed, so that its target is replaced and
 // the link stays a link. Anything there that is not a plain file (a device, a pipe, a folder)
-// is refused and left alone.
+// is refused and left alone. A file with more than one name (hard links) is told apart: it is
+// written in place, as a replacement would leave its other names with the old contents.
 Target ResolveTarget(const std::wstring& path, std::wstring& target) {
     target = path;
     FileHandle existing(CreateFileW(path.c_str(), 0,
@@ -85,7 +91,8 @@ Target ResolveTarget(const std::wstring& path, std::wstring& target) {
         const DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND ? Target::Missing : Target::Refused;
     }
-    if (!IsPlainFile(existing.Get())) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!IsPlainFile(existing.Get()) || !GetFileInformationByHandle(existing.Get(), &info)) {
         return Target::Refused;
     }
     std::wstring final(MAX_PATH, L'\0');
@@ -98,7 +105,7 @@ Target ResolveTarget(const std::wstring& path, std::wstring& target) {
         final.resize(length);
         target = final;
     }
-    return Target::PlainFile;
+    return info.nNumberOfLinks > 1 ? Target::LinkedFile : Target::PlainFile;
 }
 
 // A file of a name nobody else uses, beside the target so that the move that replaces the
@@ -119,12 +126,51 @@ HANDLE CreateTemporaryBeside(const std::wstring& target, std::wstring& temporary
     return INVALID_HANDLE_VALUE;
 }
 
-// The folder takes no new file but the file itself may be writable: write it where it is.
+// Reads what the open file holds now, from its start.
+bool ReadAll(HANDLE handle, std::vector<uint8_t>& contents) {
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(handle, &size) || size.QuadPart > kMostKeptInPlace) {
+        return false;
+    }
+    contents.resize(size_t(size.QuadPart));
+    size_t done = 0;
+    while (done < contents.size()) {
+        DWORD got = 0;
+        if (!ReadFile(handle, contents.data() + done, DWORD(contents.size() - done), &got,
+                      nullptr) ||
+            got == 0) {
+            return false;
+        }
+        done += got;
+    }
+    return true;
+}
+
+bool Rewind(HANDLE handle) {
+    return SetFilePointerEx(handle, LARGE_INTEGER{}, nullptr, FILE_BEGIN) != 0;
+}
+
+// Writes the file itself rather than replacing it: for a file the folder takes no new file
+// beside, and for a file with several names (hard links), which a replacement would split
+// apart. The new contents are written over the old before the file is cut to their length,
+// so it is never empty; should the write fail, the old contents are put back.
 bool WriteInPlace(const std::wstring& target, std::span<const uint8_t> contents) {
-    FileHandle file(CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_WRITE_THROUGH, nullptr));
-    return file.Valid() && IsPlainFile(file.Get()) && WriteFully(file.Get(), contents) &&
-           SetEndOfFile(file.Get()) && file.Close();
+    // Reading the attributes needs its own right beside writing: without it, the check that
+    // this is a plain file is refused.
+    FileHandle file(CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_WRITE_THROUGH, nullptr));
+    std::vector<uint8_t> old;
+    if (!file.Valid() || !IsPlainFile(file.Get()) || !ReadAll(file.Get(), old) ||
+        !Rewind(file.Get())) {
+        return false;
+    }
+    if (WriteFully(file.Get(), contents) && SetEndOfFile(file.Get())) {
+        return file.Close();
+    }
+    if (Rewind(file.Get()) && WriteFully(file.Get(), old)) {
+        SetEndOfFile(file.Get());
+    }
+    return false;
 }
 
 }  // namespace
@@ -163,6 +209,9 @@ bool WriteWholeFile(const std::string& path, std::span<const uint8_t> contents) 
     const Target existing = ResolveTarget(Wide(path), target);
     if (existing == Target::Refused) {
         return false;
+    }
+    if (existing == Target::LinkedFile) {
+        return WriteInPlace(target, contents);
     }
     std::wstring temporaryPath;
     FileHandle temporary(CreateTemporaryBeside(target, temporaryPath));

@@ -2,7 +2,9 @@
 
 #include <dbt.h>
 
+#include <algorithm>
 #include <future>
+#include <string>
 #include <thread>
 
 namespace quillon::winhid {
@@ -11,13 +13,20 @@ namespace {
 // Long enough to take in the notices of one device's interfaces, short enough to go unnoticed.
 constexpr UINT kSettleMs = 50;
 constexpr UINT_PTR kSettleTimer = 1;
+// How often the present interfaces are compared, for systems that send no notices.
+constexpr UINT kPollMs = 1000;
+constexpr UINT_PTR kPollTimer = 2;
 constexpr wchar_t kWindowClass[] = L"QuillonHidDeviceWatch";
 
 class HidInterfaceWatch : public IHidPlatform::Watch {
   public:
     HidInterfaceWatch(IEventLoop& loop, const GUID& hidInterfaceClass,
-                      std::function<void()> onChange)
-        : Loop_(loop), OnChange_(std::move(onChange)), Alive_(std::make_shared<bool>(true)) {
+                      std::function<void()> onChange,
+                      std::function<std::vector<THidPnPInfo>()> listPresent)
+        : Loop_(loop),
+          OnChange_(std::move(onChange)),
+          ListPresent_(std::move(listPresent)),
+          Alive_(std::make_shared<bool>(true)) {
         std::promise<void> ready;
         std::future<void> started = ready.get_future();
         Thread_ = std::thread([this, hidInterfaceClass, &ready] { Run(hidInterfaceClass, ready); });
@@ -30,6 +39,8 @@ class HidInterfaceWatch : public IHidPlatform::Watch {
         *Alive_ = false;
         if (Window_ != nullptr) {
             PostMessageW(Window_, WM_CLOSE, 0, 0);
+        } else {
+            PostThreadMessageW(ThreadId_, WM_QUIT, 0, 0);
         }
         Thread_.join();
     }
@@ -49,6 +60,8 @@ class HidInterfaceWatch : public IHidPlatform::Watch {
                 if (wParam == kSettleTimer && self != nullptr) {
                     KillTimer(window, kSettleTimer);
                     self->Settled();
+                } else if (wParam == kPollTimer && self != nullptr) {
+                    self->Poll();
                 }
                 return 0;
             case WM_CLOSE:
@@ -62,7 +75,26 @@ class HidInterfaceWatch : public IHidPlatform::Watch {
         }
     }
 
+    using Fingerprint = std::vector<std::pair<std::string, uint32_t>>;
+
+    Fingerprint Present() const {
+        Fingerprint present;
+        for (const THidPnPInfo& info : ListPresent_()) {
+            present.emplace_back(info.InterfacePath, info.InstanceHandle);
+        }
+        std::sort(present.begin(), present.end());
+        return present;
+    }
+
+    // A change that no notice announced.
+    void Poll() {
+        if (Present() != Known_) {
+            Settled();
+        }
+    }
+
     void Settled() {
+        Known_ = Present();
         Loop_.Post([alive = Alive_, onChange = OnChange_] {
             if (*alive && onChange) {
                 onChange();
@@ -91,13 +123,18 @@ class HidInterfaceWatch : public IHidPlatform::Watch {
             registration =
                 RegisterDeviceNotificationW(Window_, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
         }
+        ThreadId_ = GetCurrentThreadId();
+        Known_ = Present();
+        // Without a window the timer's messages come to the thread.
+        SetTimer(Window_, kPollTimer, kPollMs, nullptr);
         ready.set_value();
-        if (Window_ == nullptr) {
-            return;
-        }
         MSG message;
         while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-            DispatchMessageW(&message);
+            if (message.hwnd == nullptr && message.message == WM_TIMER) {
+                Poll();
+            } else {
+                DispatchMessageW(&message);
+            }
         }
         if (registration != nullptr) {
             UnregisterDeviceNotification(registration);
@@ -106,17 +143,21 @@ class HidInterfaceWatch : public IHidPlatform::Watch {
 
     IEventLoop& Loop_;
     std::function<void()> OnChange_;
+    std::function<std::vector<THidPnPInfo>()> ListPresent_;
     std::shared_ptr<bool> Alive_;
     HWND Window_ = nullptr;
+    DWORD ThreadId_ = 0;
+    Fingerprint Known_;  // the watch's thread only
     std::thread Thread_;
 };
 
 }  // namespace
 
-std::unique_ptr<IHidPlatform::Watch> WatchHidInterfaceChanges(IEventLoop& loop,
-                                                              const GUID& hidInterfaceClass,
-                                                              std::function<void()> onChange) {
-    return std::make_unique<HidInterfaceWatch>(loop, hidInterfaceClass, std::move(onChange));
+std::unique_ptr<IHidPlatform::Watch> WatchHidInterfaceChanges(
+    IEventLoop& loop, const GUID& hidInterfaceClass, std::function<void()> onChange,
+    std::function<std::vector<THidPnPInfo>()> listPresent) {
+    return std::make_unique<HidInterfaceWatch>(loop, hidInterfaceClass, std::move(onChange),
+                                               std::move(listPresent));
 }
 
 }  // namespace quillon::winhid

@@ -70,7 +70,8 @@ class WindowsHidPlatform : public IHidPlatform {
 
     std::unique_ptr<Watch> WatchDeviceChanges(IEventLoop& loop,
                                               std::function<void()> onChange) override {
-        return WatchHidInterfaceChanges(loop, HidInterfaceClass_, std::move(onChange));
+        return WatchHidInterfaceChanges(loop, HidInterfaceClass_, std::move(onChange),
+                                        [this] { return PresentInterfaces(); });
     }
 
   private:

@@ -46,6 +46,13 @@ std::string Hex(unsigned value, int digits, bool upper = false) {
     return text;
 }
 
+// The kernel's link from a device to its subsystem; readers take the subsystem from the
+// link's last name.
+void LinkSubsystem(const fs::path& device, const fs::path& sysfsRoot, const std::string& where) {
+    fs::create_directories(sysfsRoot / where);
+    fs::create_directory_symlink(fs::relative(sysfsRoot / where, device), device / "subsystem");
+}
+
 }  // namespace
 
 bool RunningInCi() {
@@ -124,7 +131,7 @@ HidrawTestBed::HidrawTestBed() {
     SysfsRoot_ = Folder_ + "/sys";
     DevRoot_ = Folder_ + "/dev";
     fs::create_directories(SysfsRoot_ + "/class/hidraw");
-    fs::create_directories(SysfsRoot_ + "/devices");
+    fs::create_directories(SysfsRoot_ + "/devices/pci0000:00");
     fs::create_directories(DevRoot_);
     Server_ = std::make_unique<FuseHidrawServer>(DevRoot_);
     if (!Server_->Start(Unavailable_)) {
@@ -169,9 +176,16 @@ void HidrawTestBed::Plug(const Device& device, std::shared_ptr<emu::IDeviceModel
         if (device.StringAttributes && !model->Product().empty()) {
             WriteFile(usb / "product", Utf16ToUtf8(model->Product()) + "\n");
         }
-        WriteFile(usb / "uevent", "DEVTYPE=usb_device\nDRIVER=usb\n");
+        // PRODUCT as the kernel writes it: vendor/product/bcdDevice in hex without zeros.
+        const std::string product = "PRODUCT=" + Hex(identity.VendorID, 1) + "/" +
+                                    Hex(identity.ProductID, 1) + "/" +
+                                    Hex(device.Version.value_or(identity.VersionNumber), 1) + "\n";
+        WriteFile(usb / "uevent", "DEVTYPE=usb_device\nDRIVER=usb\n" + product);
         WriteFile(usb / (port + ":1.0") / "bInterfaceNumber", "00\n");
-        WriteFile(usb / (port + ":1.0") / "uevent", "DEVTYPE=usb_interface\nDRIVER=usbhid\n");
+        WriteFile(usb / (port + ":1.0") / "uevent",
+                  "DEVTYPE=usb_interface\nDRIVER=usbhid\n" + product + "INTERFACE=3/0/0\n");
+        LinkSubsystem(usb, SysfsRoot_, "bus/usb");
+        LinkSubsystem(usb / (port + ":1.0"), SysfsRoot_, "bus/usb");
         hidParent = usb / (port + ":1.0");
         removal = usb;
     } else {
@@ -198,6 +212,8 @@ void HidrawTestBed::Plug(const Device& device, std::shared_ptr<emu::IDeviceModel
     WriteFile(classDevice / "uevent",
               "MAJOR=240\nMINOR=" + minor + "\nDEVNAME=" + device.Node + "\n");
     WriteFile(classDevice / "dev", "240:" + minor + "\n");
+    LinkSubsystem(hid, SysfsRoot_, "bus/hid");
+    LinkSubsystem(classDevice, SysfsRoot_, "class/hidraw");
     fs::create_directory_symlink("../../../" + hidName, classDevice / "device");
     fs::create_directory_symlink("../.." / fs::relative(classDevice, SysfsRoot_),
                                  SysfsRoot_ + "/class/hidraw/" + device.Node);

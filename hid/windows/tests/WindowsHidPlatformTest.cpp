@@ -133,5 +133,24 @@ TEST_F(WindowsHidPlatformTest, UnplugDuringAReadEndsItAsDeviceGone) {
     EXPECT_EQ(stack_.Calls(), (std::vector<std::string>{"read", "close"}));
 }
 
+// Exclusive use goes through a named object of the system, so it holds between handles of
+// one program as between programs.
+TEST_F(WindowsHidPlatformTest, ExclusiveUseIsRefusedToAnotherHandleUntilReleased) {
+    auto first = platform_->Open(PathOf(0), HidAccess::ReadWrite);
+    auto second = platform_->Open(PathOf(0), HidAccess::ReadWrite);
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    ASSERT_EQ(first->TryLockExclusive(), HidLockResult::Held);
+    EXPECT_EQ(first->TryLockExclusive(), HidLockResult::Held);  // asking again keeps it
+    EXPECT_EQ(second->TryLockExclusive(), HidLockResult::Busy);
+
+    first->Unlock();
+    ASSERT_EQ(second->TryLockExclusive(), HidLockResult::Held);
+    EXPECT_EQ(first->TryLockExclusive(), HidLockResult::Busy);
+    // A handle that goes while holding it lets the device go with it.
+    second.reset();
+    EXPECT_EQ(first->TryLockExclusive(), HidLockResult::Held);
+}
+
 }  // namespace
 }  // namespace quillon::winhid::test

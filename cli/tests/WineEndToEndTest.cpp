@@ -1,0 +1,202 @@
+// quillon-cli.exe under Wine against an adapter served as a hidraw node through FUSE: the
+// Windows backend goes through Wine's own HID stack (hid.dll, SetupAPI, its HID bus driver
+// reading the node), as far as Linux can show it.
+//
+//   quillon_wine_e2e_test QUILLON-CLI.EXE WINE-PREFIX
+//
+// Exits with 77 when it was skipped (no Wine, no FUSE), which ctest takes as a skip.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "cli/ExitCodes.h"
+#include "cli/tests/WineSession.h"
+#include "firmware/UpdateProtocol.h"
+#include "firmware/tests/HexFiles.h"
+#include "hid/emulated/QuillonAdapter.h"
+#include "hid/linux/tests/HidrawTestBed.h"
+
+namespace quillon::cli::test {
+namespace {
+
+using namespace std::chrono_literals;
+using quillon::test::HidrawTestBed;
+
+std::string g_cliPath;
+std::string g_prefix;
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+size_t CountOf(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+// Asks again and again (each asking takes a while: a Wine start) until it holds or time is up.
+bool Eventually(const std::function<bool()>& holds, std::chrono::seconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!holds()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Prints how long each step took, for reading only.
+class StepClock {
+  public:
+    void Lap(const char* step) {
+        const auto now = std::chrono::steady_clock::now();
+        std::printf("[ timing ] %-28s %6.2f s\n", step,
+                    std::chrono::duration<double>(now - last_).count());
+        std::fflush(stdout);
+        last_ = now;
+    }
+
+  private:
+    std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
+};
+
+// Skips when Wine or FUSE is missing here, fails instead in CI, where both must be.
+#define QUILLON_REQUIRE(reason)                               \
+    do {                                                      \
+        if (const std::string why = (reason); !why.empty()) { \
+            if (::quillon::test::RunningInCi()) {             \
+                FAIL() << "unavailable in CI: " << why;       \
+            }                                                 \
+            GTEST_SKIP() << why;                              \
+        }                                                     \
+    } while (false)
+
+TEST(WineEndToEndTest, ListSettingsFlashUnplugAndReplugThroughWinesHidStack) {
+    QUILLON_REQUIRE(WineSession::Missing());
+    HidrawTestBed bed;
+    QUILLON_REQUIRE(bed.Unavailable());
+    QUILLON_REQUIRE(ShowBedAsSystemDevices(bed));
+    StepClock clock;
+
+    auto adapter = std::make_shared<emu::QuillonAdapter>();
+    bed.Plug({}, adapter);
+    AddDevEntry(bed, "hidraw0");
+    WineSession wine(g_prefix);
+    ASSERT_EQ(wine.Start(), "");
+    clock.Lap("Wine session");
+
+    // The bus driver may list the device a moment after its start.
+    ProgramResult list;
+    const auto listed = [&](size_t adapters) {
+        return Eventually(
+            [&] {
+                list = wine.Run({g_cliPath, "list", "--json"});
+                return CountOf(list.Out, "\"vendorId\": \"169b\"") == adapters;
+            },
+            20s);
+    };
+    ASSERT_TRUE(listed(1)) << list.Out << list.Err;
+    EXPECT_TRUE(Contains(list.Out, "\"productId\": \"0110\"")) << list.Out;
+    EXPECT_TRUE(Contains(list.Out, "\"version\": \"0100\"")) << list.Out;
+    EXPECT_TRUE(Contains(list.Out, "\"writable\": true")) << list.Out;
+    clock.Lap("list");
+
+    ProgramResult result = wine.Run({g_cliPath, "show"});
+    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_TRUE(Contains(result.Out, "Baud: 19200")) << result.Out;
+    result = wine.Run({g_cliPath, "set", "baud=57600", "flow=Xon/Xoff", "line-delay=1990"});
+    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_EQ(adapter->Settings()[3], 48);
+    EXPECT_EQ(adapter->Settings()[10], 1);
+    EXPECT_EQ(adapter->Settings()[5], 199);
+    clock.Lap("show and set");
+
+    const firmware::FirmwareImage image = quillon::testing::PatternImage();
+    quillon::testing::TempDir folder;
+    const std::string update = folder.Write("update.hex", quillon::testing::HexFileFor(image));
+    adapter->ClearLog();
+    // Slow transfers until another program has been turned away while the update holds the
+    // adapter: exclusive use between programs, through Wine's named objects.
+    adapter->SetTransferDelay(100ms);
+    ChildProcess flashing;
+    ASSERT_TRUE(wine.Spawn(flashing, {g_cliPath, "flash", update}));
+    EXPECT_TRUE(flashing.WaitUntil([&] { return adapter->TransferCount() > 0; }, 30s));
+    result = wine.Run({g_cliPath, "set", "baud=9600"});
+    EXPECT_EQ(result.Code, kExitAdapterBusy) << result.Err;
+    EXPECT_TRUE(Contains(result.Err, "the adapter is in use by another program")) << result.Err;
+    adapter->SetTransferDelay(0ms);
+    EXPECT_EQ(flashing.Wait(60s), kExitSuccess) << flashing.Out() << flashing.Err();
+    EXPECT_EQ(adapter->Settings()[3], 48);  // the refused setting never arrived
+    EXPECT_EQ(adapter->TransferCount(), static_cast<size_t>(firmware::kTransfersPerUpdate));
+    const std::vector<uint8_t> flash = adapter->Flash();
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin() + firmware::kImageBase));
+    clock.Lap("flash, another refused");
+
+    // The monitor shows input reports until the adapter goes, then says so and fails.
+    ChildProcess monitor;
+    ASSERT_TRUE(wine.Spawn(monitor, {g_cliPath, "monitor"})) << monitor.Err();
+    const auto reported = [&] { return Contains(monitor.Out(), " R 01  01 02 03"); };
+    Eventually(
+        [&] {
+            adapter->SendInputReport({emu::QuillonAdapter::kInputReportId, 1, 2, 3, 4, 5, 6, 7, 8});
+            return monitor.WaitUntil(reported, 200ms) || !monitor.Running();
+        },
+        20s);
+    EXPECT_TRUE(reported()) << monitor.Out() << monitor.Err();
+    RemoveDevEntry("hidraw0");
+    bed.Unplug("hidraw0");
+    EXPECT_EQ(monitor.Wait(20s), kExitNoAdapter) << monitor.Out() << monitor.Err();
+    EXPECT_TRUE(Contains(monitor.Err(), " was removed")) << monitor.Err();
+    clock.Lap("monitor until unplug");
+
+    // Plugged in again: a new HID device in sysfs, the same node name.
+    auto replugged = std::make_shared<emu::QuillonAdapter>();
+    bed.Plug({}, replugged);
+    AddDevEntry(bed, "hidraw0");
+    ASSERT_TRUE(listed(1)) << list.Out << list.Err;
+    clock.Lap("list after replug");
+
+    // Provisioning takes the adapter present, then one plugged in while it waits: that one
+    // is found only through the device notices the backend registers for.
+    ChildProcess provision;
+    ASSERT_TRUE(wine.Spawn(provision, {g_cliPath, "provision", "--set", "baud=9600",
+                                       "--all-present", "--count", "2", "--json"}));
+    EXPECT_TRUE(provision.WaitUntil([&] { return Contains(provision.Out(), "PASS"); }, 30s))
+        << provision.Out() << provision.Err();
+    auto newcomer = std::make_shared<emu::QuillonAdapter>();
+    bed.Plug(HidrawTestBed::Device{}.At("hidraw1"), newcomer);
+    AddDevEntry(bed, "hidraw1");
+    EXPECT_EQ(provision.Wait(30s), kExitSuccess) << "the adapter plugged in was not noticed\n"
+                                                 << provision.Out() << provision.Err();
+    EXPECT_EQ(CountOf(provision.Out(), "PASS"), 2u) << provision.Out();
+    EXPECT_EQ(newcomer->Settings(), replugged->Settings());
+    clock.Lap("provision with a plug-in");
+}
+
+}  // namespace
+}  // namespace quillon::cli::test
+
+int main(int argc, char** argv) {
+    // Before any thread exists: the mounts stay private to this process and its children.
+    quillon::test::EnterPrivateMountNamespace();
+    testing::InitGoogleTest(&argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s QUILLON-CLI.EXE WINE-PREFIX\n", argv[0]);
+        return 2;
+    }
+    quillon::cli::test::g_cliPath = argv[1];
+    quillon::cli::test::g_prefix = std::filesystem::absolute(argv[2]).string();
+    const int failed = RUN_ALL_TESTS();
+    if (failed == 0 && testing::UnitTest::GetInstance()->skipped_test_count() > 0) {
+        return 77;
+    }
+    return failed;
+}
