@@ -104,8 +104,7 @@ class Job {
         HidCaps caps;
         if (handle_->GetCaps(caps)) {
             // A longer report would not fit the buffer; it is cut, as everywhere else.
-            featureLength_ =
-                LimitFeatureLength(caps.FeatureReportByteLength);
+            featureLength_ = LimitFeatureLength(caps.FeatureReportByteLength);
         }
         transfers_ = std::make_unique<HandleFeatureDevice>(*handle_);
         logged_ =

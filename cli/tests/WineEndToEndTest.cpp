@@ -17,9 +17,9 @@
 #include "cli/ExitCodes.h"
 #include "cli/tests/WineSession.h"
 #include "firmware/UpdateProtocol.h"
-#include "firmware/tests/HexFiles.h"
 #include "hid/emulated/QuillonAdapter.h"
 #include "hid/linux/tests/HidrawTestBed.h"
+#include "tests/HexFiles.h"
 
 namespace quillon::cli::test {
 namespace {
