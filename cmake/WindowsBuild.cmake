@@ -16,6 +16,8 @@ endforeach()
 # Windows finds a program's DLLs in the program's own folder: the tests, run under Wine, and
 # quillon-cli.exe all live in bin/ with the MinGW runtime and (copied when Qt is found) Qt's.
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
+# The same DLLs go into the setup program (packaging/windows/).
+set(QUILLON_MINGW_RUNTIME_DLLS)
 foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
     execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
                     OUTPUT_VARIABLE path OUTPUT_STRIP_TRAILING_WHITESPACE)
@@ -23,6 +25,7 @@ foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
         message(FATAL_ERROR "The MinGW runtime ${dll} was not found")
     endif()
     file(COPY ${path} DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
+    list(APPEND QUILLON_MINGW_RUNTIME_DLLS ${path})
 endforeach()
 
 # Copies a Qt module's DLL beside the programs once Qt has been found.
