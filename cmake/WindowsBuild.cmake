@@ -58,3 +58,12 @@ if(CMAKE_CROSSCOMPILING AND QUILLON_WINE)
              COMMAND sh -c "WINEPREFIX='${QUILLON_WINE_PREFIX}' WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' '${QUILLON_WINE}' cmd /c exit >/dev/null 2>&1 </dev/null")
     set_tests_properties(emulator_session PROPERTIES FIXTURES_SETUP emulator_session TIMEOUT 120)
 endif()
+
+# Copies a Qt plugin into the folder below the programs where Qt looks for its kind
+# (platforms/, styles/) once Qt has been found.
+function(quillon_deploy_qt_plugin target kind)
+    get_target_property(location ${target} IMPORTED_LOCATION_RELEASE)
+    if(location)
+        file(COPY ${location} DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/${kind})
+    endif()
+endfunction()
