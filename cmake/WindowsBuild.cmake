@@ -16,6 +16,9 @@ endforeach()
 # Windows finds a program's DLLs in the program's own folder: the tests, run under Wine, and
 # quillon-cli.exe all live in bin/ with the MinGW runtime and (copied when Qt is found) Qt's.
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
+# An installation on Windows keeps the programs, their DLLs and the release notes in one
+# folder, where the programs look for them.
+set(CMAKE_INSTALL_BINDIR .)
 # The same DLLs go into the setup program (packaging/windows/).
 set(QUILLON_MINGW_RUNTIME_DLLS)
 foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)

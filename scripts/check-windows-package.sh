@@ -28,13 +28,12 @@ fail() {
 }
 
 expected=(
-    bin/quillon-cli.exe bin/Qt6Core.dll
-    bin/libstdc++-6.dll bin/libgcc_s_seh-1.dll bin/libwinpthread-1.dll
-    share/quillon-utility/Release.txt
+    quillon-cli.exe Qt6Core.dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll
+    Release.txt
 )
 if [ -e "$build/bin/quillon-utility.exe" ]; then
-    expected+=(bin/quillon-utility.exe bin/Qt6Gui.dll bin/Qt6Widgets.dll
-               bin/platforms/qwindows.dll bin/styles/qwindowsvistastyle.dll)
+    expected+=(quillon-utility.exe Qt6Gui.dll Qt6Widgets.dll
+               platforms/qwindows.dll styles/qwindowsvistastyle.dll)
 fi
 for file in "${expected[@]}"; do
     if [ -e "$root/$file" ]; then echo "  ok   $file"; else fail "MISSING $file"; fi
@@ -47,8 +46,8 @@ system_dlls=" advapi32 authz comdlg32 d3d9 d3d11 dwmapi dwrite dxgi gdi32 hid im
     version winmm ws2_32 wtsapi32 api-ms-win-core-synch-l1-2-0 api-ms-win-core-winrt-l1-1-0
     api-ms-win-core-winrt-string-l1-1-0 "
 system_dlls=$(tr -s ' \n' ' ' <<<"$system_dlls")
-# Windows finds a DLL beside the program, so every DLL in bin/ serves the plugins as well.
-packaged=" $(cd "$root/bin" && ls -- *.dll | tr 'A-Z' 'a-z' | tr '\n' ' ') "
+# Windows finds a DLL beside the program, so the DLLs there serve the plugins as well.
+packaged=" $(cd "$root" && ls -- *.dll | tr 'A-Z' 'a-z' | tr '\n' ' ') "
 
 checked=0
 while IFS= read -r -d '' binary; do

@@ -62,18 +62,18 @@ diff <(cd "$zip_root" && find . -type f | sort) \
 [ -f "$instdir/Uninstall.exe" ] || fail "no uninstaller installed"
 echo "installed: $(cd "$instdir" && find . -type f | wc -l) files, as in the ZIP, and Uninstall.exe"
 
-listed=$(wine "$instdir/bin/quillon-cli.exe" --emulate list)
+listed=$(wine "$instdir/quillon-cli.exe" --emulate list)
 echo "$listed"
 case "$listed" in
     *"169b:0110"*writable*) ;;
     *) fail "the installed quillon-cli.exe --emulate list did not list the emulated adapter" ;;
 esac
 
-if [ -f "$instdir/bin/quillon-utility.exe" ]; then
+if [ -f "$instdir/quillon-utility.exe" ]; then
     [ -f "$shortcut_dir/Quillon-Utility.lnk" ] || fail "no Start-menu shortcut"
     echo "Start-menu shortcut: Quillon-Utility.lnk"
 
-    QUILLON_EMULATE=1 wine "$instdir/bin/quillon-utility.exe" >"$scratch/gui.log" 2>&1 &
+    QUILLON_EMULATE=1 wine "$instdir/quillon-utility.exe" >"$scratch/gui.log" 2>&1 &
     gui=$!
     main_window_shown() { xwininfo -root -tree 2>/dev/null | grep -q '"Quillon'; }
     if ! wait_for 120 main_window_shown; then
