@@ -75,13 +75,17 @@ if [ -f "$instdir/quillon-utility.exe" ]; then
 
     QUILLON_EMULATE=1 wine "$instdir/quillon-utility.exe" >"$scratch/gui.log" 2>&1 &
     gui=$!
-    main_window_shown() { xwininfo -root -tree 2>/dev/null | grep -q '"Quillon'; }
+    # The main window: the program's X window whose title names the adapter's maker and name.
+    main_window() {
+        xwininfo -root -tree 2>/dev/null | grep '("quillon-utility.exe"' | grep '"Morvane Quillon'
+    }
+    main_window_shown() { main_window >/dev/null; }
     if ! wait_for 120 main_window_shown; then
         kill "$gui" 2>/dev/null || true
         cat "$scratch/gui.log" >&2
         fail "the installed quillon-utility.exe showed no window"
     fi
-    echo "quillon-utility.exe shows: $(xwininfo -root -tree | grep -o '"Quillon[^"]*"' | head -n 1)"
+    echo "quillon-utility.exe shows: $(main_window | grep -o '"Morvane Quillon[^"]*"' | head -n 1)"
     # Asked to close as Windows asks a program (WM_CLOSE), it ends by itself.
     wine taskkill /im quillon-utility.exe >/dev/null 2>&1 || true
     gui_ended() { ! kill -0 "$gui" 2>/dev/null; }
