@@ -102,7 +102,7 @@ TEST_F(ConfigFilesWindowTest, SavedFileLoadsBackIntoTheControls) {
     EXPECT_EQ(form->edVersion->text(), "009");
     EXPECT_EQ(form->StatusText(), "modified");
     EXPECT_TRUE(form->bnApply->isEnabled());
-    EXPECT_EQ(form->ReadCfgPath(), path);
+    EXPECT_EQ(form->ReadCfgPath(), QDir::toNativeSeparators(path));
     EXPECT_TRUE(dialogs.Messages.empty());
 }
 
