@@ -110,6 +110,9 @@ TEST_F(MainFormTest, RawReportPageControls) {
     EXPECT_TRUE(form->Label2->isHidden());
 }
 
+#ifndef _WIN32
+// Sizes follow the system's fonts, which Qt's minimal platform, the only one the Windows
+// tests have, does not give as the system does.
 TEST_F(MainFormTest, WindowSizeAndResizing) {
     EXPECT_EQ(form->width(), 499);
     EXPECT_LE(form->minimumWidth(), form->width());
@@ -122,6 +125,7 @@ TEST_F(MainFormTest, WindowSizeAndResizing) {
     form->resize(1, 1);
     QTRY_COMPARE_WITH_TIMEOUT(form->size(), form->minimumSize(), 10000);
 }
+#endif
 
 TEST_F(MainFormTest, ShiftAltPressOnTheSettingsPageTogglesTheRawReportPage) {
     PressPageBackground(form->tsMain, ShiftAlt);
@@ -206,6 +210,9 @@ TEST_F(MainFormTest, CloseMenuItemClosesTheWindow) {
     EXPECT_FALSE(form->isVisible());
 }
 
+#ifndef _WIN32
+// Needs the window system to move the activation between windows, which Qt's minimal
+// platform, the only one the Windows tests have, does not do.
 TEST_F(MainFormTest, FirstActivationBuildsTheByteGridLaterOnesOnlyResetInhibitID) {
     ASSERT_EQ(form->ByteEdits.size(), 64u);
     EXPECT_EQ(form->ByteEdits[0], form->Edit1);
@@ -223,6 +230,7 @@ TEST_F(MainFormTest, FirstActivationBuildsTheByteGridLaterOnesOnlyResetInhibitID
     EXPECT_EQ(form->InhibitID, 0xFF);
     EXPECT_EQ(form->ByteEdits, firstGrid);
 }
+#endif
 
 TEST_F(MainFormTest, ByteGridHasFourRowsOfSixteen) {
     form->PageControl->setCurrentWidget(form->tsSpecial);

@@ -122,7 +122,7 @@ TEST_F(ReportExchangeTest, AdapterInUseByAnotherProgramIsNotWrittenAndTheWindowS
     ASSERT_EQ(other->TryLockExclusive(), HidLockResult::Held);
     const QString busy = "the adapter is in use by another program";
 
-    QTest::mouseClick(form->cbPavex, Qt::LeftButton);
+    ClickCheckBox(form->cbPavex);
     QTest::mouseClick(form->bnApply, Qt::LeftButton);
     EXPECT_EQ(form->StatusText(), busy);
     EXPECT_TRUE(form->bnApply->isEnabled());
