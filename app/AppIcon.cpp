@@ -50,7 +50,7 @@ QPixmap PaintIcon(int size) {
 
 QIcon MakeApplicationIcon() {
     QIcon icon;
-    for (int size : {16, 24, 32, 48, 64, 128}) {
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
         icon.addPixmap(PaintIcon(size));
     }
     return icon;

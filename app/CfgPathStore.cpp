@@ -6,10 +6,12 @@ namespace quillon {
 
 namespace {
 
+QSettings::Format StoreFormat = QSettings::NativeFormat;
+
 // Fallbacks would let a value of the whole organisation stand in for ours; the one fallback
 // wanted, from the user's store to the machine's, is made by hand.
 QString ReadFrom(QSettings::Scope scope) {
-    QSettings store(QSettings::NativeFormat, scope, CfgPathOrganisation, CfgPathApplication);
+    QSettings store(StoreFormat, scope, CfgPathOrganisation, CfgPathApplication);
     store.setFallbacksEnabled(false);
     if (store.status() != QSettings::NoError) {
         return {};
@@ -25,14 +27,17 @@ QString ReadStoredCfgPath() {
 }
 
 void WriteStoredCfgPath(const QString& path) {
-    QSettings store(QSettings::NativeFormat, QSettings::UserScope, CfgPathOrganisation,
-                    CfgPathApplication);
+    QSettings store(StoreFormat, QSettings::UserScope, CfgPathOrganisation, CfgPathApplication);
     store.setFallbacksEnabled(false);
     if (!store.isWritable()) {
         return;
     }
     store.setValue(CfgPathValueName, path);
     store.sync();
+}
+
+void SetCfgPathStoreFormat(QSettings::Format format) {
+    StoreFormat = format;
 }
 
 }  // namespace quillon

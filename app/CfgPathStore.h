@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSettings>
 #include <QString>
 
 namespace quillon {
@@ -18,5 +19,9 @@ QString ReadStoredCfgPath();
 
 // Writes the user's store; quietly does nothing when it cannot be written.
 void WriteStoredCfgPath(const QString& path);
+
+// The stores' format: the system's own unless changed. The registry cannot be moved the way
+// QSettings::setPath moves files, so tests on Windows keep the stores in files instead.
+void SetCfgPathStoreFormat(QSettings::Format format);
 
 }  // namespace quillon

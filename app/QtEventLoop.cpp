@@ -1,7 +1,11 @@
 #include "app/QtEventLoop.h"
 
 #include <QMetaObject>
+#ifdef _WIN32
+#include <QWinEventNotifier>
+#else
 #include <QSocketNotifier>
+#endif
 
 namespace quillon {
 
@@ -15,8 +19,13 @@ void QtEventLoop::Post(Task task) {
 
 int QtEventLoop::WatchReadable(WaitableHandle fd, Task onReadable) {
     const int id = NextWatchId++;
+#ifdef _WIN32
+    // Fires whenever the object is signalled; its wait resets an auto-reset event.
+    auto* notifier = new QWinEventNotifier(fd, Context.get());
+#else
     auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, Context.get());
-    QObject::connect(notifier, &QSocketNotifier::activated, Context.get(),
+#endif
+    QObject::connect(notifier, &Notifier::activated, Context.get(),
                      [task = std::move(onReadable)] { task(); });
     Watches.emplace(id, notifier);
     return id;

@@ -6,7 +6,11 @@
 
 #include "hid/EventLoop.h"
 
+#ifdef _WIN32
+class QWinEventNotifier;
+#else
 class QSocketNotifier;
+#endif
 
 namespace quillon {
 
@@ -25,9 +29,16 @@ class QtEventLoop : public IEventLoop {
     void Unwatch(int watchId) override;
 
   private:
+    // What watches a source: a waitable object on Windows, a descriptor elsewhere.
+#ifdef _WIN32
+    using Notifier = QWinEventNotifier;
+#else
+    using Notifier = QSocketNotifier;
+#endif
+
     // Receiver of the posted tasks; tasks still queued when it goes are dropped.
     std::unique_ptr<QObject> Context;
-    std::map<int, QSocketNotifier*> Watches;
+    std::map<int, Notifier*> Watches;
     int NextWatchId = 1;
 };
 

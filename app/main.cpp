@@ -1,6 +1,11 @@
 #include <QApplication>
 #include <string>
 #include <vector>
+#ifdef _WIN32
+#include <windows.h>
+
+#include <shellapi.h>
+#endif
 
 #include "app/AppIcon.h"
 #include "app/ApplicationTitle.h"
@@ -13,8 +18,10 @@
 #include "hid/Log.h"
 
 int main(int argc, char** argv) {
+#ifndef _WIN32
     // Before QApplication takes its own options out of argv.
     const std::vector<std::string> given = quillon::ParametersAsGiven(argc, argv);
+#endif
     QApplication application(argc, argv);
     QApplication::setApplicationName(quillon::ApplicationTitle);
     QApplication::setWindowIcon(quillon::MakeApplicationIcon());
@@ -27,9 +34,21 @@ int main(int argc, char** argv) {
     const std::unique_ptr<quillon::IHidPlatform> platform = quillon::CreateHidPlatform();
     quillon::QtEventLoop loop;
     QStringList parameters;
+#ifdef _WIN32
+    // argv holds the command line in the ANSI code page, which loses every character it cannot
+    // spell; the wide command line, which Qt leaves alone, has the file name as typed.
+    int count = 0;
+    if (wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
+        for (int i = 1; i < count; ++i) {
+            parameters << QString::fromWCharArray(wide[i]);
+        }
+        LocalFree(wide);
+    }
+#else
     for (const std::string& parameter : given) {
         parameters << QString::fromLocal8Bit(parameter);
     }
+#endif
     quillon::TMainForm mainForm(dialogs, parameters, *platform, loop);
     mainForm.show();
     return application.exec();

@@ -41,7 +41,11 @@ const char* const kExitCodeHelp =
     "  1  cancelled at the confirmation; nothing written\n"
     "  2  usage error: unknown command or option, bad value; nothing touched\n"
     "  3  no adapter attached, or none matches --device\n"
+#ifdef _WIN32
+    "  4  no permission to read and write the adapter (the system or another program holds it)\n"
+#else
     "  4  no permission to read and write the adapter (udev rule missing)\n"
+#endif
     "  5  transfer failure: a report failed or the adapter did not take it\n"
     "  6  file refused: missing, unreadable, unwritable or not a valid file\n"
     "  7  the adapter is in use by another program; nothing touched\n";

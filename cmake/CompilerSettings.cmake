@@ -39,17 +39,21 @@ endfunction()
 # instrumented, so the windows would drown the report in false positives.
 if(QUILLON_SANITIZE STREQUAL "thread")
     set(QUILLON_WITH_GUI OFF)
-elseif(WIN32)
-    # The window program follows with the rest of the Windows port; the command-line tool and
-    # everything without widgets are built today.
-    option(QUILLON_WITH_GUI "Build the windows and their tests" OFF)
 else()
     option(QUILLON_WITH_GUI "Build the windows and their tests" ON)
 endif()
 
+# GUI tests run on a platform without a screen: Qt's offscreen one, or on Windows, where the Qt
+# build has none, the minimal one.
+if(WIN32)
+    set(QUILLON_GUI_TEST_PLATFORM minimal)
+else()
+    set(QUILLON_GUI_TEST_PLATFORM offscreen)
+endif()
+
 # Adds a GoogleTest executable and registers its tests with CTest.
 #   quillon_add_test(NAME name SOURCES ... LIBS ... [GUI])
-# GUI tests run on Qt's offscreen platform.
+# GUI tests run on QUILLON_GUI_TEST_PLATFORM.
 include(GoogleTest)
 function(quillon_add_test)
     cmake_parse_arguments(T "GUI" "NAME" "SOURCES;LIBS" ${ARGN})
@@ -57,7 +61,7 @@ function(quillon_add_test)
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} quillon_test_support GTest::gtest GTest::gmock)
     if(T_GUI)
         target_link_libraries(${T_NAME} PRIVATE quillon_gui_test_main)
-        set(env "QT_QPA_PLATFORM=offscreen")
+        set(env "QT_QPA_PLATFORM=${QUILLON_GUI_TEST_PLATFORM}")
     else()
         target_link_libraries(${T_NAME} PRIVATE GTest::gtest_main)
         set(env "")

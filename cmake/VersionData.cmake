@@ -1,15 +1,26 @@
 # The program's version data: the strings and file flags that every executable of the program
-# carries about itself in an ELF note (read back by info/linux/ElfVersionResource.cpp). The
-# texts are kept here, in one place; the version numbers come from project().
+# carries about itself, on Linux in an ELF note (read back by info/linux/ElfVersionResource.cpp),
+# on Windows in the version resource (info/windows/WindowsVersionResource.cpp). The texts are
+# kept here, in one place; the version numbers come from project().
 #
 #   quillon_add_version_data(<name> [COMPANY_NAME text] [FILE_VERSION text] ... )
-# makes an OBJECT library <name> holding the note. Link it into an executable to give it the
-# data; being an object library, the linker keeps the note even though nothing refers to it.
-# Each key may be overridden, which the tests use to build a program of another version.
+# makes an OBJECT library <name> holding the note or the resource. Link it into an executable
+# to give it the data; being an object library, the linker keeps it even though nothing refers
+# to it. Each key may be overridden, which the tests use to build a program of another version.
 
 include_guard(GLOBAL)
 
 set(QUILLON_VERSION_DATA_TEMPLATE ${CMAKE_CURRENT_LIST_DIR}/../info/VersionNote.cpp.in)
+set(QUILLON_VERSION_RESOURCE_TEMPLATE ${CMAKE_CURRENT_LIST_DIR}/../info/VersionResource.rc.in)
+
+# "1.0.1" as the four numbers of a version resource's fixed part: "1,0,1,0".
+function(quillon_rc_version_numbers text outVar)
+    string(REGEX MATCHALL "[0-9]+" numbers "${text}")
+    list(APPEND numbers 0 0 0 0)
+    list(SUBLIST numbers 0 4 numbers)
+    list(JOIN numbers "," joined)
+    set(${outVar} "${joined}" PARENT_SCOPE)
+endfunction()
 
 set(QUILLON_SPECIAL_BUILD "" CACHE STRING
     "Describes how this build differs from the standard one; sets the special-build flag")
@@ -43,8 +54,10 @@ function(quillon_add_version_data NAME)
     endforeach()
     cmake_parse_arguments(V "" "${argNames}" "" ${ARGN})
 
-    # The string table as bytes: key, NUL, value, NUL, ..., padded with NULs to whole words.
+    # The string table as bytes: key, NUL, value, NUL, ..., padded with NULs to whole words;
+    # and as a resource script's lines.
     set(hex "")
+    set(QUILLON_RC_STRINGS "")
     math(EXPR last "${count} - 1")
     foreach(i RANGE 0 ${last} 3)
         math(EXPR k "${i} + 1")
@@ -56,6 +69,10 @@ function(quillon_add_version_data NAME)
             set(value "${V_${argName}}")
         endif()
         set(v_${argName} "${value}")
+        # A resource script's string: backslashes and quotes escaped, the text itself UTF-8.
+        string(REPLACE "\\" "\\\\" rcValue "${value}")
+        string(REPLACE "\"" "\"\"" rcValue "${rcValue}")
+        string(APPEND QUILLON_RC_STRINGS "            VALUE \"${key}\", \"${rcValue}\"\n")
         string(HEX "${key}" keyHex)
         string(HEX "${value}" valueHex)
         string(APPEND hex "${keyHex}00${valueHex}00")
@@ -90,9 +107,20 @@ function(quillon_add_version_data NAME)
         set(QUILLON_NOTE_FILE_SUBTYPE ${V_FILE_SUBTYPE})
     endif()
 
-    set(source ${CMAKE_CURRENT_BINARY_DIR}/${NAME}.cpp)
-    configure_file(${QUILLON_VERSION_DATA_TEMPLATE} ${source} @ONLY)
-    add_library(${NAME} OBJECT ${source})
+    if(WIN32)
+        quillon_rc_version_numbers("${v_FILE_VERSION}" QUILLON_RC_FILE_VERSION)
+        quillon_rc_version_numbers("${v_PRODUCT_VERSION}" QUILLON_RC_PRODUCT_VERSION)
+        set(source ${CMAKE_CURRENT_BINARY_DIR}/${NAME}.rc)
+        configure_file(${QUILLON_VERSION_RESOURCE_TEMPLATE} ${source} @ONLY)
+        add_library(${NAME} OBJECT ${source})
+        # The debug flag follows the build as NDEBUG does for the note.
+        target_compile_definitions(${NAME} PRIVATE
+            $<$<NOT:$<CONFIG:Release,RelWithDebInfo,MinSizeRel>>:QUILLON_VERSION_DEBUG>)
+    else()
+        set(source ${CMAKE_CURRENT_BINARY_DIR}/${NAME}.cpp)
+        configure_file(${QUILLON_VERSION_DATA_TEMPLATE} ${source} @ONLY)
+        add_library(${NAME} OBJECT ${source})
+        target_include_directories(${NAME} PRIVATE ${PROJECT_SOURCE_DIR})
+    endif()
     set_target_properties(${NAME} PROPERTIES AUTOMOC OFF)
-    target_include_directories(${NAME} PRIVATE ${PROJECT_SOURCE_DIR})
 endfunction()

@@ -16,6 +16,11 @@ endforeach()
 # Windows finds a program's DLLs in the program's own folder: the tests, run under Wine, and
 # quillon-cli.exe all live in bin/ with the MinGW runtime and (copied when Qt is found) Qt's.
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
+# An installation on Windows keeps the programs, their DLLs and the release notes in one
+# folder, where the programs look for them.
+set(CMAKE_INSTALL_BINDIR .)
+# The same DLLs go into the setup program (packaging/windows/).
+set(QUILLON_MINGW_RUNTIME_DLLS)
 foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
     execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
                     OUTPUT_VARIABLE path OUTPUT_STRIP_TRAILING_WHITESPACE)
@@ -23,6 +28,7 @@ foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
         message(FATAL_ERROR "The MinGW runtime ${dll} was not found")
     endif()
     file(COPY ${path} DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
+    list(APPEND QUILLON_MINGW_RUNTIME_DLLS ${path})
 endforeach()
 
 # Copies a Qt module's DLL beside the programs once Qt has been found.
@@ -55,3 +61,12 @@ if(CMAKE_CROSSCOMPILING AND QUILLON_WINE)
              COMMAND sh -c "WINEPREFIX='${QUILLON_WINE_PREFIX}' WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' '${QUILLON_WINE}' cmd /c exit >/dev/null 2>&1 </dev/null")
     set_tests_properties(emulator_session PROPERTIES FIXTURES_SETUP emulator_session TIMEOUT 120)
 endif()
+
+# Copies a Qt plugin into the folder below the programs where Qt looks for its kind
+# (platforms/, styles/) once Qt has been found.
+function(quillon_deploy_qt_plugin target kind)
+    get_target_property(location ${target} IMPORTED_LOCATION_RELEASE)
+    if(location)
+        file(COPY ${location} DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/${kind})
+    endif()
+endfunction()

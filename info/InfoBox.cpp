@@ -16,7 +16,7 @@
 #include <QVBoxLayout>
 
 #include "hid/HidDevice.h"
-#include "info/MimeTypeName.h"
+#include "info/FileTypeName.h"
 
 namespace quillon {
 
@@ -55,7 +55,12 @@ TInfoBoxSources TInfoBoxSources::Default() {
         QStringLiteral("Release.txt"),
         QCoreApplication::applicationDirPath() +
             QStringLiteral("/../share/quillon-utility/Release.txt"),
+#ifdef _WIN32
+        // A Windows installation keeps everything in the program's own folder.
+        QCoreApplication::applicationDirPath() + QStringLiteral("/Release.txt"),
+#else
         QStringLiteral(QUILLON_INSTALLED_RELEASE_NOTES),
+#endif
     };
     return sources;
 }
@@ -159,7 +164,7 @@ void TInfoBox::FormCreate(const TInfoBoxSources& sources) {
         ProgramIcon->setPixmap(icon.pixmap(48, 48));
     }
 
-    version_ = ReadFileVersionInfo(sources.ProgramPath.toStdString(), MimeTypeName);
+    version_ = ReadFileVersionInfo(sources.ProgramPath.toStdString(), FileTypeName);
     lbProductName->setText(FromUtf8(version_.ProductName));
     lbVersion->setText(FromUtf8(ShortVersion(version_.FileVersion)));
     lbCopyright->setText(FromUtf8(version_.LegalCopyright));

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the Windows cross-build and its tests under Wine need, if any
-# are missing: the MinGW-w64 compiler, Wine, GoogleTest's sources and the Qt host tools.
+# are missing: the MinGW-w64 compiler, Wine, GoogleTest's sources, the Qt host tools, NSIS for
+# the setup program, and the X server without a screen and the screen grabber with which the
+# window program is seen running under Wine.
 # Needs root for apt-get (run as root, or have sudo).
 set -euo pipefail
 
@@ -10,6 +12,8 @@ packages=(
     wine wine64
     googletest
     qt6-base-dev-tools
+    nsis
+    xvfb xauth x11-utils imagemagick
 )
 
 exec "$(dirname "$0")/apt-install-missing.sh" "${packages[@]}"

@@ -115,6 +115,9 @@ TEST_F(MainFormTest, RawReportPageControls) {
     EXPECT_TRUE(Child<QLabel>(*form, "Label2")->isHidden());
 }
 
+#ifndef _WIN32
+// Sizes follow the system's fonts, which Qt's minimal platform, the only one the Windows
+// tests have, does not give as the system does.
 TEST_F(MainFormTest, WindowSizeAndResizing) {
     EXPECT_EQ(form->width(), 499);
     EXPECT_LE(form->minimumWidth(), form->width());
@@ -128,6 +131,7 @@ TEST_F(MainFormTest, WindowSizeAndResizing) {
     form->resize(1, 1);
     QTRY_COMPARE_WITH_TIMEOUT(form->size(), form->minimumSize(), 10000);
 }
+#endif
 
 TEST_F(MainFormTest, ShiftAltPressOnTheSettingsPageTogglesTheRawReportPage) {
     PressPageBackground(Child<TSettingsPage>(*form, "tsMain"), ShiftAlt);
@@ -215,6 +219,9 @@ TEST_F(MainFormTest, CloseMenuItemClosesTheWindow) {
     EXPECT_FALSE(form->isVisible());
 }
 
+#ifndef _WIN32
+// Needs the window system to move the activation between windows, which Qt's minimal
+// platform, the only one the Windows tests have, does not do.
 TEST_F(MainFormTest, FirstActivationBuildsTheByteGridLaterOnesOnlyResetInhibitID) {
     ASSERT_EQ(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells().size(), 64u);
     EXPECT_EQ(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells()[0],
@@ -234,6 +241,7 @@ TEST_F(MainFormTest, FirstActivationBuildsTheByteGridLaterOnesOnlyResetInhibitID
     EXPECT_EQ(Child<TSpecialPage>(*form, "tsSpecial")->InhibitedReportID(), 0xFF);
     EXPECT_EQ(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells(), firstGrid);
 }
+#endif
 
 TEST_F(MainFormTest, ByteGridHasFourRowsOfSixteen) {
     Child<QStackedWidget>(*form, "PageControl")

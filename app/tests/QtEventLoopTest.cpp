@@ -1,7 +1,11 @@
 #include "app/QtEventLoop.h"
 
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 #include <QTest>
 #include <QThread>
 #include <thread>
@@ -42,6 +46,20 @@ TEST(QtEventLoop, TasksStillQueuedAtTheEndAreDropped) {
     EXPECT_FALSE(ran);
 }
 
+#ifdef _WIN32
+// What a pipe is to the POSIX loop: a manual-reset event stays signalled until drained.
+class Pipe {
+  public:
+    Pipe() : event(CreateEventW(nullptr, TRUE, FALSE, nullptr)) { EXPECT_NE(event, nullptr); }
+    ~Pipe() { CloseHandle(event); }
+    HANDLE ReadEnd() const { return event; }
+    void Send() { EXPECT_TRUE(SetEvent(event)); }
+    void Drain() { EXPECT_TRUE(ResetEvent(event)); }
+
+  private:
+    HANDLE event;
+};
+#else
 class Pipe {
   public:
     Pipe() { EXPECT_EQ(pipe(ends), 0); }
@@ -59,6 +77,7 @@ class Pipe {
   private:
     int ends[2] = {-1, -1};
 };
+#endif
 
 TEST(QtEventLoop, WatchReadableRunsWhenDataArrivesUntilUnwatched) {
     QtEventLoop loop;

@@ -146,7 +146,7 @@ TEST(QtUserDialogs, OpenDialogReturnsTheChosenFile) {
             [&] { return files->model()->rowCount(files->rootIndex()) == 2; }, 10000));
         static_cast<QDialog*>(dialog)->accept();
     });
-    EXPECT_EQ(dialogs.GetOpenFileName(nullptr, options), file.fileName());
+    EXPECT_EQ(dialogs.GetOpenFileName(nullptr, options), QDir::toNativeSeparators(file.fileName()));
 }
 
 TEST(QtUserDialogs, WorkingFolderServesDialogsWithoutAFolderOfTheirOwn) {

@@ -36,7 +36,7 @@ TEST(StartupArguments, KeepsNonAsciiText) {
 }
 
 TEST(StartupArguments, ParametersAreTakenBeforeQtRemovesItsOwnOptions) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QT_QPA_PLATFORM", QUILLON_GUI_TEST_PLATFORM);
     char program[] = "quillon-utility";
     char folder[] = "/home/anna/look";
     char qtOption[] = "-reverse";

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <signal.h>
 #include <sys/resource.h>
+#endif
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -26,8 +28,9 @@ void WriteAll(const QString& path, const QByteArray& bytes) {
     ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
 }
 
+#ifndef _WIN32
 // Writes beyond `limit` bytes fail with EFBIG while it lives: a full disk as far as the file
-// being written can tell, and one that stops root as well.
+// being written can tell, and one that stops root as well. Windows has no such limit.
 class FileSizeLimit {
   public:
     explicit FileSizeLimit(rlim_t limit) : oldHandler_(::signal(SIGXFSZ, SIG_IGN)) {
@@ -45,6 +48,7 @@ class FileSizeLimit {
     sighandler_t oldHandler_;
     rlimit old_{};
 };
+#endif
 
 class ConfigFilesWindowTest : public AdapterWindowTest {
   protected:
@@ -98,7 +102,7 @@ TEST_F(ConfigFilesWindowTest, SavedFileLoadsBackIntoTheControls) {
     EXPECT_EQ(Child<QLineEdit>(*form, "edVersion")->text(), "009");
     EXPECT_EQ(form->StatusText(), "modified");
     EXPECT_TRUE(Child<QPushButton>(*form, "bnApply")->isEnabled());
-    EXPECT_EQ(form->ReadCfgPath(), path);
+    EXPECT_EQ(form->ReadCfgPath(), QDir::toNativeSeparators(path));
     EXPECT_TRUE(dialogs.Messages.empty());
 }
 
@@ -145,6 +149,7 @@ TEST_F(ConfigFilesWindowTest, LongPathIsShortenedInTheStatusLine) {
     EXPECT_EQ(TSettingsPage::ShortenPathForStatus(QString(60, 'x')), QString(60, 'x'));
 }
 
+#ifndef _WIN32
 TEST_F(ConfigFilesWindowTest, FailedSaveLeavesTheOldFileIntact) {
     StartWithAdapter();
     const QString path = folder.filePath("kept.cfg");
@@ -162,6 +167,7 @@ TEST_F(ConfigFilesWindowTest, FailedSaveLeavesTheOldFileIntact) {
     EXPECT_EQ(dialogs.Messages.back(),
               "unable to create file: " + folder.filePath("nowhere/new.cfg"));
 }
+#endif
 
 TEST_F(ConfigFilesWindowTest, MissingFileIsReportedAndChangesNothing) {
     StartWithAdapter();

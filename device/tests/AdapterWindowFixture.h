@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/CfgPathStore.h"
 #include "app/MainForm.h"
 #include "app/QtEventLoop.h"
 #include "app/tests/FakeUserDialogs.h"
@@ -34,12 +35,19 @@ using Direction = emu::AdapterTransfer::Direction;
 class AdapterWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, storeFolder.path());
-        QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope,
-                           storeFolder.filePath("machine"));
+#ifdef _WIN32
+        SetCfgPathStoreFormat(QSettings::IniFormat);
+        const QSettings::Format format = QSettings::IniFormat;
+#else
+        const QSettings::Format format = QSettings::NativeFormat;
+#endif
+        QSettings::setPath(format, QSettings::UserScope, storeFolder.path());
+        QSettings::setPath(format, QSettings::SystemScope, storeFolder.filePath("machine"));
     }
 
-    void TearDown() override { form.reset(); }
+    void TearDown() override {
+        form.reset();
+    }
 
     // Opens the window and waits for its first device scan.
     void StartWindow(const QStringList& arguments = {}) {
@@ -99,7 +107,9 @@ class AdapterWindowTest : public ::testing::Test {
         QTest::keyClicks(edit, text);
     }
 
-    void PressMenuKey(Qt::Key key) { QTest::keyClick(form.get(), key, Qt::ControlModifier); }
+    void PressMenuKey(Qt::Key key) {
+        QTest::keyClick(form.get(), key, Qt::ControlModifier);
+    }
 
     // Queued lines included.
     QStringList HistoryLines() const {

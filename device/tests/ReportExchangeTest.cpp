@@ -126,7 +126,7 @@ TEST_F(ReportExchangeTest, AdapterInUseByAnotherProgramIsNotWrittenAndTheWindowS
     ASSERT_EQ(other->TryLockExclusive(), HidLockResult::Held);
     const QString busy = "the adapter is in use by another program";
 
-    QTest::mouseClick(Child<QCheckBox>(*form, "cbPavex"), Qt::LeftButton);
+    ClickCheckBox(Child<QCheckBox>(*form, "cbPavex"));
     QTest::mouseClick(Child<QPushButton>(*form, "bnApply"), Qt::LeftButton);
     EXPECT_EQ(form->StatusText(), busy);
     EXPECT_TRUE(Child<QPushButton>(*form, "bnApply")->isEnabled());

@@ -48,6 +48,10 @@ TVersionResource TVersionResource::Load(const std::string& path) {
     return resource;
 }
 
+bool TVersionResource::Empty() const {
+    return !note_.has_value();
+}
+
 std::string TVersionResource::QueryVersionString(std::string_view key) const {
     if (!note_) {
         return {};

@@ -1,10 +1,10 @@
-#include "info/MimeTypeName.h"
-
 #include <QMimeDatabase>
+
+#include "info/FileTypeName.h"
 
 namespace quillon {
 
-std::string MimeTypeName(const std::string& path) {
+std::string FileTypeName(const std::string& path) {
     const QMimeType type = QMimeDatabase().mimeTypeForFile(QString::fromStdString(path));
     return type.isValid() ? type.comment().toStdString() : std::string();
 }

@@ -1,0 +1,58 @@
+#include <gtest/gtest.h>
+#include <QSettings>
+#include <QVariant>
+
+#include "app/CfgPathStore.h"
+
+namespace quillon {
+namespace {
+
+const QString kUserKey = "HKEY_CURRENT_USER\\SOFTWARE\\Morvane\\QuillonUtility";
+const QString kMachineKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Morvane\\QuillonUtility";
+
+// On Windows the store is the registry itself, which the tests cannot point elsewhere: each
+// value found there is put back when the test ends.
+class SavedRegistryValue {
+  public:
+    explicit SavedRegistryValue(const QString& key) : key_(key) {
+        QSettings store(key_, QSettings::NativeFormat);
+        saved_ = store.value(CfgPathValueName);
+        store.remove(CfgPathValueName);
+    }
+    ~SavedRegistryValue() {
+        QSettings store(key_, QSettings::NativeFormat);
+        if (saved_.isValid()) {
+            store.setValue(CfgPathValueName, saved_);
+        } else {
+            store.remove(CfgPathValueName);
+        }
+    }
+
+  private:
+    QString key_;
+    QVariant saved_;
+};
+
+TEST(CfgPathRegistry, UsersKeyIsWrittenAndTheMachinesServesUntilThen) {
+    SavedRegistryValue user(kUserKey);
+    SavedRegistryValue machine(kMachineKey);
+    EXPECT_EQ(ReadStoredCfgPath(), "");
+
+    QSettings machineStore(kMachineKey, QSettings::NativeFormat);
+    machineStore.setValue(CfgPathValueName, "C:\\Kasse\\machine.cfg");
+    machineStore.sync();
+    if (machineStore.status() != QSettings::NoError) {
+        GTEST_SKIP() << "the machine key is not writable here";
+    }
+    EXPECT_EQ(ReadStoredCfgPath(), "C:\\Kasse\\machine.cfg");
+
+    const QString path = "C:\\Users\\anna\\Quillon Configs\\Kasse \u00e4.cfg";
+    WriteStoredCfgPath(path);
+    EXPECT_EQ(ReadStoredCfgPath(), path);
+    EXPECT_EQ(QSettings(kUserKey, QSettings::NativeFormat).value(CfgPathValueName), path);
+    EXPECT_EQ(QSettings(kMachineKey, QSettings::NativeFormat).value(CfgPathValueName),
+              "C:\\Kasse\\machine.cfg");
+}
+
+}  // namespace
+}  // namespace quillon
