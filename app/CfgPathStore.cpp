@@ -11,12 +11,12 @@ QSettings::Format StoreFormat = QSettings::NativeFormat;
 // Fallbacks would let a value of the whole organisation stand in for ours; the one fallback
 // wanted, from the user's store to the machine's, is made by hand.
 QString ReadFrom(QSettings::Scope scope) {
-    QSettings store(StoreFormat, scope, CfgPathOrganisation, CfgPathApplication);
+    QSettings store(StoreFormat, scope, kCfgPathOrganisation, kCfgPathApplication);
     store.setFallbacksEnabled(false);
     if (store.status() != QSettings::NoError) {
         return {};
     }
-    return store.value(CfgPathValueName).toString();
+    return store.value(kCfgPathValueName).toString();
 }
 
 }  // namespace
@@ -27,12 +27,12 @@ QString ReadStoredCfgPath() {
 }
 
 void WriteStoredCfgPath(const QString& path) {
-    QSettings store(StoreFormat, QSettings::UserScope, CfgPathOrganisation, CfgPathApplication);
+    QSettings store(StoreFormat, QSettings::UserScope, kCfgPathOrganisation, kCfgPathApplication);
     store.setFallbacksEnabled(false);
     if (!store.isWritable()) {
         return;
     }
-    store.setValue(CfgPathValueName, path);
+    store.setValue(kCfgPathValueName, path);
     store.sync();
 }
 

@@ -10,9 +10,9 @@ namespace quillon {
 // file of that organisation and application), which every user may write. A value in the
 // machine-wide store (the local-machine key, the system-wide file) still serves a user who
 // has none of their own.
-inline constexpr char CfgPathOrganisation[] = "Morvane";
-inline constexpr char CfgPathApplication[] = "QuillonUtility";
-inline constexpr char CfgPathValueName[] = "CfgPath";
+inline constexpr char kCfgPathOrganisation[] = "Morvane";
+inline constexpr char kCfgPathApplication[] = "QuillonUtility";
+inline constexpr char kCfgPathValueName[] = "CfgPath";
 
 // The user's value, else the machine's; empty text when neither store has one it can read.
 QString ReadStoredCfgPath();

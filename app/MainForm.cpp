@@ -24,12 +24,12 @@ namespace quillon {
 
 namespace {
 
-constexpr int ClientWidth = 499;
-constexpr int ClientHeight = 336;  // device panel, pages and status line, without the menu
+constexpr int kClientWidth = 499;
+constexpr int kClientHeight = 336;  // device panel, pages and status line, without the menu
 // The design minimum of 440 x 394 is the outer size on the original desktop, whose frame
 // took 16 px across and 38 px down (borders and caption); Qt's minimum excludes the frame.
-constexpr int MinimumWidth = 440 - 16;
-constexpr int MinimumHeight = 394 - 38;
+constexpr int kMinimumWidth = 440 - 16;
+constexpr int kMinimumHeight = 394 - 38;
 
 bool ShiftAndAltHeld(Qt::KeyboardModifiers modifiers) {
     return modifiers.testFlag(Qt::ShiftModifier) && modifiers.testFlag(Qt::AltModifier);
@@ -84,9 +84,9 @@ TMainForm::TMainForm(IUserDialogs& dialogs, const QStringList& arguments, QWidge
     // own keys (Ctrl+C closes the window even from an edit field).
     qApp->installEventFilter(this);
 
-    resize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
+    resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
     // Larger fonts than the design's may need more room than the design minimum.
-    setMinimumSize(minimumSizeHint().expandedTo(QSize(MinimumWidth, MinimumHeight)));
+    setMinimumSize(minimumSizeHint().expandedTo(QSize(kMinimumWidth, kMinimumHeight)));
     CenterOnScreen();
 
     FormCreate(arguments);

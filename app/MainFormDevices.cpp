@@ -22,8 +22,8 @@ namespace quillon {
 namespace {
 
 QString AdapterBusyMessage() {
-    return QString::fromUtf8(AdapterBusyText.data(),
-                             static_cast<qsizetype>(AdapterBusyText.size()));
+    return QString::fromUtf8(kAdapterBusyText.data(),
+                             static_cast<qsizetype>(kAdapterBusyText.size()));
 }
 
 }  // namespace

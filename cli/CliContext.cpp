@@ -94,7 +94,7 @@ CliResult<> CliContext::ConfirmClearData() {
             kExitUsage,
             "clear-data=on loses data and must be confirmed: run on a terminal or add --yes"};
     }
-    Err << ClearDataConfirmation << " [j/N] " << std::flush;
+    Err << kClearDataConfirmation << " [j/N] " << std::flush;
     std::string answer;
     std::getline(*Env.In, answer);
     std::transform(answer.begin(), answer.end(), answer.begin(),

@@ -140,7 +140,7 @@ int RunFlash(CliContext& context) {
     for (size_t k = 0; k < chosen.size(); ++k) {
         const std::string& adapterPath = context.Session().Adapter(chosen[k]).InterfacePath();
         const int code = refusals[k] != kExitSuccess ? refusals[k] : ExitCodeOf(outcomes[k]);
-        const std::string message = refusals[k] == kExitAdapterBusy ? std::string(AdapterBusyText)
+        const std::string message = refusals[k] == kExitAdapterBusy ? std::string(kAdapterBusyText)
                                     : refusals[k] != kExitSuccess
                                         ? std::string("no read/write access")
                                         : outcomes[k].Message;

@@ -57,7 +57,7 @@ int WriteSettings(CliContext& context, const SettingsControlValues& values,
         !written) {
         return context.Report(written.Error());
     }
-    context.Out << SettingsUpdatedText << "\n";
+    context.Out << kSettingsUpdatedText << "\n";
     return kExitSuccess;
 }
 

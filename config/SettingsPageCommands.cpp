@@ -13,7 +13,7 @@ void TSettingsPage::bnApplyClick() {
     const TransferResult written = Adapter.WriteSettings();
     if (written.Ok()) {
         bnApply->setEnabled(false);
-        SetStatusText(QString::fromUtf8(SettingsUpdatedText.data(), SettingsUpdatedText.size()));
+        SetStatusText(QString::fromUtf8(kSettingsUpdatedText.data(), kSettingsUpdatedText.size()));
     } else {
         // The changes are still to be applied: Apply stays available for another try.
         bnApply->setEnabled(true);

@@ -18,13 +18,13 @@ QString FailureMessage(ConfigFileResult result, const QString& path) {
 }  // namespace
 
 QString TSettingsPage::ShortenPathForStatus(const QString& path) {
-    constexpr int LongestWhole = 60;
-    constexpr int Head = 23;
-    constexpr int Tail = 31;
-    if (path.size() <= LongestWhole) {
+    constexpr int kLongestWhole = 60;
+    constexpr int kHead = 23;
+    constexpr int kTail = 31;
+    if (path.size() <= kLongestWhole) {
         return path;
     }
-    return path.left(Head) + " ... " + path.right(Tail);
+    return path.left(kHead) + " ... " + path.right(kTail);
 }
 
 bool TSettingsPage::LoadConfigFile(const QString& path) {

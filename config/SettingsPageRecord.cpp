@@ -102,8 +102,8 @@ void TSettingsPage::cbClrMemClick() {
     cbUsedAltKeyClick();
     // Unchecking here comes back through this handler, which then asks nothing.
     if (cbClrMem->isChecked() &&
-        !Dialogs.Confirm(window(), QString::fromUtf8(ClearDataConfirmation.data(),
-                                                     ClearDataConfirmation.size()))) {
+        !Dialogs.Confirm(window(), QString::fromUtf8(kClearDataConfirmation.data(),
+                                                     kClearDataConfirmation.size()))) {
         cbClrMem->setChecked(false);
     }
 }

@@ -38,12 +38,12 @@ EditableSettings EditableInMode(bool pavex);
 bool SwitchesClearDataOn(const SettingsControlValues& before, const SettingsControlValues& after);
 
 // The confirmation asked before "Clear data after transmited" is switched on.
-inline constexpr std::string_view ClearDataConfirmation =
+inline constexpr std::string_view kClearDataConfirmation =
     "Durch das Setzen dieser Option können Daten verloren gehen! Sind sie sicher, dass sie diese "
     "Option setzen möchten?";
 
 // What the window and the command-line tool say once the settings record has been written.
-inline constexpr std::string_view SettingsUpdatedText = "Device-Settings updated";
+inline constexpr std::string_view kSettingsUpdatedText = "Device-Settings updated";
 
 // Bytes 1 to 12 from the values, byte 0 the settings report ID, byte 64 the copy of byte 12
 // that a display of the record leaves: the record as Apply sends it.

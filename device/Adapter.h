@@ -12,18 +12,18 @@
 namespace quillon {
 
 // The adapter this program configures; any other HID device is left alone.
-inline constexpr uint16_t SupportedVendorID = 0x169B;
-inline constexpr uint16_t SupportedProductID = 0x0110;
+inline constexpr uint16_t kSupportedVendorID = 0x169B;
+inline constexpr uint16_t kSupportedProductID = 0x0110;
 
 inline bool IsAdapter(const HidIdentity& identity) {
-    return identity.VendorID == SupportedVendorID && identity.ProductID == SupportedProductID;
+    return identity.VendorID == kSupportedVendorID && identity.ProductID == kSupportedProductID;
 }
 
 // The report buffer holds 65 bytes: a device announcing longer feature reports is served with
 // their first 65 bytes, and the byte grid's 64 edits cover the data bytes of that.
-inline constexpr size_t MaxFeatureTransferLength = 65;
+inline constexpr size_t kMaxFeatureTransferLength = 65;
 inline size_t LimitFeatureLength(size_t deviceLength) {
-    return deviceLength < MaxFeatureTransferLength ? deviceLength : MaxFeatureTransferLength;
+    return deviceLength < kMaxFeatureTransferLength ? deviceLength : kMaxFeatureTransferLength;
 }
 
 // The reset report, sent as 4 bytes whatever the device's feature report length.
@@ -31,7 +31,7 @@ inline constexpr uint8_t ResetReport[4] = {0x06, 0x00, 0x00, 0x00};
 
 // What the window and the command-line tool say instead of writing to an adapter that another
 // instance of this program is writing to.
-inline constexpr std::string_view AdapterBusyText = "the adapter is in use by another program";
+inline constexpr std::string_view kAdapterBusyText = "the adapter is in use by another program";
 
 // Why an operation on an adapter failed.
 enum class AdapterError {

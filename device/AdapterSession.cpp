@@ -115,7 +115,7 @@ AdapterResult<> AdapterSession::Claim(size_t index) {
     auto claim = std::make_unique<THidExclusiveUse>(&device);
     if (claim->Busy()) {
         return AdapterFailure(AdapterError::Busy,
-                              std::string(AdapterBusyText) + " (" + device.InterfacePath() + ")");
+                              std::string(kAdapterBusyText) + " (" + device.InterfacePath() + ")");
     }
     claims_.push_back(std::move(claim));
     return {};

@@ -16,13 +16,13 @@ namespace quillon {
 
 namespace {
 
-constexpr int DevicePanelHeight = 41;
+constexpr int kDevicePanelHeight = 41;
 
 }  // namespace
 
 TDeviceList::TDeviceList(QWidget* parent) : QWidget(parent) {
     setObjectName("Panel1");
-    setFixedHeight(DevicePanelHeight);
+    setFixedHeight(kDevicePanelHeight);
     auto* panelLayout = new QHBoxLayout(this);
     panelLayout->setContentsMargins(8, 8, 8, 8);
     cbDevListBox = new QComboBox(this);

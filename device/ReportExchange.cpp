@@ -41,7 +41,7 @@ TransferResult TReportExchange::DeviceSetFeature(THidDevice* device, const uint8
     // window is open; one that is writing to it keeps this write out.
     const THidExclusiveUse exclusive(device);
     if (exclusive.Busy()) {
-        return {TransferOutcome::AdapterBusy, std::string(AdapterBusyText)};
+        return {TransferOutcome::AdapterBusy, std::string(kAdapterBusyText)};
     }
     if (device->SetFeatureReport(buffer, length)) {
         return {TransferOutcome::Done, {}};

@@ -6,13 +6,13 @@
 namespace quillon {
 
 uint8_t ParseHexByte(std::string_view text, uint32_t fallback) {
-    constexpr size_t MaxDigits = 8;  // 32 bits
+    constexpr size_t kMaxDigits = 8;  // 32 bits
     // Leading zeros do not count against the 32 bits: "000000001FF" is still 0x1FF.
     const size_t firstSignificant = text.find_first_not_of('0');
     const std::string_view significant = firstSignificant == std::string_view::npos
                                              ? std::string_view()
                                              : text.substr(firstSignificant);
-    if (text.empty() || significant.size() > MaxDigits) {
+    if (text.empty() || significant.size() > kMaxDigits) {
         return static_cast<uint8_t>(fallback);
     }
     uint32_t value = 0;
@@ -70,8 +70,8 @@ std::string FailedTransferLine(char letter, uint8_t reportId, std::string_view r
 }
 
 std::string CleanSystemMessage(std::string_view message) {
-    constexpr size_t MaxLength = 256;
-    std::string text(message.substr(0, MaxLength));
+    constexpr size_t kMaxLength = 256;
+    std::string text(message.substr(0, kMaxLength));
     const auto trimmed = [](unsigned char c) { return c <= ' ' || c == '.' || c == 0x7F; };
     while (!text.empty() && trimmed(static_cast<unsigned char>(text.back()))) {
         text.pop_back();

@@ -22,11 +22,11 @@ namespace quillon {
 
 namespace {
 
-constexpr int ByteGridColumns = 16;
-constexpr int ByteGridRows = 4;
-constexpr int ByteEditWidth = 25;
-constexpr int ByteEditHeight = 24;
-constexpr int ByteEditGap = 2;
+constexpr int kByteGridColumns = 16;
+constexpr int kByteGridRows = 4;
+constexpr int kByteEditWidth = 25;
+constexpr int kByteEditHeight = 24;
+constexpr int kByteEditGap = 2;
 
 QString FromUtf8(const std::string& text) {
     return QString::fromStdString(text);
@@ -35,7 +35,7 @@ QString FromUtf8(const std::string& text) {
 QLineEdit* NewByteEdit(QWidget* page, const QString& name) {
     auto* edit = new QLineEdit(page);
     edit->setObjectName(name);
-    edit->setFixedSize(ByteEditWidth, ByteEditHeight);
+    edit->setFixedSize(kByteEditWidth, kByteEditHeight);
     // Hidden edits keep their cell, so the visible ones never move.
     QSizePolicy policy = edit->sizePolicy();
     policy.setRetainSizeWhenHidden(true);
@@ -123,7 +123,7 @@ void TSpecialPage::CreateControls() {
     auto* gridRow = new QHBoxLayout;
     gridRow->addSpacing(56 - 8);
     ByteGrid = new QGridLayout;
-    ByteGrid->setSpacing(ByteEditGap);
+    ByteGrid->setSpacing(kByteEditGap);
     Edit1 = NewByteEdit(this, "Edit1");
     ByteGrid->addWidget(Edit1, 0, 0);
     gridRow->addLayout(ByteGrid);
@@ -151,9 +151,9 @@ void TSpecialPage::BuildByteGrid() {
     Edit1->clear();
     Edit1->hide();
     QWidget* previous = Edit1;
-    for (int k = 1; k < ByteGridRows * ByteGridColumns; ++k) {
+    for (int k = 1; k < kByteGridRows * kByteGridColumns; ++k) {
         QLineEdit* edit = NewByteEdit(this, QString("ByteEdit%1").arg(k));
-        ByteGrid->addWidget(edit, k / ByteGridColumns, k % ByteGridColumns);
+        ByteGrid->addWidget(edit, k / kByteGridColumns, k % kByteGridColumns);
         edit->hide();
         setTabOrder(previous, edit);
         previous = edit;

@@ -27,7 +27,7 @@
 namespace quillon {
 namespace {
 
-constexpr auto ShiftAlt = Qt::ShiftModifier | Qt::AltModifier;
+constexpr auto kShiftAlt = Qt::ShiftModifier | Qt::AltModifier;
 
 class MainFormTest : public ::testing::Test {
   protected:
@@ -134,12 +134,12 @@ TEST_F(MainFormTest, WindowSizeAndResizing) {
 #endif
 
 TEST_F(MainFormTest, ShiftAltPressOnTheSettingsPageTogglesTheRawReportPage) {
-    PressPageBackground(Child<TSettingsPage>(*form, "tsMain"), ShiftAlt);
+    PressPageBackground(Child<TSettingsPage>(*form, "tsMain"), kShiftAlt);
     EXPECT_EQ(CurrentPage(), Child<TSpecialPage>(*form, "tsSpecial"));
-    PressPageBackground(Child<TSpecialPage>(*form, "tsSpecial"), ShiftAlt, Qt::RightButton);
+    PressPageBackground(Child<TSpecialPage>(*form, "tsSpecial"), kShiftAlt, Qt::RightButton);
     EXPECT_EQ(CurrentPage(), Child<TSettingsPage>(*form, "tsMain"));
     // Any other held key does not get in the way.
-    PressPageBackground(Child<TSettingsPage>(*form, "tsMain"), ShiftAlt | Qt::ControlModifier,
+    PressPageBackground(Child<TSettingsPage>(*form, "tsMain"), kShiftAlt | Qt::ControlModifier,
                         Qt::MiddleButton);
     EXPECT_EQ(CurrentPage(), Child<TSpecialPage>(*form, "tsSpecial"));
 }
@@ -158,16 +158,16 @@ TEST_F(MainFormTest, PressWithoutBothShiftAndAltDoesNothing) {
 }
 
 TEST_F(MainFormTest, ShiftAltPressOnAControlOrTheWelcomePageDoesNotToggle) {
-    ClickCheckBox(Child<QCheckBox>(*form, "cbUsedAltKey"), ShiftAlt);
+    ClickCheckBox(Child<QCheckBox>(*form, "cbUsedAltKey"), kShiftAlt);
     EXPECT_TRUE(Child<QCheckBox>(*form, "cbUsedAltKey")->isChecked());
     EXPECT_EQ(CurrentPage(), Child<TSettingsPage>(*form, "tsMain"));
     QWidget* caption = Child<TSettingsPage>(*form, "tsMain")->findChild<QLabel*>("lbBaud");
-    QTest::mousePress(caption, Qt::LeftButton, ShiftAlt, QPoint(2, 2));
+    QTest::mousePress(caption, Qt::LeftButton, kShiftAlt, QPoint(2, 2));
     EXPECT_EQ(CurrentPage(), Child<TSettingsPage>(*form, "tsMain"));
 
     Child<QStackedWidget>(*form, "PageControl")
         ->setCurrentWidget(Child<QWidget>(*form, "tsWellcome"));
-    PressPageBackground(Child<QWidget>(*form, "tsWellcome"), ShiftAlt);
+    PressPageBackground(Child<QWidget>(*form, "tsWellcome"), kShiftAlt);
     EXPECT_EQ(CurrentPage(), Child<QWidget>(*form, "tsWellcome"));
 }
 
@@ -181,7 +181,7 @@ TEST_F(MainFormTest, ShiftAltPressOnTheVersionLabelUnlocksTheVersionField) {
         QTest::mouseClick(Child<QLabel>(*form, "Label5"), Qt::LeftButton, modifiers, onLabel);
         EXPECT_FALSE(Child<QLineEdit>(*form, "edVersion")->isEnabled());
     }
-    QTest::mouseClick(Child<QLabel>(*form, "Label5"), Qt::RightButton, ShiftAlt, onLabel);
+    QTest::mouseClick(Child<QLabel>(*form, "Label5"), Qt::RightButton, kShiftAlt, onLabel);
     EXPECT_TRUE(Child<QLineEdit>(*form, "edVersion")->isEnabled());
     // The press belongs to the label: the page stays.
     EXPECT_EQ(CurrentPage(), Child<TSettingsPage>(*form, "tsMain"));

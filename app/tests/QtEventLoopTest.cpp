@@ -62,20 +62,20 @@ class Pipe {
 #else
 class Pipe {
   public:
-    Pipe() { EXPECT_EQ(pipe(ends), 0); }
+    Pipe() { EXPECT_EQ(pipe(ends_), 0); }
     ~Pipe() {
-        close(ends[0]);
-        close(ends[1]);
+        close(ends_[0]);
+        close(ends_[1]);
     }
-    int ReadEnd() const { return ends[0]; }
-    void Send() { EXPECT_EQ(write(ends[1], "x", 1), 1); }
+    int ReadEnd() const { return ends_[0]; }
+    void Send() { EXPECT_EQ(write(ends_[1], "x", 1), 1); }
     void Drain() {
         char byte;
-        EXPECT_EQ(read(ends[0], &byte, 1), 1);
+        EXPECT_EQ(read(ends_[0], &byte, 1), 1);
     }
 
   private:
-    int ends[2] = {-1, -1};
+    int ends_[2] = {-1, -1};
 };
 #endif
 

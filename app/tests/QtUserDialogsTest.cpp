@@ -17,7 +17,7 @@
 namespace quillon {
 namespace {
 
-const QString Question = "Sind sie sicher?";
+const QString kQuestion = "Sind sie sicher?";
 
 TEST(DialogFilter, PairsBecomeQtNameFilters) {
     EXPECT_EQ(ToQtNameFilters("Update File (intel)|*.hex|All|*.*"),
@@ -46,7 +46,7 @@ TEST(QtUserDialogs, ConfirmationBoxAndEscapeAnswersNo) {
         auto* box = qobject_cast<QMessageBox*>(dialog);
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(box->windowTitle(), "Bestätigung");
-        EXPECT_EQ(box->text(), Question);
+        EXPECT_EQ(box->text(), kQuestion);
         EXPECT_EQ(box->icon(), QMessageBox::Question);
         EXPECT_EQ(box->buttons().size(), 2);
         EXPECT_NE(ButtonWithText(box, "&Ja"), nullptr);
@@ -54,7 +54,7 @@ TEST(QtUserDialogs, ConfirmationBoxAndEscapeAnswersNo) {
         checked = true;
         QTest::keyClick(box, Qt::Key_Escape);
     });
-    EXPECT_FALSE(dialogs.Confirm(nullptr, Question));
+    EXPECT_FALSE(dialogs.Confirm(nullptr, kQuestion));
     EXPECT_TRUE(checked);
 }
 
@@ -66,10 +66,10 @@ TEST(QtUserDialogs, ConfirmationAnswers) {
             ASSERT_NE(choice, nullptr);
             choice->click();
         });
-        EXPECT_EQ(dialogs.Confirm(nullptr, Question), answer) << button;
+        EXPECT_EQ(dialogs.Confirm(nullptr, kQuestion), answer) << button;
     }
     AnswerNextModal([](QWidget* dialog) { dialog->close(); });
-    EXPECT_FALSE(dialogs.Confirm(nullptr, Question));
+    EXPECT_FALSE(dialogs.Confirm(nullptr, kQuestion));
 }
 
 TEST(QtUserDialogs, MessageBoxCarriesTheApplicationTitle) {

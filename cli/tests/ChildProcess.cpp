@@ -19,11 +19,11 @@ bool ChildProcess::Start(const std::vector<std::string>& arguments) {
     int out[2];
     int err[2];
     if (::pipe2(out, O_CLOEXEC) != 0) {
-        Err_ = std::strerror(errno);
+        err_ = std::strerror(errno);
         return false;
     }
     if (::pipe2(err, O_CLOEXEC) != 0) {
-        Err_ = std::strerror(errno);
+        err_ = std::strerror(errno);
         ::close(out[0]);
         ::close(out[1]);
         return false;
@@ -38,18 +38,18 @@ bool ChildProcess::Start(const std::vector<std::string>& arguments) {
         argv.push_back(const_cast<char*>(argument.c_str()));
     }
     argv.push_back(nullptr);
-    const int spawned = ::posix_spawnp(&Pid_, argv[0], &actions, nullptr, argv.data(), environ);
+    const int spawned = ::posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(out[1]);
     ::close(err[1]);
-    OutPipe_ = out[0];
-    ErrPipe_ = err[0];
+    outPipe_ = out[0];
+    errPipe_ = err[0];
     if (spawned != 0) {
-        Pid_ = -1;
-        ::close(OutPipe_);
-        ::close(ErrPipe_);
-        OutPipe_ = ErrPipe_ = -1;
-        Err_ = arguments[0] + ": " + std::strerror(spawned);
+        pid_ = -1;
+        ::close(outPipe_);
+        ::close(errPipe_);
+        outPipe_ = errPipe_ = -1;
+        err_ = arguments[0] + ": " + std::strerror(spawned);
         return false;
     }
     return true;
@@ -77,29 +77,29 @@ void ChildProcess::Collect(std::chrono::milliseconds limit) {
         return false;
     };
     const auto readReady = [&](int waitMs) {
-        pollfd fds[2] = {{OutPipe_, POLLIN, 0}, {ErrPipe_, POLLIN, 0}};
+        pollfd fds[2] = {{outPipe_, POLLIN, 0}, {errPipe_, POLLIN, 0}};
         if (::poll(fds, 2, waitMs) <= 0) {
             return false;
         }
-        const bool out = drain(OutPipe_, fds[0].revents, Out_);
-        const bool err = drain(ErrPipe_, fds[1].revents, Err_);
+        const bool out = drain(outPipe_, fds[0].revents, out_);
+        const bool err = drain(errPipe_, fds[1].revents, err_);
         return out || err;
     };
     readReady(static_cast<int>(limit.count()));
-    if (Pid_ <= 0) {
+    if (pid_ <= 0) {
         return;
     }
     // The end is the child's exit, not the end of its output: a program may leave helpers
     // running (Wine's services) that keep the pipes open.
     int status = 0;
-    if (::waitpid(Pid_, &status, WNOHANG) != Pid_) {
+    if (::waitpid(pid_, &status, WNOHANG) != pid_) {
         return;
     }
-    ExitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    Pid_ = -1;
+    exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    pid_ = -1;
     while (readReady(0)) {
     }
-    for (int* fd : {&OutPipe_, &ErrPipe_}) {
+    for (int* fd : {&outPipe_, &errPipe_}) {
         if (*fd >= 0) {
             ::close(*fd);
             *fd = -1;
@@ -115,7 +115,7 @@ bool ChildProcess::WaitUntil(const std::function<bool()>& done, std::chrono::mil
         if (left.count() <= 0) {
             return false;
         }
-        if (Pid_ <= 0) {
+        if (pid_ <= 0) {
             return done();  // nothing more will come
         }
         Collect(std::min(left, std::chrono::milliseconds(100)));
@@ -124,21 +124,21 @@ bool ChildProcess::WaitUntil(const std::function<bool()>& done, std::chrono::mil
 }
 
 int ChildProcess::Wait(std::chrono::milliseconds limit) {
-    if (!WaitUntil([this] { return Pid_ <= 0; }, limit)) {
+    if (!WaitUntil([this] { return pid_ <= 0; }, limit)) {
         Kill();
         return -1;
     }
-    return ExitCode_;
+    return exitCode_;
 }
 
 void ChildProcess::Kill() {
-    if (Pid_ > 0) {
-        ::kill(Pid_, SIGKILL);
+    if (pid_ > 0) {
+        ::kill(pid_, SIGKILL);
         int status = 0;
-        ::waitpid(Pid_, &status, 0);
-        Pid_ = -1;
+        ::waitpid(pid_, &status, 0);
+        pid_ = -1;
     }
-    for (int* fd : {&OutPipe_, &ErrPipe_}) {
+    for (int* fd : {&outPipe_, &errPipe_}) {
         if (*fd >= 0) {
             ::close(*fd);
             *fd = -1;

@@ -28,9 +28,9 @@ class ChildProcess {
     // or was killed by a signal.
     int Wait(std::chrono::milliseconds limit);
 
-    const std::string& Out() const { return Out_; }
-    const std::string& Err() const { return Err_; }
-    bool Running() const { return Pid_ > 0; }
+    const std::string& Out() const { return out_; }
+    const std::string& Err() const { return err_; }
+    bool Running() const { return pid_ > 0; }
 
   private:
     // Reads whatever the pipes hold, waiting at most `limit` for some; reaps the child once
@@ -38,12 +38,12 @@ class ChildProcess {
     void Collect(std::chrono::milliseconds limit);
     void Kill();
 
-    pid_t Pid_ = -1;
-    int OutPipe_ = -1;
-    int ErrPipe_ = -1;
-    int ExitCode_ = -1;
-    std::string Out_;
-    std::string Err_;
+    pid_t pid_ = -1;
+    int outPipe_ = -1;
+    int errPipe_ = -1;
+    int exitCode_ = -1;
+    std::string out_;
+    std::string err_;
 };
 
 // Runs a program to its end (at most `limit`); the exit code as Wait gives it.

@@ -277,7 +277,7 @@ TEST_F(CliCommandsTest, ClearDataIsWrittenOnlyOnceConfirmed) {
     cli.Input.str("n\n");
     result = cli.Run({"set", "pavex=on", "clear-data=on", "--emulate"});
     EXPECT_EQ(result.Code, kExitCancelled);
-    EXPECT_TRUE(Contains(result.Err, std::string(ClearDataConfirmation)));
+    EXPECT_TRUE(Contains(result.Err, std::string(kClearDataConfirmation)));
     EXPECT_EQ(SetTransfers(*adapter), 0u);
 
     cli.Input.clear();

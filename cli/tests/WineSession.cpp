@@ -110,15 +110,15 @@ void RemoveDevEntry(const std::string& node) {
     fs::remove("/dev/" + node, ignored);
 }
 
-WineSession::WineSession(std::string prefix) : Prefix_(std::move(prefix)) {
-    ::setenv("WINEPREFIX", Prefix_.c_str(), 1);
+WineSession::WineSession(std::string prefix) : prefix_(std::move(prefix)) {
+    ::setenv("WINEPREFIX", prefix_.c_str(), 1);
     ::setenv("WINEDEBUG", "-all", 1);
     // No offer to install .NET or the HTML engine into a fresh prefix.
     ::setenv("WINEDLLOVERRIDES", "mscoree,mshtml=", 1);
 }
 
 WineSession::~WineSession() {
-    if (Started_) {
+    if (started_) {
         RunProgram({"wineserver", "-k"}, std::chrono::seconds(30));
         RunProgram({"wineserver", "-w"}, std::chrono::seconds(30));
     }
@@ -134,14 +134,14 @@ std::string WineSession::Missing() {
 }
 
 std::string WineSession::Start() {
-    Started_ = true;
+    started_ = true;
     // A server of this prefix started elsewhere would run the bus driver in another
     // namespace, where the bed's devices do not exist.
     RunProgram({"wineserver", "-k"}, std::chrono::seconds(30));
     RunProgram({"wineserver", "-w"}, std::chrono::seconds(30));
 
     const std::string key = R"(HKLM\System\CurrentControlSet\Services\winebus)";
-    const std::string registry = RegistryText(Prefix_);
+    const std::string registry = RegistryText(prefix_);
     // When SDL starts, the bus driver never starts its hidraw side; without a udev daemon only
     // its own watch of /dev sees removals. It reads both when it starts.
     if (registry.find("\"Enable SDL\"=dword:00000000") == std::string::npos ||

@@ -39,8 +39,8 @@ class WineSession {
     bool Spawn(ChildProcess& child, const std::vector<std::string>& windowsCommand);
 
   private:
-    std::string Prefix_;
-    bool Started_ = false;
+    std::string prefix_;
+    bool started_ = false;
 };
 
 }  // namespace quillon::cli::test

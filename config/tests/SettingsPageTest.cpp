@@ -18,7 +18,7 @@ namespace {
 
 namespace at = DeviceSettings;
 
-const QString ClearDataQuestion =
+const QString kClearDataQuestion =
     "Durch das Setzen dieser Option können Daten verloren gehen! Sind sie sicher, dass sie "
     "diese Option setzen möchten?";
 
@@ -330,7 +330,7 @@ TEST_F(SettingsPageTest, UserCheckingClearDataAnsweredYes) {
     dialogs.ConfirmAnswers = {true};
     ClickCheckBox(Child<QCheckBox>(*form, "cbClrMem"));
     ASSERT_EQ(dialogs.Confirmations.size(), 1u);
-    EXPECT_EQ(dialogs.Confirmations[0], ClearDataQuestion);
+    EXPECT_EQ(dialogs.Confirmations[0], kClearDataQuestion);
     EXPECT_TRUE(Child<QCheckBox>(*form, "cbClrMem")->isChecked());
     EXPECT_TRUE(Child<QPushButton>(*form, "bnApply")->isEnabled());
     EXPECT_EQ(form->StatusText(), "modified");

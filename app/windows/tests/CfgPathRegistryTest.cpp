@@ -16,15 +16,15 @@ class SavedRegistryValue {
   public:
     explicit SavedRegistryValue(const QString& key) : key_(key) {
         QSettings store(key_, QSettings::NativeFormat);
-        saved_ = store.value(CfgPathValueName);
-        store.remove(CfgPathValueName);
+        saved_ = store.value(kCfgPathValueName);
+        store.remove(kCfgPathValueName);
     }
     ~SavedRegistryValue() {
         QSettings store(key_, QSettings::NativeFormat);
         if (saved_.isValid()) {
-            store.setValue(CfgPathValueName, saved_);
+            store.setValue(kCfgPathValueName, saved_);
         } else {
-            store.remove(CfgPathValueName);
+            store.remove(kCfgPathValueName);
         }
     }
 
@@ -39,7 +39,7 @@ TEST(CfgPathRegistry, UsersKeyIsWrittenAndTheMachinesServesUntilThen) {
     EXPECT_EQ(ReadStoredCfgPath(), "");
 
     QSettings machineStore(kMachineKey, QSettings::NativeFormat);
-    machineStore.setValue(CfgPathValueName, "C:\\Kasse\\machine.cfg");
+    machineStore.setValue(kCfgPathValueName, "C:\\Kasse\\machine.cfg");
     machineStore.sync();
     if (machineStore.status() != QSettings::NoError) {
         GTEST_SKIP() << "the machine key is not writable here";
@@ -49,8 +49,8 @@ TEST(CfgPathRegistry, UsersKeyIsWrittenAndTheMachinesServesUntilThen) {
     const QString path = "C:\\Users\\anna\\Quillon Configs\\Kasse \u00e4.cfg";
     WriteStoredCfgPath(path);
     EXPECT_EQ(ReadStoredCfgPath(), path);
-    EXPECT_EQ(QSettings(kUserKey, QSettings::NativeFormat).value(CfgPathValueName), path);
-    EXPECT_EQ(QSettings(kMachineKey, QSettings::NativeFormat).value(CfgPathValueName),
+    EXPECT_EQ(QSettings(kUserKey, QSettings::NativeFormat).value(kCfgPathValueName), path);
+    EXPECT_EQ(QSettings(kMachineKey, QSettings::NativeFormat).value(kCfgPathValueName),
               "C:\\Kasse\\machine.cfg");
 }
 
