@@ -16,8 +16,8 @@
 #include "app/StartupArguments.h"
 #include "config/SettingsPage.h"
 #include "device/DeviceList.h"
+#include "device/RawReportPage.h"
 #include "device/ReportExchange.h"
-#include "device/SpecialPage.h"
 #include "hid/HidDeviceController.h"
 
 namespace quillon {
@@ -69,7 +69,7 @@ TMainForm::TMainForm(IUserDialogs& dialogs, const QStringList& arguments, QWidge
     PageControl->addWidget(CreateWelcomePage());
     tsMain = new TSettingsPage(ReportBuffer, *Exchange, Dialogs, PageControl);
     PageControl->addWidget(tsMain);
-    tsSpecial = new TSpecialPage(*Devices, *Exchange, ReportBuffer, PageControl);
+    tsSpecial = new TRawReportPage(*Devices, *Exchange, ReportBuffer, PageControl);
     PageControl->addWidget(tsSpecial);
     PageControl->setCurrentWidget(tsMain);
     clientLayout->addWidget(PageControl, 1);

@@ -22,7 +22,7 @@ class IHidPlatform;
 class TDeviceList;
 class TReportExchange;
 class TSettingsPage;
-class TSpecialPage;
+class TRawReportPage;
 
 // The program's one long-lived window: it owns the device list, the welcome, settings and
 // hidden raw-report pages, the menu and the status line, and wires them to one another. The
@@ -91,7 +91,7 @@ class TMainForm : public QMainWindow {
     QStackedWidget* PageControl = nullptr;
     QWidget* tsWellcome = nullptr;
     TSettingsPage* tsMain = nullptr;
-    TSpecialPage* tsSpecial = nullptr;
+    TRawReportPage* tsSpecial = nullptr;
     QStatusBar* StatusBar = nullptr;
     QLabel* StatusPanel = nullptr;
     QMenu* File1 = nullptr;

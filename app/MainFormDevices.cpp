@@ -4,9 +4,9 @@
 #include "app/MainForm.h"
 #include "config/SettingsPage.h"
 #include "device/DeviceList.h"
+#include "device/RawReportPage.h"
 #include "device/ReportExchange.h"
 #include "device/ReportText.h"
-#include "device/SpecialPage.h"
 #include "firmware/FlasherForm.h"
 #include "hid/HidDevice.h"
 #include "hid/HidDeviceController.h"
@@ -34,15 +34,16 @@ void TMainForm::ConnectPages() {
     connect(miReadConfig, &QAction::triggered, tsMain, &TSettingsPage::miReadConfigClick);
     connect(tsMain, &TSettingsPage::StatusTextChanged, this, &TMainForm::SetStatusText);
     connect(tsMain, &TSettingsPage::ConfigFileChosen, this, &TMainForm::WriteCfgPath);
-    connect(tsSpecial, &TSpecialPage::StatusTextChanged, this, &TMainForm::SetStatusText);
+    connect(tsSpecial, &TRawReportPage::StatusTextChanged, this, &TMainForm::SetStatusText);
     connect(Devices, &TDeviceList::ListEmptied, this, &TMainForm::DeviceListEmptied);
     connect(Devices, &TDeviceList::ListRebuilt, this, &TMainForm::DeviceListRebuilt);
 }
 
 void TMainForm::ConnectHidController() {
     THidDeviceController* controller = Devices->Controller();
-    controller->SetOnDeviceData(MakeHandler<&TSpecialPage::ShowRead>(tsSpecial));
-    controller->SetOnDeviceDataError(MakeHandler<&TSpecialPage::HidCtlDeviceDataError>(tsSpecial));
+    controller->SetOnDeviceData(MakeHandler<&TRawReportPage::ShowRead>(tsSpecial));
+    controller->SetOnDeviceDataError(
+        MakeHandler<&TRawReportPage::HidCtlDeviceDataError>(tsSpecial));
 }
 
 void TMainForm::DeviceListEmptied() {

@@ -21,7 +21,7 @@
 #include "app/MainForm.h"
 #include "app/QtEventLoop.h"
 #include "device/HistoryModel.h"
-#include "device/SpecialPage.h"
+#include "device/RawReportPage.h"
 #include "hid/emulated/EmulatedBus.h"
 #include "hid/emulated/QuillonAdapter.h"
 #include "ui/UserDialogs.h"
@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the adapter was not listed\n");
         return 2;
     }
-    auto* special = form->findChild<quillon::TSpecialPage*>("tsSpecial");
+    auto* special = form->findChild<quillon::TRawReportPage*>("tsSpecial");
     form->findChild<QStackedWidget*>("PageControl")->setCurrentWidget(special);
     QApplication::processEvents();
 

@@ -22,7 +22,7 @@
 #include "app/tests/GuiTestSupport.h"
 #include "config/SettingsPage.h"
 #include "device/DeviceList.h"
-#include "device/SpecialPage.h"
+#include "device/RawReportPage.h"
 
 namespace quillon {
 namespace {
@@ -61,7 +61,7 @@ TEST_F(MainFormTest, WindowCaptionPagesAndStatusLine) {
     EXPECT_EQ(Child<QWidget>(*form, "tsWellcome")->objectName(), "tsWellcome");
     EXPECT_EQ(Child<QWidget>(*form, "tsWellcome")->windowTitle(), "Wellcome");
     EXPECT_EQ(Child<TSettingsPage>(*form, "tsMain")->windowTitle(), "Main");
-    EXPECT_EQ(Child<TSpecialPage>(*form, "tsSpecial")->windowTitle(), "Special");
+    EXPECT_EQ(Child<TRawReportPage>(*form, "tsSpecial")->windowTitle(), "Special");
     EXPECT_NE(Child<QWidget>(*form, "tsWellcome")->findChild<QLabel*>("lbWellcome"), nullptr);
     EXPECT_EQ(Child<QWidget>(*form, "tsWellcome")->findChild<QLabel*>("lbWellcome")->text(),
               "Connect the USB device and press the config button.");
@@ -135,13 +135,13 @@ TEST_F(MainFormTest, WindowSizeAndResizing) {
 
 TEST_F(MainFormTest, ShiftAltPressOnTheSettingsPageTogglesTheRawReportPage) {
     PressPageBackground(Child<TSettingsPage>(*form, "tsMain"), kShiftAlt);
-    EXPECT_EQ(CurrentPage(), Child<TSpecialPage>(*form, "tsSpecial"));
-    PressPageBackground(Child<TSpecialPage>(*form, "tsSpecial"), kShiftAlt, Qt::RightButton);
+    EXPECT_EQ(CurrentPage(), Child<TRawReportPage>(*form, "tsSpecial"));
+    PressPageBackground(Child<TRawReportPage>(*form, "tsSpecial"), kShiftAlt, Qt::RightButton);
     EXPECT_EQ(CurrentPage(), Child<TSettingsPage>(*form, "tsMain"));
     // Any other held key does not get in the way.
     PressPageBackground(Child<TSettingsPage>(*form, "tsMain"), kShiftAlt | Qt::ControlModifier,
                         Qt::MiddleButton);
-    EXPECT_EQ(CurrentPage(), Child<TSpecialPage>(*form, "tsSpecial"));
+    EXPECT_EQ(CurrentPage(), Child<TRawReportPage>(*form, "tsSpecial"));
 }
 
 TEST_F(MainFormTest, PressWithoutBothShiftAndAltDoesNothing) {
@@ -152,9 +152,9 @@ TEST_F(MainFormTest, PressWithoutBothShiftAndAltDoesNothing) {
         EXPECT_EQ(CurrentPage(), Child<TSettingsPage>(*form, "tsMain"));
     }
     Child<QStackedWidget>(*form, "PageControl")
-        ->setCurrentWidget(Child<TSpecialPage>(*form, "tsSpecial"));
-    PressPageBackground(Child<TSpecialPage>(*form, "tsSpecial"), Qt::ShiftModifier);
-    EXPECT_EQ(CurrentPage(), Child<TSpecialPage>(*form, "tsSpecial"));
+        ->setCurrentWidget(Child<TRawReportPage>(*form, "tsSpecial"));
+    PressPageBackground(Child<TRawReportPage>(*form, "tsSpecial"), Qt::ShiftModifier);
+    EXPECT_EQ(CurrentPage(), Child<TRawReportPage>(*form, "tsSpecial"));
 }
 
 TEST_F(MainFormTest, ShiftAltPressOnAControlOrTheWelcomePageDoesNotToggle) {
@@ -223,37 +223,37 @@ TEST_F(MainFormTest, CloseMenuItemClosesTheWindow) {
 // Needs the window system to move the activation between windows, which Qt's minimal
 // platform, the only one the Windows tests have, does not do.
 TEST_F(MainFormTest, FirstActivationBuildsTheByteGridLaterOnesOnlyResetInhibitID) {
-    ASSERT_EQ(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells().size(), 64u);
-    EXPECT_EQ(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells()[0],
+    ASSERT_EQ(Child<TRawReportPage>(*form, "tsSpecial")->ByteEditCells().size(), 64u);
+    EXPECT_EQ(Child<TRawReportPage>(*form, "tsSpecial")->ByteEditCells()[0],
               Child<QLineEdit>(*form, "Edit1"));
-    EXPECT_EQ(Child<TSpecialPage>(*form, "tsSpecial")->InhibitedReportID(), 0xFF);
-    for (QLineEdit* edit : Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells()) {
+    EXPECT_EQ(Child<TRawReportPage>(*form, "tsSpecial")->InhibitedReportID(), 0xFF);
+    for (QLineEdit* edit : Child<TRawReportPage>(*form, "tsSpecial")->ByteEditCells()) {
         EXPECT_TRUE(edit->isHidden());
         EXPECT_EQ(edit->text(), "");
     }
-    const auto firstGrid = Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells();
+    const auto firstGrid = Child<TRawReportPage>(*form, "tsSpecial")->ByteEditCells();
 
     Child<QLineEdit>(*form, "edInhibitID")->setText("12");
-    ASSERT_EQ(Child<TSpecialPage>(*form, "tsSpecial")->InhibitedReportID(), 0x12);
+    ASSERT_EQ(Child<TRawReportPage>(*form, "tsSpecial")->InhibitedReportID(), 0x12);
     QWidget other;
     ASSERT_TRUE(ShowActive(other));
     ASSERT_TRUE(ShowActive(*form));
-    EXPECT_EQ(Child<TSpecialPage>(*form, "tsSpecial")->InhibitedReportID(), 0xFF);
-    EXPECT_EQ(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells(), firstGrid);
+    EXPECT_EQ(Child<TRawReportPage>(*form, "tsSpecial")->InhibitedReportID(), 0xFF);
+    EXPECT_EQ(Child<TRawReportPage>(*form, "tsSpecial")->ByteEditCells(), firstGrid);
 }
 #endif
 
 TEST_F(MainFormTest, ByteGridHasFourRowsOfSixteen) {
     Child<QStackedWidget>(*form, "PageControl")
-        ->setCurrentWidget(Child<TSpecialPage>(*form, "tsSpecial"));
-    for (QLineEdit* edit : Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells()) {
+        ->setCurrentWidget(Child<TRawReportPage>(*form, "tsSpecial"));
+    for (QLineEdit* edit : Child<TRawReportPage>(*form, "tsSpecial")->ByteEditCells()) {
         edit->show();
     }
-    Child<TSpecialPage>(*form, "tsSpecial")->layout()->activate();
+    Child<TRawReportPage>(*form, "tsSpecial")->layout()->activate();
     const QPoint origin = Child<QLineEdit>(*form, "Edit1")->pos();
     for (int k = 0; k < 64; ++k) {
         const QPoint expected = origin + QPoint((k % 16) * 27, (k / 16) * 26);
-        EXPECT_EQ(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells()[k]->pos(), expected)
+        EXPECT_EQ(Child<TRawReportPage>(*form, "tsSpecial")->ByteEditCells()[k]->pos(), expected)
             << "edit " << k;
     }
 }

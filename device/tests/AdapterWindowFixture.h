@@ -19,7 +19,7 @@
 #include "config/SettingsPage.h"
 #include "device/DeviceList.h"
 #include "device/HistoryModel.h"
-#include "device/SpecialPage.h"
+#include "device/RawReportPage.h"
 #include "hid/emulated/EmulatedBus.h"
 #include "hid/emulated/GenericDevice.h"
 #include "hid/emulated/QuillonAdapter.h"
@@ -93,11 +93,11 @@ class AdapterWindowTest : public ::testing::Test {
     }
 
     // Shift+Alt and a click on the settings page's background.
-    void OpenSpecialPage() {
+    void OpenRawReportPage() {
         QTest::mouseClick(Child<TSettingsPage>(*form, "tsMain"), Qt::LeftButton,
                           Qt::ShiftModifier | Qt::AltModifier, QPoint(2, 2));
         ASSERT_EQ(Child<QStackedWidget>(*form, "PageControl")->currentWidget(),
-                  Child<TSpecialPage>(*form, "tsSpecial"));
+                  Child<TRawReportPage>(*form, "tsSpecial"));
     }
 
     static void TypeInto(QLineEdit* edit, const QString& text) {
@@ -113,11 +113,11 @@ class AdapterWindowTest : public ::testing::Test {
 
     // Queued lines included.
     QStringList HistoryLines() const {
-        Child<TSpecialPage>(*form, "tsSpecial")->HistoryModel()->Flush();
+        Child<TRawReportPage>(*form, "tsSpecial")->HistoryModel()->Flush();
         QStringList lines;
-        for (int row = 0; row < Child<TSpecialPage>(*form, "tsSpecial")->HistoryModel()->rowCount();
-             ++row) {
-            lines << Child<TSpecialPage>(*form, "tsSpecial")->HistoryModel()->Line(row);
+        for (int row = 0;
+             row < Child<TRawReportPage>(*form, "tsSpecial")->HistoryModel()->rowCount(); ++row) {
+            lines << Child<TRawReportPage>(*form, "tsSpecial")->HistoryModel()->Line(row);
         }
         return lines;
     }

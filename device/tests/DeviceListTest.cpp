@@ -172,18 +172,18 @@ TEST_F(DeviceListTest, TwoAdaptersUseTheFirstAndUnpluggingItMovesToTheSecond) {
     EXPECT_EQ(SettingsReads(*adapter2), 1);
 }
 
-TEST_F(DeviceListTest, UnrelatedDeviceRebuildsAndLeavesTheSpecialPage) {
+TEST_F(DeviceListTest, UnrelatedDeviceRebuildsAndLeavesTheRawReportPage) {
     uint32_t instance = 0;
     const auto adapter = PlugAdapter(nullptr, {}, &instance);
     adapter->SetProduct(u"");
     StartWindow();
     EXPECT_EQ(Child<QComboBox>(*form, "cbDevListBox")->itemText(0),
               "Not Supported Device VID=169B PID=0110");
-    OpenSpecialPage();
+    OpenRawReportPage();
     ASSERT_TRUE(WaitForReader(instance));
     ASSERT_TRUE(bus.SendInputReport(instance, {1, 2, 3, 4, 5, 6, 7, 8, 9}));
     ASSERT_TRUE(WaitUntil([this] {
-        return Child<TSpecialPage>(*form, "tsSpecial")->HistoryModel()->rowCount() == 1;
+        return Child<TRawReportPage>(*form, "tsSpecial")->HistoryModel()->rowCount() == 1;
     }));
 
     PlugGeneric(Mouse());

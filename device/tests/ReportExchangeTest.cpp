@@ -26,14 +26,14 @@ class ReportExchangeTest : public AdapterWindowTest {
     void StartWithAdapter(const AdapterRecord* record = nullptr) {
         adapter = PlugAdapter(record, {}, &instance);
         StartWindow();
-        OpenSpecialPage();
+        OpenRawReportPage();
         adapter->ClearLog();
     }
 
     int VisibleByteEdits() const {
         return static_cast<int>(
-            std::count_if(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells().begin(),
-                          Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells().end(),
+            std::count_if(Child<TRawReportPage>(*form, "tsSpecial")->ByteEditCells().begin(),
+                          Child<TRawReportPage>(*form, "tsSpecial")->ByteEditCells().end(),
                           [](QLineEdit* edit) { return edit->isVisible(); }));
     }
 
@@ -45,26 +45,26 @@ TEST_F(ReportExchangeTest, ReadShowsTheReportAndWriteSendsTheEdits) {
     AdapterRecord record{3, 0x11, 0x22, 0x33};
     record[64] = 0xAB;
     StartWithAdapter(&record);
-    ASSERT_EQ(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells().size(), 64u);
+    ASSERT_EQ(Child<TRawReportPage>(*form, "tsSpecial")->ByteEditCells().size(), 64u);
     EXPECT_EQ(VisibleByteEdits(), 64);
-    EXPECT_EQ(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells()[17]->pos(),
+    EXPECT_EQ(Child<TRawReportPage>(*form, "tsSpecial")->ByteEditCells()[17]->pos(),
               Child<QLineEdit>(*form, "Edit1")->pos() + QPoint(27, 26));
-    Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells()[15]->setFocus();
-    QTest::keyClick(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells()[15], Qt::Key_Tab);
-    EXPECT_TRUE(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells()[16]->hasFocus());
+    Child<TRawReportPage>(*form, "tsSpecial")->ByteEditCells()[15]->setFocus();
+    QTest::keyClick(Child<TRawReportPage>(*form, "tsSpecial")->ByteEditCells()[15], Qt::Key_Tab);
+    EXPECT_TRUE(Child<TRawReportPage>(*form, "tsSpecial")->ByteEditCells()[16]->hasFocus());
 
     TypeInto(Child<QLineEdit>(*form, "ReportID"), "3");
     QTest::mouseClick(Child<QToolButton>(*form, "ReadBtn"), Qt::LeftButton);
     EXPECT_EQ(adapter->Log().at(0).Length, 65u);
     EXPECT_EQ(Child<QLineEdit>(*form, "ReportID")->text(), "3");
     EXPECT_FALSE(Child<QToolButton>(*form, "ReadBtn")->isChecked());
-    EXPECT_EQ(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells()[2]->text(), "33");
-    EXPECT_EQ(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells()[63]->text(), "AB");
+    EXPECT_EQ(Child<TRawReportPage>(*form, "tsSpecial")->ByteEditCells()[2]->text(), "33");
+    EXPECT_EQ(Child<TRawReportPage>(*form, "tsSpecial")->ByteEditCells()[63]->text(), "AB");
 
-    TypeInto(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells()[0], "7");
-    TypeInto(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells()[1], "1ab");
-    TypeInto(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells()[2], "");
-    TypeInto(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells()[3], "xyz");
+    TypeInto(Child<TRawReportPage>(*form, "tsSpecial")->ByteEditCells()[0], "7");
+    TypeInto(Child<TRawReportPage>(*form, "tsSpecial")->ByteEditCells()[1], "1ab");
+    TypeInto(Child<TRawReportPage>(*form, "tsSpecial")->ByteEditCells()[2], "");
+    TypeInto(Child<TRawReportPage>(*form, "tsSpecial")->ByteEditCells()[3], "xyz");
     QTest::mouseClick(Child<QToolButton>(*form, "WriteBtn"), Qt::LeftButton);
     std::vector<uint8_t> sent(65, 0);
     sent[0] = 3;
@@ -73,9 +73,9 @@ TEST_F(ReportExchangeTest, ReadShowsTheReportAndWriteSendsTheEdits) {
     sent[64] = 0xAB;
     EXPECT_EQ(adapter->Log().at(1), Set(sent));
     EXPECT_EQ(Child<QLineEdit>(*form, "ReportID")->text(), "03");
-    EXPECT_EQ(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells()[1]->text(), "AB");
-    EXPECT_EQ(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells()[2]->text(), "00");
-    EXPECT_EQ(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells()[3]->text(), "00");
+    EXPECT_EQ(Child<TRawReportPage>(*form, "tsSpecial")->ByteEditCells()[1]->text(), "AB");
+    EXPECT_EQ(Child<TRawReportPage>(*form, "tsSpecial")->ByteEditCells()[2]->text(), "00");
+    EXPECT_EQ(Child<TRawReportPage>(*form, "tsSpecial")->ByteEditCells()[3]->text(), "00");
     EXPECT_EQ(HistoryLines(), (QStringList{"R 03  11 22 33 " + Zeros(60) + "AB ",
                                            "W 03  07 AB " + Zeros(61) + "AB "}));
 }
@@ -101,7 +101,7 @@ TEST_F(ReportExchangeTest, ReportIdTextRulesAndFailedTransfers) {
     QTest::mouseClick(Child<QToolButton>(*form, "WriteBtn"), Qt::LeftButton);
     EXPECT_EQ(HistoryLines().back(), "W 03  failed: Input/output error");
 
-    Child<TSpecialPage>(*form, "tsSpecial")
+    Child<TRawReportPage>(*form, "tsSpecial")
         ->HidCtlDeviceDataError(Child<TDeviceList>(*form, "Panel1")->SelectedDevice(), EIO);
     EXPECT_EQ(HistoryLines().back(), "READ ERROR: Input/output error");
 }
@@ -134,7 +134,7 @@ TEST_F(ReportExchangeTest, AdapterInUseByAnotherProgramIsNotWrittenAndTheWindowS
     PressMenuKey(Qt::Key_U);
     ASSERT_FALSE(dialogs.Messages.empty());
     EXPECT_EQ(dialogs.Messages.back(), busy);
-    OpenSpecialPage();
+    OpenRawReportPage();
     QTest::mouseClick(Child<QToolButton>(*form, "WriteBtn"), Qt::LeftButton);
     EXPECT_EQ(HistoryLines().back(), "W 03  failed: " + busy);
     form->SetStatusText("");
@@ -168,7 +168,7 @@ TEST_F(ReportExchangeTest, InputReportsInArrivalOrderFromTheSelectedAdapterOnly)
     }
     // The other adapter's reader runs on its own, but its reports were sent before the last one.
     ASSERT_TRUE(WaitUntil([this] {
-        return Child<TSpecialPage>(*form, "tsSpecial")->HistoryModel()->rowCount() >= 3;
+        return Child<TRawReportPage>(*form, "tsSpecial")->HistoryModel()->rowCount() >= 3;
     }));
     EXPECT_EQ(HistoryLines(), (QStringList{"R 01  10 " + Zeros(7), "R 02  40 01 02 03 04 05 06 FE ",
                                            "R 01  50 " + Zeros(7)}));
@@ -180,7 +180,7 @@ TEST_F(ReportExchangeTest, FeatureReportLengthsOfOneZeroAndAboveTheBuffer) {
     const auto idOnly = PlugGeneric(AdapterWith(
         {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x75, 0x08, 0x95, 0x00, 0xB1, 0x02, 0xC0}));
     StartWindow();
-    OpenSpecialPage();
+    OpenRawReportPage();
     EXPECT_EQ(VisibleByteEdits(), 0);
     TypeInto(Child<QLineEdit>(*form, "ReportID"), "3");
     QTest::mouseClick(Child<QToolButton>(*form, "ReadBtn"), Qt::LeftButton);
@@ -196,17 +196,17 @@ TEST_F(ReportExchangeTest, FeatureReportLengthsOfOneZeroAndAboveTheBuffer) {
     bus.UnplugAll();
     PlugGeneric(AdapterWith(emu::MakeVendorDescriptor(8, 0, 0)));
     ASSERT_TRUE(WaitUntil(rebuilt));
-    OpenSpecialPage();
+    OpenRawReportPage();
     EXPECT_EQ(VisibleByteEdits(), 0);
     EXPECT_FALSE(Child<QToolButton>(*form, "WriteBtn")->isEnabled());
 
     bus.UnplugAll();
     const auto wide = PlugGeneric(AdapterWith(emu::MakeVendorDescriptor(8, 0, 200)));
     ASSERT_TRUE(WaitUntil(rebuilt));
-    OpenSpecialPage();
+    OpenRawReportPage();
     EXPECT_EQ(VisibleByteEdits(), 64);
     QTest::mouseClick(Child<QToolButton>(*form, "ReadBtn"), Qt::LeftButton);
-    TypeInto(Child<TSpecialPage>(*form, "tsSpecial")->ByteEditCells()[63], "EE");
+    TypeInto(Child<TRawReportPage>(*form, "tsSpecial")->ByteEditCells()[63], "EE");
     QTest::mouseClick(Child<QToolButton>(*form, "WriteBtn"), Qt::LeftButton);
     ASSERT_EQ(wide->SetReports().size(), 1u);
     EXPECT_EQ(wide->SetReports()[0].size(), 65u);

@@ -1,4 +1,4 @@
-#include "device/SpecialPage.h"
+#include "device/RawReportPage.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -54,8 +54,8 @@ Button* NewReportButton(QWidget* page, const char* name, const QString& caption)
 
 }  // namespace
 
-TSpecialPage::TSpecialPage(TDeviceList& devices, TReportExchange& exchange, ReportBuffer& buffer,
-                           QWidget* parent)
+TRawReportPage::TRawReportPage(TDeviceList& devices, TReportExchange& exchange,
+                               ReportBuffer& buffer, QWidget* parent)
     : QWidget(parent), Devices(devices), Exchange(exchange), Buffer(buffer) {
     setObjectName("tsSpecial");
     setWindowTitle("Special");
@@ -64,13 +64,13 @@ TSpecialPage::TSpecialPage(TDeviceList& devices, TReportExchange& exchange, Repo
     HistoryListBox->setModel(History);
     HistoryFollower = new THistoryFollower(HistoryListBox, History);
 
-    connect(ReadBtn, &QToolButton::clicked, this, &TSpecialPage::ReadBtnClick);
-    connect(WriteBtn, &QToolButton::clicked, this, &TSpecialPage::WriteBtnClick);
-    connect(ResetBtn, &QPushButton::clicked, this, &TSpecialPage::ResetBtnClick);
-    connect(edInhibitID, &QLineEdit::textChanged, this, &TSpecialPage::edInhibitIDChange);
+    connect(ReadBtn, &QToolButton::clicked, this, &TRawReportPage::ReadBtnClick);
+    connect(WriteBtn, &QToolButton::clicked, this, &TRawReportPage::WriteBtnClick);
+    connect(ResetBtn, &QPushButton::clicked, this, &TRawReportPage::ResetBtnClick);
+    connect(edInhibitID, &QLineEdit::textChanged, this, &TRawReportPage::edInhibitIDChange);
 }
 
-TSpecialPage::~TSpecialPage() {
+TRawReportPage::~TRawReportPage() {
     // Taking the controls down makes some of them signal (an edit field losing the focus);
     // by then this page is no longer one to react.
     for (QObject* child : findChildren<QObject*>()) {
@@ -78,7 +78,7 @@ TSpecialPage::~TSpecialPage() {
     }
 }
 
-void TSpecialPage::CreateControls() {
+void TRawReportPage::CreateControls() {
     auto* page = new QVBoxLayout(this);
     page->setContentsMargins(8, 4, 8, 8);
     page->setSpacing(0);
@@ -146,7 +146,7 @@ void TSpecialPage::CreateControls() {
     page->addStretch(1);
 }
 
-void TSpecialPage::BuildByteGrid() {
+void TRawReportPage::BuildByteGrid() {
     ByteEdits.assign(1, Edit1);
     Edit1->clear();
     Edit1->hide();
@@ -161,7 +161,7 @@ void TSpecialPage::BuildByteGrid() {
     }
 }
 
-void TSpecialPage::WindowActivated() {
+void TRawReportPage::WindowActivated() {
     InhibitID = 0xFF;
     if (ByteEdits.empty()) {
         BuildByteGrid();
@@ -169,7 +169,7 @@ void TSpecialPage::WindowActivated() {
     }
 }
 
-void TSpecialPage::DevListBox1Click() {
+void TRawReportPage::DevListBox1Click() {
     History->Clear();
     if (ByteEdits.empty() || !Devices.HasSelection()) {
         return;
@@ -184,15 +184,15 @@ void TSpecialPage::DevListBox1Click() {
     WriteBtn->setEnabled(length != 0);
 }
 
-void TSpecialPage::ClearHistory() {
+void TRawReportPage::ClearHistory() {
     History->Clear();
 }
 
-void TSpecialPage::AddHistoryLine(const QString& line) {
+void TRawReportPage::AddHistoryLine(const QString& line) {
     History->Append(line);
 }
 
-void TSpecialPage::ReadBtnClick() {
+void TRawReportPage::ReadBtnClick() {
     const uint8_t id = ParseHexByte(ReportID->text().toStdString(), 0);
     const TransferResult read = Exchange.ReadDeviceReport(id);
     if (read.Outcome != TransferOutcome::NoDevice) {
@@ -212,7 +212,7 @@ void TSpecialPage::ReadBtnClick() {
     ReadBtn->setChecked(false);
 }
 
-void TSpecialPage::WriteBtnClick() {
+void TRawReportPage::WriteBtnClick() {
     THidDevice* device = Exchange.AddressedDevice();
     if (device == nullptr) {
         return;
@@ -231,26 +231,26 @@ void TSpecialPage::WriteBtnClick() {
                                          : FailedTransferLine('W', Buffer[0], written.Reason)));
 }
 
-void TSpecialPage::ResetBtnClick() {
+void TRawReportPage::ResetBtnClick() {
     const TransferResult reset = Exchange.SendReset();
     if (reset.Outcome == TransferOutcome::AdapterBusy) {
         emit StatusTextChanged(FromUtf8(reset.Reason));
     }
 }
 
-void TSpecialPage::edInhibitIDChange() {
+void TRawReportPage::edInhibitIDChange() {
     InhibitID = ParseHexByte(edInhibitID->text().toStdString(), 0xFF);
 }
 
-void TSpecialPage::ShowRead(THidDevice* HidDev, uint8_t ReportID, const uint8_t* Data,
-                            uint16_t Size) {
+void TRawReportPage::ShowRead(THidDevice* HidDev, uint8_t ReportID, const uint8_t* Data,
+                              uint16_t Size) {
     if (HidDev == nullptr || HidDev != Devices.SelectedDevice() || ReportID == InhibitID) {
         return;
     }
     AddHistoryLine(FromUtf8(HistoryLine('R', ReportID, Data, Size)));
 }
 
-void TSpecialPage::HidCtlDeviceDataError(THidDevice*, uint32_t Error) {
+void TRawReportPage::HidCtlDeviceDataError(THidDevice*, uint32_t Error) {
     THidDeviceController* controller = Devices.Controller();
     const std::string message =
         controller != nullptr ? controller->Platform().ErrorMessage(Error) : std::string();

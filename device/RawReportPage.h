@@ -24,13 +24,13 @@ class TReportExchange;
 
 // The hidden raw-report page (tsSpecial): any feature report read and written byte by byte,
 // the reset report, and the history of transfers, input reports and read errors.
-class TSpecialPage : public QWidget {
+class TRawReportPage : public QWidget {
     Q_OBJECT
 
   public:
-    TSpecialPage(TDeviceList& devices, TReportExchange& exchange, ReportBuffer& buffer,
-                 QWidget* parent = nullptr);
-    ~TSpecialPage() override;
+    TRawReportPage(TDeviceList& devices, TReportExchange& exchange, ReportBuffer& buffer,
+                   QWidget* parent = nullptr);
+    ~TRawReportPage() override;
 
     // Each time the window becomes active: input reports of every ID are shown again; the
     // first time, the byte grid is built and fitted to the selected device.
