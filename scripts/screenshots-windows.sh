@@ -14,13 +14,7 @@ if [ -z "${QUILLON_SCREENSHOT_XVFB:-}" ]; then
     exec env QUILLON_SCREENSHOT_XVFB=1 xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
 fi
 
-scratch=$(mktemp -d)
-export WINEPREFIX=$scratch/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-cleanup() {
-    wineserver -k 2>/dev/null || true
-    rm -rf "$scratch"
-}
-trap cleanup EXIT
+. scripts/wine-scratch-prefix.sh
 
 wine cmd /c exit >/dev/null 2>&1 </dev/null
 # Without a window manager on the X server, Wine frames its windows itself, Windows' way.

@@ -19,13 +19,7 @@ echo "$package_check"
 setup=$PWD/$(tail -n 2 <<<"$package_check" | head -n 1)
 zip=$PWD/$(tail -n 1 <<<"$package_check")
 
-scratch=$(mktemp -d)
-export WINEPREFIX=$scratch/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-cleanup() {
-    wineserver -k 2>/dev/null || true
-    rm -rf "$scratch"
-}
-trap cleanup EXIT
+. scripts/wine-scratch-prefix.sh
 
 # Waits up to $1 seconds for the command after it to succeed.
 wait_for() {
