@@ -64,7 +64,7 @@ void TSettingsPage::ShowDeviceSettings(bool enableApply) {
         cbClrMem->setChecked(values->ClrMem);
         rgFlowCtrl->SetItemIndex(values->FlowCtrlIndex);
         rgEnterCtrl->setCurrentIndex(values->EnterCtrlIndex);
-        Buffer[DeviceSettings::RecordMarkerCopy] = Buffer[DeviceSettings::RecordMarker];
+        KeepRecordMarkerCopy(Buffer);
         ApplyPavexMode(cbPavex->isChecked());
     }
     bnApply->setEnabled(enableApply);

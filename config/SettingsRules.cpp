@@ -22,8 +22,12 @@ bool SwitchesClearDataOn(const SettingsControlValues& before, const SettingsCont
     return after.ClrMem && !before.ClrMem;
 }
 
-void PrepareSettingsWrite(const SettingsControlValues& values, ReportBuffer& buffer) {
+void KeepRecordMarkerCopy(ReportBuffer& buffer) {
     buffer[DeviceSettings::RecordMarkerCopy] = buffer[DeviceSettings::RecordMarker];
+}
+
+void PrepareSettingsWrite(const SettingsControlValues& values, ReportBuffer& buffer) {
+    KeepRecordMarkerCopy(buffer);
     EncodeSettings(values, buffer);
     buffer[DeviceSettings::ReportId] = SettingsReportId;
 }

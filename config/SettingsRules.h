@@ -45,8 +45,11 @@ inline constexpr std::string_view kClearDataConfirmation =
 // What the window and the command-line tool say once the settings record has been written.
 inline constexpr std::string_view kSettingsUpdatedText = "Device-Settings updated";
 
-// Bytes 1 to 12 from the values, byte 0 the settings report ID, byte 64 the copy of byte 12
-// that a display of the record leaves: the record as Apply sends it.
+// What a display of the record leaves beside the settings: byte 64 a copy of byte 12.
+void KeepRecordMarkerCopy(ReportBuffer& buffer);
+
+// The record as Apply sends it after a display: the marker copy kept, bytes 1 to 12 from the
+// values, byte 0 the settings report ID.
 void PrepareSettingsWrite(const SettingsControlValues& values, ReportBuffer& buffer);
 
 // Lays the bytes of a configuration file (at most 64) over the buffer from byte 0, keeping
