@@ -21,7 +21,7 @@ AdapterSession::AdapterSession(IHidPlatform& platform, bool followChanges)
 AdapterSession::~AdapterSession() {
     transfers_.clear();
     claims_.clear();
-    adapters_.clear();
+    adapters_.Release();
     controller_.reset();
 }
 
@@ -30,7 +30,7 @@ AdapterResult<> AdapterSession::Scan(std::chrono::milliseconds limit) {
         return AdapterFailure(AdapterError::NoAdapter,
                               "the list of HID devices did not come in time");
     }
-    transfers_.resize(adapters_.size());
+    transfers_.resize(adapters_.Count());
     return {};
 }
 
@@ -54,13 +54,9 @@ bool AdapterSession::Enumerate(THidDevice* device, int index) {
     summary.CanReadWrite = device->CanReadWrite();
     summary.OpenError = device->OpenError();
     summary.OpenErrorMessage = device->OpenErrorMessage();
-    if (IsAdapter(device->Identity)) {
-        THidDevice* checkedOut = nullptr;
-        if (controller_->CheckOutAt(checkedOut, index)) {
-            summary.AdapterIndex = static_cast<int>(adapters_.size());
-            adapters_.emplace_back(checkedOut);
-            adapterSummaries_.push_back(devices_.size());
-        }
+    if (IsAdapter(device->Identity) && adapters_.CheckOut(*controller_, index) != nullptr) {
+        summary.AdapterIndex = static_cast<int>(adapters_.Count() - 1);
+        adapterSummaries_.push_back(devices_.size());
     }
     Log(LogCategory::Device, [&] {
         return "found " + summary.Path +
@@ -78,7 +74,7 @@ const HidDeviceSummary& AdapterSession::AdapterSummary(size_t index) const {
 
 std::optional<size_t> AdapterSession::Find(const std::string& selector) const {
     if (selector.empty()) {
-        return adapters_.empty() ? std::nullopt : std::optional<size_t>(0);
+        return adapters_.Count() == 0 ? std::nullopt : std::optional<size_t>(0);
     }
     if (std::all_of(selector.begin(), selector.end(),
                     [](char c) { return c >= '0' && c <= '9'; })) {
@@ -86,10 +82,10 @@ std::optional<size_t> AdapterSession::Find(const std::string& selector) const {
             return std::nullopt;
         }
         const size_t wanted = std::stoul(selector);
-        return wanted < adapters_.size() ? std::optional<size_t>(wanted) : std::nullopt;
+        return wanted < adapters_.Count() ? std::optional<size_t>(wanted) : std::nullopt;
     }
-    for (size_t i = 0; i < adapters_.size(); ++i) {
-        if (adapters_[i]->InterfacePath() == selector) {
+    for (size_t i = 0; i < adapters_.Count(); ++i) {
+        if (adapters_.At(i)->InterfacePath() == selector) {
             return i;
         }
     }
@@ -131,7 +127,7 @@ LoggingFeatureDevice& AdapterSession::Transfers(size_t index) {
 }
 
 size_t AdapterSession::FeatureLength(size_t index) const {
-    return LimitFeatureLength(Adapter(index).Capabilities().FeatureReportByteLength);
+    return quillon::FeatureLength(&Adapter(index));
 }
 
 AdapterResult<ReportBuffer> AdapterSession::ReadSettings(size_t index) {

@@ -11,6 +11,7 @@
 
 #include "config/DeviceSettings.h"
 #include "device/Adapter.h"
+#include "device/AdapterList.h"
 #include "device/LoggingFeatureDevice.h"
 #include "hid/HidDevice.h"
 #include "hid/HidDeviceController.h"
@@ -51,8 +52,8 @@ class AdapterSession {
     AdapterResult<> Scan(std::chrono::milliseconds limit);
 
     const std::vector<HidDeviceSummary>& Devices() const { return devices_; }
-    size_t AdapterCount() const { return adapters_.size(); }
-    THidDevice& Adapter(size_t index) const { return *adapters_[index]; }
+    size_t AdapterCount() const { return adapters_.Count(); }
+    THidDevice& Adapter(size_t index) const { return *adapters_.At(index); }
     const HidDeviceSummary& AdapterSummary(size_t index) const;
 
     // An adapter by list index ("0", "1", ...) or interface path; an empty selector is the
@@ -93,7 +94,7 @@ class AdapterSession {
     PlainEventLoop loop_;
     std::unique_ptr<THidDeviceController> controller_;
     // Released before the controller goes, as a holder's devices are.
-    std::vector<std::unique_ptr<THidDevice>> adapters_;
+    AdapterList adapters_{AdapterList::RefusedAdapters::LeaveOut};
     std::vector<HidDeviceSummary> devices_;
     std::vector<size_t> adapterSummaries_;  // adapter index -> index into devices_
     std::vector<std::unique_ptr<LoggingFeatureDevice>> transfers_;

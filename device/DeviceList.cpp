@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QHBoxLayout>
 
+#include "device/Adapter.h"
 #include "device/ReportText.h"
 #include "hid/AccessAdvice.h"
 #include "hid/HidDevice.h"
@@ -61,15 +62,7 @@ bool TDeviceList::HasSelection() const {
 
 THidDevice* TDeviceList::SelectedDevice() const {
     const int index = cbDevListBox->currentIndex();
-    if (index < 0 || index >= static_cast<int>(ListedDevices.size())) {
-        return nullptr;
-    }
-    return ListedDevices[static_cast<size_t>(index)].get();
-}
-
-size_t TDeviceList::FeatureLength(THidDevice* device) {
-    return device == nullptr ? 0
-                             : LimitFeatureLength(device->Capabilities().FeatureReportByteLength);
+    return index < 0 ? nullptr : ListedDevices.At(static_cast<size_t>(index));
 }
 
 void TDeviceList::HidCtlDeviceChange(THidDeviceController*) {
@@ -83,13 +76,9 @@ void TDeviceList::HidCtlDeviceChange(THidDeviceController*) {
 }
 
 void TDeviceList::ReleaseListedDevices() {
-    // The list is emptied first: a reader that hands over a last report while its device is
-    // being released finds no selected device, and its report is ignored.
-    std::vector<std::unique_ptr<THidDevice>> released;
-    released.swap(ListedDevices);
-    for (auto& device : released) {
-        device.reset();
-    }
+    // A reader that hands over a last report while its device is being released finds no
+    // selected device, and its report is ignored.
+    ListedDevices.Release();
 }
 
 void TDeviceList::RebuildDeviceList() {
@@ -113,9 +102,7 @@ bool TDeviceList::HidCtlEnumerate(THidDevice* HidDev, int Idx) {
     const QString product = QString::fromStdU16String(HidDev->ProductString());
     cbDevListBox->addItem(QString::fromStdString(DeviceEntryText(
         product.toStdString(), HidDev->Identity.VendorID, HidDev->Identity.ProductID)));
-    THidDevice* device = nullptr;
-    HidCtl->CheckOutAt(device, Idx);
-    ListedDevices.emplace_back(device);
+    ListedDevices.CheckOut(*HidCtl, Idx);
     return true;
 }
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "device/AdapterList.h"
+
 class QComboBox;
 class QDialog;
 
@@ -38,8 +40,6 @@ class TDeviceList : public QWidget {
     bool HasSelection() const;
     // The device of the selected entry, or nullptr.
     THidDevice* SelectedDevice() const;
-    // Its feature report length as far as a report buffer holds it (0 for no device).
-    static size_t FeatureLength(THidDevice* device);
 
     // Shows a child window modally. Its device must survive a device change while it is open,
     // so a rebuild of the device list is held back until the last such window has closed.
@@ -67,8 +67,8 @@ class TDeviceList : public QWidget {
 
     QComboBox* cbDevListBox = nullptr;
     std::unique_ptr<THidDeviceController> HidCtl;
-    // The entries of cbDevListBox own their checked-out devices (nullptr: check-out failed).
-    std::vector<std::unique_ptr<THidDevice>> ListedDevices;
+    // The devices of the entries of cbDevListBox, entry by entry.
+    AdapterList ListedDevices{AdapterList::RefusedAdapters::KeepEmptyEntry};
     // Child windows shown modally right now, and whether a device change waits for them.
     int ModalChildren = 0;
     bool RebuildDeferred = false;

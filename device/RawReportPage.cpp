@@ -177,7 +177,7 @@ void TRawReportPage::DevListBox1Click() {
     for (QLineEdit* edit : ByteEdits) {
         edit->hide();
     }
-    const size_t length = TDeviceList::FeatureLength(Devices.SelectedDevice());
+    const size_t length = FeatureLength(Devices.SelectedDevice());
     for (size_t k = 0; k + 1 < length && k < ByteEdits.size(); ++k) {
         ByteEdits[k]->show();
     }
@@ -198,7 +198,7 @@ void TRawReportPage::ReadBtnClick() {
     if (read.Outcome != TransferOutcome::NoDevice) {
         Buffer[0] = id;
         if (read.Ok()) {
-            const size_t length = TDeviceList::FeatureLength(Exchange.AddressedDevice());
+            const size_t length = FeatureLength(Exchange.AddressedDevice());
             for (size_t p = 1; p < length && p <= ByteEdits.size(); ++p) {
                 ByteEdits[p - 1]->setText(FromUtf8(FormatHexByte(Buffer[p])));
             }
@@ -219,7 +219,7 @@ void TRawReportPage::WriteBtnClick() {
     }
     Buffer[0] = ParseHexByte(ReportID->text().toStdString(), 0);
     ReportID->setText(FromUtf8(FormatHexByte(Buffer[0])));
-    const size_t length = TDeviceList::FeatureLength(device);
+    const size_t length = FeatureLength(device);
     for (size_t p = 1; p < length && p <= ByteEdits.size(); ++p) {
         QLineEdit* edit = ByteEdits[p - 1];
         Buffer[p] = ParseHexByte(edit->text().toStdString(), 0);

@@ -56,8 +56,7 @@ TransferResult TReportExchange::ReadDeviceReport(uint8_t reportId) {
     }
     CurrentDevice = Devices.SelectedDevice();
     Buffer[0] = reportId;
-    return DeviceGetFeature(CurrentDevice, Buffer.data(),
-                            TDeviceList::FeatureLength(CurrentDevice));
+    return DeviceGetFeature(CurrentDevice, Buffer.data(), FeatureLength(CurrentDevice));
 }
 
 TransferResult TReportExchange::WriteDeviceReport(uint8_t reportId) {
@@ -67,8 +66,7 @@ TransferResult TReportExchange::WriteDeviceReport(uint8_t reportId) {
     }
     CurrentDevice = Devices.SelectedDevice();
     Buffer[0] = reportId;
-    return DeviceSetFeature(CurrentDevice, Buffer.data(),
-                            TDeviceList::FeatureLength(CurrentDevice));
+    return DeviceSetFeature(CurrentDevice, Buffer.data(), FeatureLength(CurrentDevice));
 }
 
 TransferResult TReportExchange::WriteToCurrentDevice(size_t length) {
