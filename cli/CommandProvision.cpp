@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "cli/CliContext.h"
+#include "cli/HexText.h"
 #include "cli/ProvisionLog.h"
 #include "cli/ProvisionStation.h"
 #include "config/ConfigFile.h"
@@ -16,28 +17,20 @@
 namespace quillon::cli {
 namespace {
 
-std::string Hex4(uint16_t value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%04X", value);
-    return text;
-}
-
 std::string Seconds(std::chrono::milliseconds took) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f s", static_cast<double>(took.count()) / 1000);
     return text;
 }
 
-const char* StepWord(const StepResult& step) {
-    switch (step.Outcome) {
-        case StepResult::State::Passed:
-            return "ok";
-        case StepResult::State::Failed:
-            return "FAILED";
-        case StepResult::State::NotRun:
-            break;
+// The result line shouts a failure and marks a step that did not run, so that the eye finds
+// both in a column of results.
+std::string StepWord(const StepResult& step) {
+    if (step.Failed()) {
+        return "FAILED";
     }
-    return "-";
+    const std::string text = StepText(step);
+    return text.empty() ? "-" : text;
 }
 
 // Everything the run needs, checked before any adapter is touched.
@@ -128,8 +121,9 @@ std::string IdentityText(const ProvisionRecord& record) {
     if (text.empty()) {
         text = "?";
     }
-    return text + " " + Hex4(record.Identity.VendorID) + ":" + Hex4(record.Identity.ProductID) +
-           " v" + Hex4(record.Identity.VersionNumber);
+    return text + " " + FourHexDigits(record.Identity.VendorID) + ":" +
+           FourHexDigits(record.Identity.ProductID) + " v" +
+           FourHexDigits(record.Identity.VersionNumber);
 }
 
 std::string ResultLine(const ProvisionRecord& record, const ProvisionPlan& plan) {
@@ -145,30 +139,25 @@ std::string ResultLine(const ProvisionRecord& record, const ProvisionPlan& plan)
     return line + (record.Passed ? "PASS" : "FAIL: " + record.Reason);
 }
 
+// null for a step that did not run.
 QJsonValue StepJson(const StepResult& step) {
-    switch (step.Outcome) {
-        case StepResult::State::Passed:
-            return "ok";
-        case StepResult::State::Failed:
-            return "failed";
-        case StepResult::State::NotRun:
-            break;
-    }
-    return QJsonValue();
+    const std::string text = StepText(step);
+    return text.empty() ? QJsonValue() : QJsonValue(QString::fromStdString(text));
 }
 
 std::string ResultJson(const ProvisionRecord& record, const Inputs& inputs) {
     QJsonObject object;
     object["node"] = QString::fromStdString(record.Path);
     object["usb_port"] = QString::fromStdString(record.UsbPath);
-    object["vendor"] = QString::fromStdString(Hex4(record.Identity.VendorID));
-    object["product"] = QString::fromStdString(Hex4(record.Identity.ProductID));
+    object["vendor"] = QString::fromStdString(FourHexDigits(record.Identity.VendorID));
+    object["product"] = QString::fromStdString(FourHexDigits(record.Identity.ProductID));
     object["manufacturer_text"] = QString::fromStdU16String(record.Manufacturer);
     object["product_text"] = QString::fromStdU16String(record.Product);
-    object["version_before"] = QString::fromStdString(Hex4(record.Identity.VersionNumber));
-    object["version_after"] = record.VersionAfter
-                                  ? QJsonValue(QString::fromStdString(Hex4(*record.VersionAfter)))
-                                  : QJsonValue();
+    object["version_before"] = QString::fromStdString(FourHexDigits(record.Identity.VersionNumber));
+    object["version_after"] =
+        record.VersionAfter
+            ? QJsonValue(QString::fromStdString(FourHexDigits(*record.VersionAfter)))
+            : QJsonValue();
     if (!inputs.Plan.FirmwareFile.empty()) {
         object["firmware_file"] = QString::fromStdString(inputs.Plan.FirmwareFile);
         object["firmware_crc32"] = QString::fromStdString(inputs.FirmwareChecksum);
