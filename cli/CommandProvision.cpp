@@ -40,28 +40,30 @@ struct Inputs {
     ProvisionLog Log;
 };
 
-int CheckInputs(CliContext& context, Inputs& inputs) {
+CliResult<Inputs> CheckInputs(CliContext& context) {
     const CliOptions& options = context.Options;
     if (!options.Device.empty()) {
-        context.Fail("provision takes every adapter that is plugged in; --device does not apply");
-        return kExitUsage;
+        return Failure<ExitCode>{
+            kExitUsage,
+            "provision takes every adapter that is plugged in; --device does not apply"};
     }
     if (!options.Config.empty() && !options.Sets.empty()) {
-        return context.Refuse(kExitUsage, "--config and --set exclude each other");
+        return Failure<ExitCode>{kExitUsage, "--config and --set exclude each other"};
     }
     // "--set baud=9600 enter=CR": the words after the first assignment are assignments too.
     std::vector<std::string> words = options.Sets;
     if (!options.Arguments.empty() && words.empty()) {
-        context.Fail("provision takes no arguments; settings are given with --set");
-        return kExitUsage;
+        return Failure<ExitCode>{kExitUsage,
+                                 "provision takes no arguments; settings are given with --set"};
     }
     words.insert(words.end(), options.Arguments.begin(), options.Arguments.end());
+    Inputs inputs;
     bool clearDataOn = false;
     if (!words.empty()) {
         std::string error;
         auto assignments = ParseAssignments(words, error);
         if (!assignments) {
-            return context.Refuse(kExitUsage, error);
+            return Failure<ExitCode>{kExitUsage, error};
         }
         for (const SettingAssignment& assignment : *assignments) {
             if (assignment.Which == SettingAssignment::Key::ClearData) {
@@ -73,7 +75,7 @@ int CheckInputs(CliContext& context, Inputs& inputs) {
 
     if (!options.Firmware.empty()) {
         if (auto checked = CheckUpdateFile(options.Firmware); !checked) {
-            return context.Report(checked.Error());
+            return ToolFailure(checked.Error());
         }
         inputs.Plan.FirmwareFile = options.Firmware;
         inputs.FirmwareChecksum = FileCrc32(options.Firmware);
@@ -83,7 +85,7 @@ int CheckInputs(CliContext& context, Inputs& inputs) {
         const std::string& path = options.Config;
         const auto probe = CheckSettingsFile(path);
         if (!probe) {
-            return context.Report(probe.Error());
+            return ToolFailure(probe.Error());
         }
         // Every adapter gets the file as it is now, whatever happens to it during the run.
         std::ifstream file(path, std::ios::binary);
@@ -92,8 +94,8 @@ int CheckInputs(CliContext& context, Inputs& inputs) {
                   static_cast<std::streamsize>(bytes.size()));
         bytes.resize(static_cast<size_t>(std::max<std::streamsize>(file.gcount(), 0)));
         if (bytes.empty() || bytes[0] != SettingsReportId) {
-            return context.Refuse(kExitFileRefused,
-                                  ConfigFileMessage(ConfigFileResult::UnableToOpen, path));
+            return Failure<ExitCode>{kExitFileRefused,
+                                     ConfigFileMessage(ConfigFileResult::UnableToOpen, path)};
         }
         clearDataOn = ShownSettings(*probe)->ClrMem;
         inputs.Plan.ConfigBytes = std::move(bytes);
@@ -102,18 +104,18 @@ int CheckInputs(CliContext& context, Inputs& inputs) {
     // Asked once for the whole run, not for each adapter on the bench.
     if (clearDataOn) {
         if (auto confirmed = context.ConfirmClearData(); !confirmed) {
-            return context.Report(confirmed.Error());
+            return confirmed.Error();
         }
     }
 
     if (!options.LogFile.empty()) {
         std::string error;
         if (!inputs.Log.Open(options.LogFile, error)) {
-            return context.Refuse(kExitFileRefused,
-                                  "unable to write the log file " + options.LogFile + ": " + error);
+            return Failure<ExitCode>{
+                kExitFileRefused, "unable to write the log file " + options.LogFile + ": " + error};
         }
     }
-    return kExitSuccess;
+    return inputs;
 }
 
 std::string IdentityText(const ProvisionRecord& record) {
@@ -225,10 +227,11 @@ class LiveLines {
 }  // namespace
 
 int RunProvision(CliContext& context) {
-    Inputs inputs;
-    if (const int code = CheckInputs(context, inputs); code != kExitSuccess) {
-        return code;
+    auto checked = CheckInputs(context);
+    if (!checked) {
+        return context.Report(checked.Error());
     }
+    Inputs& inputs = *checked;
     const std::unique_ptr<IHidPlatform> platform =
         context.Env.CreatePlatform(context.Options.Emulate);
 
