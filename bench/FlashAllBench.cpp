@@ -4,8 +4,6 @@
 //
 //   build/bench/bench_flash_all --benchmark_repetitions=3 --benchmark_report_aggregates_only
 
-#include <QCoreApplication>
-
 #include "bench/SlowAdaptersCli.h"
 
 namespace {
@@ -16,27 +14,8 @@ double FlashSeconds(int adapters) {
     return CliSeconds({"flash", QString::fromStdString(UpdateFile()), "--all"}, adapters);
 }
 
-void BM_FlashAll(benchmark::State& state) {
-    TimeRuns(state, FlashSeconds);
-}
-BENCHMARK(BM_FlashAll)
-    ->Arg(1)
-    ->Arg(4)
-    ->UseManualTime()
-    ->Iterations(3)
-    ->Unit(benchmark::kMillisecond);
-
-void BM_FlashAllRatio(benchmark::State& state) {
-    TimeRatio(state, 4, FlashSeconds);
-}
-BENCHMARK(BM_FlashAllRatio)->Iterations(1)->Unit(benchmark::kMillisecond);
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return quillon::bench::RunManyAgainstOne(argc, argv, "BM_FlashAll", 4, FlashSeconds);
 }

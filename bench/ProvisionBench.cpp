@@ -5,8 +5,6 @@
 //
 //   build/bench/bench_provision --benchmark_repetitions=3 --benchmark_report_aggregates_only
 
-#include <QCoreApplication>
-
 #include "bench/SlowAdaptersCli.h"
 
 namespace {
@@ -22,27 +20,8 @@ double ProvisionSeconds(int adapters) {
         adapters);
 }
 
-void BM_Provision(benchmark::State& state) {
-    TimeRuns(state, ProvisionSeconds);
-}
-BENCHMARK(BM_Provision)
-    ->Arg(1)
-    ->Arg(8)
-    ->UseManualTime()
-    ->Iterations(3)
-    ->Unit(benchmark::kMillisecond);
-
-void BM_ProvisionRatio(benchmark::State& state) {
-    TimeRatio(state, 8, ProvisionSeconds);
-}
-BENCHMARK(BM_ProvisionRatio)->Iterations(1)->Unit(benchmark::kMillisecond);
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return quillon::bench::RunManyAgainstOne(argc, argv, "BM_Provision", 8, ProvisionSeconds);
 }

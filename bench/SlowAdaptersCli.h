@@ -1,15 +1,18 @@
 #pragma once
 
 // Shared by the benchmarks that time quillon-cli on several slow emulated adapters at once
-// against one: a run of the tool in-process, and the ratio of the two best times.
+// against one: a run of the tool in-process, the ratio of the two best times, and the
+// program that registers and runs both.
 
 #include <benchmark/benchmark.h>
 
+#include <QCoreApplication>
 #include <QStringList>
 #include <algorithm>
 #include <chrono>
 #include <sstream>
 #include <string>
+#include <string_view>
 
 #include "cli/CliRunner.h"
 #include "hid/emulated/EmulatedBus.h"
@@ -83,6 +86,29 @@ void TimeRatio(benchmark::State& state, int many, Run run) {
         state.counters["many_ms"] = several * 1000;
         state.counters["ratio"] = several / one;
     }
+}
+
+// The whole benchmark program for one command: `name` times run(1) and run(many), and
+// `name`Ratio their quotient; then runs what the command line asks for.
+inline int RunManyAgainstOne(int argc, char** argv, std::string_view name, int many,
+                             double (*run)(int)) {
+    QCoreApplication application(argc, argv);
+    benchmark::RegisterBenchmark(std::string(name).c_str(),
+                                 [run](benchmark::State& state) { TimeRuns(state, run); })
+        ->Arg(1)
+        ->Arg(many)
+        ->UseManualTime()
+        ->Iterations(3)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(
+        (std::string(name) + "Ratio").c_str(),
+        [many, run](benchmark::State& state) { TimeRatio(state, many, run); })
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
 }
 
 }  // namespace quillon::bench

@@ -25,25 +25,14 @@ int CliContext::Refuse(ExitCode code, const std::string& message) {
 }
 
 int CliContext::Report(const Failure<AdapterError>& failure) {
-    switch (failure.Error) {
-        case AdapterError::NoAdapter:
-            return Refuse(kExitNoAdapter, failure.Message);
-        case AdapterError::NoPermission:
-            Err << failure.Message;  // the advice, whole lines of its own
-            return kExitNoPermission;
-        case AdapterError::TransferFailed:
-            return Refuse(kExitTransferFailed, failure.Message);
-        case AdapterError::FileRefused:
-            return Refuse(kExitFileRefused, failure.Message);
-        case AdapterError::Busy:
-            return Refuse(kExitAdapterBusy, failure.Message);
-        case AdapterError::NotAllowed:
-            break;
-    }
-    return Refuse(kExitUsage, failure.Message);
+    return Report(ToolFailure(failure));
 }
 
 int CliContext::Report(const Failure<ExitCode>& failure) {
+    if (failure.Error == kExitNoPermission) {
+        Err << failure.Message;  // the access advice, whole lines of its own
+        return kExitNoPermission;
+    }
     return Refuse(failure.Error, failure.Message);
 }
 
@@ -103,6 +92,24 @@ CliResult<> CliContext::ConfirmClearData() {
         return {};
     }
     return Failure<ExitCode>{kExitCancelled, "nothing written"};
+}
+
+Failure<ExitCode> ToolFailure(const Failure<AdapterError>& failure) {
+    switch (failure.Error) {
+        case AdapterError::NoAdapter:
+            return {kExitNoAdapter, failure.Message};
+        case AdapterError::NoPermission:
+            return {kExitNoPermission, failure.Message};
+        case AdapterError::TransferFailed:
+            return {kExitTransferFailed, failure.Message};
+        case AdapterError::FileRefused:
+            return {kExitFileRefused, failure.Message};
+        case AdapterError::Busy:
+            return {kExitAdapterBusy, failure.Message};
+        case AdapterError::NotAllowed:
+            break;
+    }
+    return {kExitUsage, failure.Message};
 }
 
 }  // namespace quillon::cli

@@ -75,6 +75,9 @@ class CliContext {
     std::unique_ptr<AdapterSession> session_;
 };
 
+// An adapter layer's failure as the tool's own, with the exit code that Report gives it.
+Failure<ExitCode> ToolFailure(const Failure<AdapterError>& failure);
+
 // The commands; each returns the exit code.
 int RunList(CliContext& context);
 int RunShow(CliContext& context);

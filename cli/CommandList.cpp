@@ -2,9 +2,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QString>
-#include <cstdio>
 
 #include "cli/CliContext.h"
+#include "cli/HexText.h"
 #include "device/ReportText.h"
 #include "hid/AccessAdvice.h"
 
@@ -12,9 +12,7 @@ namespace quillon::cli {
 namespace {
 
 std::string Hex4(uint16_t value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%04x", value);
-    return text;
+    return FourHexDigits(value, HexLetters::Lower);
 }
 
 std::string AccessText(const HidDeviceSummary& device) {

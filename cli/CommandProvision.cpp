@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "cli/CliContext.h"
+#include "cli/HexText.h"
 #include "cli/ProvisionLog.h"
 #include "cli/ProvisionStation.h"
 #include "config/ConfigFile.h"
@@ -16,28 +17,20 @@
 namespace quillon::cli {
 namespace {
 
-std::string Hex4(uint16_t value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%04X", value);
-    return text;
-}
-
 std::string Seconds(std::chrono::milliseconds took) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f s", static_cast<double>(took.count()) / 1000);
     return text;
 }
 
-const char* StepWord(const StepResult& step) {
-    switch (step.Outcome) {
-        case StepResult::State::Passed:
-            return "ok";
-        case StepResult::State::Failed:
-            return "FAILED";
-        case StepResult::State::NotRun:
-            break;
+// The result line shouts a failure and marks a step that did not run, so that the eye finds
+// both in a column of results.
+std::string StepWord(const StepResult& step) {
+    if (step.Failed()) {
+        return "FAILED";
     }
-    return "-";
+    const std::string text = StepText(step);
+    return text.empty() ? "-" : text;
 }
 
 // Everything the run needs, checked before any adapter is touched.
@@ -47,28 +40,30 @@ struct Inputs {
     ProvisionLog Log;
 };
 
-int CheckInputs(CliContext& context, Inputs& inputs) {
+CliResult<Inputs> CheckInputs(CliContext& context) {
     const CliOptions& options = context.Options;
     if (!options.Device.empty()) {
-        context.Fail("provision takes every adapter that is plugged in; --device does not apply");
-        return kExitUsage;
+        return Failure<ExitCode>{
+            kExitUsage,
+            "provision takes every adapter that is plugged in; --device does not apply"};
     }
     if (!options.Config.empty() && !options.Sets.empty()) {
-        return context.Refuse(kExitUsage, "--config and --set exclude each other");
+        return Failure<ExitCode>{kExitUsage, "--config and --set exclude each other"};
     }
     // "--set baud=9600 enter=CR": the words after the first assignment are assignments too.
     std::vector<std::string> words = options.Sets;
     if (!options.Arguments.empty() && words.empty()) {
-        context.Fail("provision takes no arguments; settings are given with --set");
-        return kExitUsage;
+        return Failure<ExitCode>{kExitUsage,
+                                 "provision takes no arguments; settings are given with --set"};
     }
     words.insert(words.end(), options.Arguments.begin(), options.Arguments.end());
+    Inputs inputs;
     bool clearDataOn = false;
     if (!words.empty()) {
         std::string error;
         auto assignments = ParseAssignments(words, error);
         if (!assignments) {
-            return context.Refuse(kExitUsage, error);
+            return Failure<ExitCode>{kExitUsage, error};
         }
         for (const SettingAssignment& assignment : *assignments) {
             if (assignment.Which == SettingAssignment::Key::ClearData) {
@@ -80,7 +75,7 @@ int CheckInputs(CliContext& context, Inputs& inputs) {
 
     if (!options.Firmware.empty()) {
         if (auto checked = CheckUpdateFile(options.Firmware); !checked) {
-            return context.Report(checked.Error());
+            return ToolFailure(checked.Error());
         }
         inputs.Plan.FirmwareFile = options.Firmware;
         inputs.FirmwareChecksum = FileCrc32(options.Firmware);
@@ -90,7 +85,7 @@ int CheckInputs(CliContext& context, Inputs& inputs) {
         const std::string& path = options.Config;
         const auto probe = CheckSettingsFile(path);
         if (!probe) {
-            return context.Report(probe.Error());
+            return ToolFailure(probe.Error());
         }
         // Every adapter gets the file as it is now, whatever happens to it during the run.
         std::ifstream file(path, std::ios::binary);
@@ -99,8 +94,8 @@ int CheckInputs(CliContext& context, Inputs& inputs) {
                   static_cast<std::streamsize>(bytes.size()));
         bytes.resize(static_cast<size_t>(std::max<std::streamsize>(file.gcount(), 0)));
         if (bytes.empty() || bytes[0] != SettingsReportId) {
-            return context.Refuse(kExitFileRefused,
-                                  ConfigFileMessage(ConfigFileResult::UnableToOpen, path));
+            return Failure<ExitCode>{kExitFileRefused,
+                                     ConfigFileMessage(ConfigFileResult::UnableToOpen, path)};
         }
         clearDataOn = ShownSettings(*probe)->ClrMem;
         inputs.Plan.ConfigBytes = std::move(bytes);
@@ -109,18 +104,18 @@ int CheckInputs(CliContext& context, Inputs& inputs) {
     // Asked once for the whole run, not for each adapter on the bench.
     if (clearDataOn) {
         if (auto confirmed = context.ConfirmClearData(); !confirmed) {
-            return context.Report(confirmed.Error());
+            return confirmed.Error();
         }
     }
 
     if (!options.LogFile.empty()) {
         std::string error;
         if (!inputs.Log.Open(options.LogFile, error)) {
-            return context.Refuse(kExitFileRefused,
-                                  "unable to write the log file " + options.LogFile + ": " + error);
+            return Failure<ExitCode>{
+                kExitFileRefused, "unable to write the log file " + options.LogFile + ": " + error};
         }
     }
-    return kExitSuccess;
+    return inputs;
 }
 
 std::string IdentityText(const ProvisionRecord& record) {
@@ -128,8 +123,9 @@ std::string IdentityText(const ProvisionRecord& record) {
     if (text.empty()) {
         text = "?";
     }
-    return text + " " + Hex4(record.Identity.VendorID) + ":" + Hex4(record.Identity.ProductID) +
-           " v" + Hex4(record.Identity.VersionNumber);
+    return text + " " + FourHexDigits(record.Identity.VendorID) + ":" +
+           FourHexDigits(record.Identity.ProductID) + " v" +
+           FourHexDigits(record.Identity.VersionNumber);
 }
 
 std::string ResultLine(const ProvisionRecord& record, const ProvisionPlan& plan) {
@@ -145,30 +141,25 @@ std::string ResultLine(const ProvisionRecord& record, const ProvisionPlan& plan)
     return line + (record.Passed ? "PASS" : "FAIL: " + record.Reason);
 }
 
+// null for a step that did not run.
 QJsonValue StepJson(const StepResult& step) {
-    switch (step.Outcome) {
-        case StepResult::State::Passed:
-            return "ok";
-        case StepResult::State::Failed:
-            return "failed";
-        case StepResult::State::NotRun:
-            break;
-    }
-    return QJsonValue();
+    const std::string text = StepText(step);
+    return text.empty() ? QJsonValue() : QJsonValue(QString::fromStdString(text));
 }
 
 std::string ResultJson(const ProvisionRecord& record, const Inputs& inputs) {
     QJsonObject object;
     object["node"] = QString::fromStdString(record.Path);
     object["usb_port"] = QString::fromStdString(record.UsbPath);
-    object["vendor"] = QString::fromStdString(Hex4(record.Identity.VendorID));
-    object["product"] = QString::fromStdString(Hex4(record.Identity.ProductID));
+    object["vendor"] = QString::fromStdString(FourHexDigits(record.Identity.VendorID));
+    object["product"] = QString::fromStdString(FourHexDigits(record.Identity.ProductID));
     object["manufacturer_text"] = QString::fromStdU16String(record.Manufacturer);
     object["product_text"] = QString::fromStdU16String(record.Product);
-    object["version_before"] = QString::fromStdString(Hex4(record.Identity.VersionNumber));
-    object["version_after"] = record.VersionAfter
-                                  ? QJsonValue(QString::fromStdString(Hex4(*record.VersionAfter)))
-                                  : QJsonValue();
+    object["version_before"] = QString::fromStdString(FourHexDigits(record.Identity.VersionNumber));
+    object["version_after"] =
+        record.VersionAfter
+            ? QJsonValue(QString::fromStdString(FourHexDigits(*record.VersionAfter)))
+            : QJsonValue();
     if (!inputs.Plan.FirmwareFile.empty()) {
         object["firmware_file"] = QString::fromStdString(inputs.Plan.FirmwareFile);
         object["firmware_crc32"] = QString::fromStdString(inputs.FirmwareChecksum);
@@ -236,10 +227,11 @@ class LiveLines {
 }  // namespace
 
 int RunProvision(CliContext& context) {
-    Inputs inputs;
-    if (const int code = CheckInputs(context, inputs); code != kExitSuccess) {
-        return code;
+    auto checked = CheckInputs(context);
+    if (!checked) {
+        return context.Report(checked.Error());
     }
+    Inputs& inputs = *checked;
     const std::unique_ptr<IHidPlatform> platform =
         context.Env.CreatePlatform(context.Options.Emulate);
 

@@ -1,5 +1,7 @@
 #include "cli/HexText.h"
 
+#include <cstdio>
+
 namespace quillon::cli {
 
 std::optional<uint8_t> ParseHexByteStrict(std::string_view text) {
@@ -27,6 +29,12 @@ std::optional<uint8_t> ParseHexByteStrict(std::string_view text) {
         }
     }
     return static_cast<uint8_t>(value & 0xFF);
+}
+
+std::string FourHexDigits(uint16_t value, HexLetters letters) {
+    char text[8];
+    std::snprintf(text, sizeof text, letters == HexLetters::Upper ? "%04X" : "%04x", value);
+    return text;
 }
 
 }  // namespace quillon::cli

@@ -15,4 +15,9 @@ namespace quillon::cli {
 // Unlike the page, which quietly takes 0 for anything else, the tool refuses other text.
 std::optional<uint8_t> ParseHexByteStrict(std::string_view text);
 
+// Four hexadecimal digits, as the tool shows vendor and product IDs and version numbers
+// ("169B"); `list` has always written them in lower case ("169b").
+enum class HexLetters { Upper, Lower };
+std::string FourHexDigits(uint16_t value, HexLetters letters = HexLetters::Upper);
+
 }  // namespace quillon::cli

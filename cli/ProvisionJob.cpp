@@ -202,6 +202,18 @@ class Job {
 
 }  // namespace
 
+const char* StepText(const StepResult& step) {
+    switch (step.Outcome) {
+        case StepResult::State::Passed:
+            return "ok";
+        case StepResult::State::Failed:
+            return "failed";
+        case StepResult::State::NotRun:
+            break;
+    }
+    return "";
+}
+
 ProvisionRecord RunProvisionJob(IHidPlatform& platform, const THidPnPInfo& info,
                                 const HidIdentity& seen, const ProvisionPlan& plan,
                                 ProvisionProgress& progress) {

@@ -32,6 +32,9 @@ struct StepResult {
     bool Failed() const { return Outcome == State::Failed; }
 };
 
+// "ok", "failed", or empty for a step that did not run: the step's word in the log and in JSON.
+const char* StepText(const StepResult& step);
+
 // What a job did to one adapter: the station's output line, its JSON object and its log record.
 struct ProvisionRecord {
     std::string Path;     // the node the job opened

@@ -15,6 +15,7 @@
 #include <unistd.h>
 #endif
 
+#include "cli/HexText.h"
 #include "device/ReportText.h"
 
 namespace quillon::cli {
@@ -60,24 +61,6 @@ void CloseFile(int fd) {
     ::close(fd);
 }
 #endif
-
-const char* StepText(const StepResult& step) {
-    switch (step.Outcome) {
-        case StepResult::State::Passed:
-            return "ok";
-        case StepResult::State::Failed:
-            return "failed";
-        case StepResult::State::NotRun:
-            break;
-    }
-    return "";
-}
-
-std::string Hex4(uint16_t value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%04X", value);
-    return text;
-}
 
 }  // namespace
 
@@ -138,12 +121,12 @@ std::string ProvisionLog::RecordLine(const ProvisionRecord& record, const std::s
         UtcTimeText(record.Started),
         record.Path,
         record.UsbPath,
-        Hex4(record.Identity.VendorID),
-        Hex4(record.Identity.ProductID),
+        FourHexDigits(record.Identity.VendorID),
+        FourHexDigits(record.Identity.ProductID),
         Utf16ToUtf8(record.Manufacturer),
         Utf16ToUtf8(record.Product),
-        Hex4(record.Identity.VersionNumber),
-        record.VersionAfter ? Hex4(*record.VersionAfter) : std::string(),
+        FourHexDigits(record.Identity.VersionNumber),
+        record.VersionAfter ? FourHexDigits(*record.VersionAfter) : std::string(),
         firmwareFile,
         firmwareFile.empty() ? std::string() : firmwareChecksum,
         record.SettingsWritten,

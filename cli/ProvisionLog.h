@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/ProvisionJob.h"
@@ -18,6 +19,7 @@ class ProvisionLog {
     ~ProvisionLog();
     ProvisionLog(const ProvisionLog&) = delete;
     ProvisionLog& operator=(const ProvisionLog&) = delete;
+    ProvisionLog(ProvisionLog&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
 
     // Opens (creates) the file and writes the header line when it is new. On failure returns
     // false with the reason in error; nothing is written then.

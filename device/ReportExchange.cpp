@@ -49,23 +49,27 @@ TransferResult TReportExchange::DeviceSetFeature(THidDevice* device, const uint8
     return FailedTransfer(device);
 }
 
-TransferResult TReportExchange::ReadDeviceReport(uint8_t reportId) {
+bool TReportExchange::AddressSelectedDevice(uint8_t reportId) {
     CurrentDevice = nullptr;
     if (!Devices.HasSelection()) {
-        return {};
+        return false;
     }
     CurrentDevice = Devices.SelectedDevice();
     Buffer[0] = reportId;
+    return true;
+}
+
+TransferResult TReportExchange::ReadDeviceReport(uint8_t reportId) {
+    if (!AddressSelectedDevice(reportId)) {
+        return {};
+    }
     return DeviceGetFeature(CurrentDevice, Buffer.data(), FeatureLength(CurrentDevice));
 }
 
 TransferResult TReportExchange::WriteDeviceReport(uint8_t reportId) {
-    CurrentDevice = nullptr;
-    if (!Devices.HasSelection()) {
+    if (!AddressSelectedDevice(reportId)) {
         return {};
     }
-    CurrentDevice = Devices.SelectedDevice();
-    Buffer[0] = reportId;
     return DeviceSetFeature(CurrentDevice, Buffer.data(), FeatureLength(CurrentDevice));
 }
 

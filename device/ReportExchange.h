@@ -36,6 +36,9 @@ class TReportExchange final : public ISettingsTransfer {
     TransferResult WriteSettings() override;
 
   private:
+    // Makes the selected device the one addressed, with reportId in the buffer's byte 0; false
+    // (and none addressed) when no entry is selected.
+    bool AddressSelectedDevice(uint8_t reportId);
     static TransferResult DeviceGetFeature(THidDevice* device, uint8_t* buffer, size_t length);
     static TransferResult DeviceSetFeature(THidDevice* device, const uint8_t* buffer,
                                            size_t length);

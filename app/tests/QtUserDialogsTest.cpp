@@ -39,14 +39,25 @@ QAbstractButton* ButtonWithText(QMessageBox* box, const QString& text) {
     return nullptr;
 }
 
+// The dialog as a message box, its title and text checked; null (a failure noted) when it is
+// none.
+QMessageBox* CheckedMessageBox(QWidget* dialog, const QString& title, const QString& text) {
+    auto* box = qobject_cast<QMessageBox*>(dialog);
+    if (box == nullptr) {
+        ADD_FAILURE() << "not a message box";
+        return nullptr;
+    }
+    EXPECT_EQ(box->windowTitle(), title);
+    EXPECT_EQ(box->text(), text);
+    return box;
+}
+
 TEST(QtUserDialogs, ConfirmationBoxAndEscapeAnswersNo) {
     QtUserDialogs dialogs;
     bool checked = false;
     AnswerNextModal([&](QWidget* dialog) {
-        auto* box = qobject_cast<QMessageBox*>(dialog);
+        QMessageBox* box = CheckedMessageBox(dialog, "Bestätigung", kQuestion);
         ASSERT_NE(box, nullptr);
-        EXPECT_EQ(box->windowTitle(), "Bestätigung");
-        EXPECT_EQ(box->text(), kQuestion);
         EXPECT_EQ(box->icon(), QMessageBox::Question);
         EXPECT_EQ(box->buttons().size(), 2);
         EXPECT_NE(ButtonWithText(box, "&Ja"), nullptr);
@@ -77,10 +88,8 @@ TEST(QtUserDialogs, MessageBoxCarriesTheApplicationTitle) {
     QtUserDialogs dialogs;
     bool checked = false;
     AnswerNextModal([&](QWidget* dialog) {
-        auto* box = qobject_cast<QMessageBox*>(dialog);
+        QMessageBox* box = CheckedMessageBox(dialog, "Quillon-Utility", "file not found: /x.cfg");
         ASSERT_NE(box, nullptr);
-        EXPECT_EQ(box->windowTitle(), "Quillon-Utility");
-        EXPECT_EQ(box->text(), "file not found: /x.cfg");
         EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
         checked = true;
         box->button(QMessageBox::Ok)->click();

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+#include <utility>
+
 namespace quillon {
 namespace {
 
@@ -13,9 +16,13 @@ ReportBuffer Encoded(const SettingsControlValues& values) {
     return buffer;
 }
 
-ReportBuffer SettingsRecord() {
+// A settings record, zero but for the report ID and these bytes.
+ReportBuffer SettingsRecord(std::initializer_list<std::pair<std::size_t, uint8_t>> bytes = {}) {
     ReportBuffer buffer{};
     buffer[at::ReportId] = SettingsReportId;
+    for (const auto& [index, value] : bytes) {
+        buffer[index] = value;
+    }
     return buffer;
 }
 
@@ -143,12 +150,11 @@ TEST(DecodeSettings, ShowsEachByteAsTheControlsDo) {
 }
 
 TEST(DecodeSettings, EdgeValues) {
-    ReportBuffer buffer = SettingsRecord();
-    buffer[at::Version] = 120;
-    buffer[at::BaudRate] = 0;
-    buffer[at::CharDelay] = 255;
-    buffer[at::FlowCtrl] = 5;
-    buffer[at::EnterCtrl] = 3;
+    ReportBuffer buffer = SettingsRecord({{at::Version, 120},
+                                          {at::BaudRate, 0},
+                                          {at::CharDelay, 255},
+                                          {at::FlowCtrl, 5},
+                                          {at::EnterCtrl, 3}});
 
     const auto values = DecodeSettings(buffer);
     ASSERT_TRUE(values.has_value());
@@ -163,9 +169,7 @@ TEST(DecodeSettings, EdgeValues) {
 }
 
 TEST(DecodeSettings, OutOfRangeChoicesCollectAsTheirShownValues) {
-    ReportBuffer buffer = SettingsRecord();
-    buffer[at::FlowCtrl] = 5;
-    buffer[at::EnterCtrl] = 3;
+    const ReportBuffer buffer = SettingsRecord({{at::FlowCtrl, 5}, {at::EnterCtrl, 3}});
     ReportBuffer again = buffer;
     EncodeSettings(*DecodeSettings(buffer), again);
     EXPECT_EQ(again[at::FlowCtrl], 1);
@@ -205,11 +209,8 @@ TEST(PavexCoupling, OnForcesTheBaudRateOffClearsTheOptions) {
 }
 
 TEST(DescribeSettings, NamesTheShownValues) {
-    ReportBuffer buffer = SettingsRecord();
-    buffer[at::BaudRate] = 8;
-    buffer[at::CharDelay] = 3;
-    buffer[at::FlowCtrl] = 1;
-    buffer[at::EnterCtrl] = 9;
+    ReportBuffer buffer = SettingsRecord(
+        {{at::BaudRate, 8}, {at::CharDelay, 3}, {at::FlowCtrl, 1}, {at::EnterCtrl, 9}});
     const std::string text = DescribeSettings(buffer);
     EXPECT_NE(text.find("Baud: 9600\n"), std::string::npos);
     EXPECT_NE(text.find("Char delay: 30 msec\n"), std::string::npos);

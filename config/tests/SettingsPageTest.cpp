@@ -50,6 +50,16 @@ class SettingsPageTest : public ::testing::Test {
         Child<QPushButton>(*form, "bnApply")->setEnabled(false);
     }
 
+    // A Pavex record on show, where the clear options may be changed, and the user clicking
+    // "Clear data after transmited" with the confirmation to be answered thus.
+    void CheckClearDataAnswering(bool answer) {
+        StopSuppressing();
+        LoadRecord({{at::Pavex, 1}});
+        Child<TSettingsPage>(*form, "tsMain")->ShowDeviceSettings(false);
+        dialogs.ConfirmAnswers = {answer};
+        ClickCheckBox(Child<QCheckBox>(*form, "cbClrMem"));
+    }
+
     FakeUserDialogs dialogs;
     std::unique_ptr<TMainForm> form;
 };
@@ -324,11 +334,7 @@ TEST_F(SettingsPageTest, LeavingTheBaudFieldAfterADisplayIsNoChange) {
 }
 
 TEST_F(SettingsPageTest, UserCheckingClearDataAnsweredYes) {
-    StopSuppressing();
-    LoadRecord({{at::Pavex, 1}});
-    Child<TSettingsPage>(*form, "tsMain")->ShowDeviceSettings(false);
-    dialogs.ConfirmAnswers = {true};
-    ClickCheckBox(Child<QCheckBox>(*form, "cbClrMem"));
+    CheckClearDataAnswering(true);
     ASSERT_EQ(dialogs.Confirmations.size(), 1u);
     EXPECT_EQ(dialogs.Confirmations[0], kClearDataQuestion);
     EXPECT_TRUE(Child<QCheckBox>(*form, "cbClrMem")->isChecked());
@@ -341,11 +347,7 @@ TEST_F(SettingsPageTest, UserCheckingClearDataAnsweredYes) {
 }
 
 TEST_F(SettingsPageTest, UserCheckingClearDataAnsweredNo) {
-    StopSuppressing();
-    LoadRecord({{at::Pavex, 1}});
-    Child<TSettingsPage>(*form, "tsMain")->ShowDeviceSettings(false);
-    dialogs.ConfirmAnswers = {false};
-    ClickCheckBox(Child<QCheckBox>(*form, "cbClrMem"));
+    CheckClearDataAnswering(false);
     EXPECT_EQ(dialogs.Confirmations.size(), 1u);
     EXPECT_FALSE(Child<QCheckBox>(*form, "cbClrMem")->isChecked());
     EXPECT_TRUE(Child<QPushButton>(*form, "bnApply")->isEnabled());

@@ -46,6 +46,23 @@ class UpdateTest : public ::testing::Test {
     }
     UpdateOutcome Run() { return Run(&device_, file_); }
 
+    // An update of a fresh adapter that breakIt has set up to misbehave: its outcome, what
+    // reached the adapter, and whether the adapter was gone at the end.
+    struct BrokenRun {
+        UpdateOutcome Outcome;
+        std::vector<Transfer> Log;
+        bool Unplugged = false;
+    };
+    template <class BreakIt>
+    BrokenRun RunOnBrokenAdapter(BreakIt breakIt) {
+        QuillonAdapter adapter;
+        testing::AdapterDevice device(adapter);
+        breakIt(adapter);
+        FirmwareImage sent;
+        const UpdateOutcome outcome = RunFirmwareUpdate(&device, file_, sent);
+        return {outcome, adapter.Log(), device.Unplugged()};
+    }
+
     testing::TempDir dir_;
     FirmwareImage image_;
     FirmwareImage sent_{};
@@ -99,16 +116,12 @@ TEST_F(UpdateTest, LastDataReportOfEveryBlockCarriesEightImageBytes) {
 
 TEST_F(UpdateTest, EveryFailingTransferEndsTheRunWithItsCode) {
     for (size_t k = 0; k < size_t(kTransfersPerUpdate); ++k) {
-        QuillonAdapter adapter;
-        testing::AdapterDevice device(adapter);
-        adapter.FailTransfer(k);
-        FirmwareImage sent;
-        const UpdateOutcome outcome = RunFirmwareUpdate(&device, file_, sent);
+        const auto [outcome, log, unplugged] =
+            RunOnBrokenAdapter([k](QuillonAdapter& adapter) { adapter.FailTransfer(k); });
         const int code = CodeWhenTransferFails(k);
         ASSERT_EQ(outcome.Code, code) << "transfer " << k;
         EXPECT_EQ(outcome.Message, UpdateMessage(code)) << "transfer " << k;
 
-        const std::vector<Transfer> log = adapter.Log();
         const std::vector<Transfer> expected = testing::SuccessfulUpdateLog(image_);
         ASSERT_GT(log.size(), k);
         EXPECT_TRUE(std::equal(expected.begin(), expected.begin() + k, log.begin()));
@@ -125,14 +138,10 @@ TEST_F(UpdateTest, EveryFailingTransferEndsTheRunWithItsCode) {
 
 TEST_F(UpdateTest, AdapterUnpluggedAtAnyTransferEndsTheRunWithItsCode) {
     for (size_t k = 0; k < size_t(kTransfersPerUpdate); ++k) {
-        QuillonAdapter adapter;
-        testing::AdapterDevice device(adapter);
-        adapter.UnplugAtTransfer(k);
-        FirmwareImage sent;
-        const UpdateOutcome outcome = RunFirmwareUpdate(&device, file_, sent);
+        const auto [outcome, log, unplugged] =
+            RunOnBrokenAdapter([k](QuillonAdapter& adapter) { adapter.UnplugAtTransfer(k); });
         ASSERT_EQ(outcome.Code, CodeWhenTransferFails(k)) << "transfer " << k;
-        EXPECT_TRUE(device.Unplugged());
-        const std::vector<Transfer> log = adapter.Log();
+        EXPECT_TRUE(unplugged);
         ASSERT_EQ(log.size(), k + 1) << "nothing reaches an adapter that is gone";
         EXPECT_FALSE(log.back().Ok);
     }
@@ -168,16 +177,13 @@ TEST_F(UpdateTest, StatusBytesDecideTheOutcome) {
         {255, kUpdateUnexpectedStatus, "ERROR: the adapter answered with the unknown status 255"},
     };
     for (const Case& c : cases) {
-        QuillonAdapter adapter;
-        testing::AdapterDevice device(adapter);
-        // The second block command of block 2 (device block 12).
-        adapter.AnswerStatus(0x02, c.status, 12);
-        FirmwareImage sent;
-        const UpdateOutcome outcome = RunFirmwareUpdate(&device, file_, sent);
+        const auto [outcome, log, unplugged] = RunOnBrokenAdapter([&c](QuillonAdapter& adapter) {
+            // The second block command of block 2 (device block 12).
+            adapter.AnswerStatus(0x02, c.status, 12);
+        });
         EXPECT_EQ(outcome.Code, c.code) << int(c.status);
         EXPECT_EQ(outcome.Message, c.message);
         EXPECT_FALSE(outcome.FileFailed) << "the adapter's status, not the file";
-        const std::vector<Transfer> log = adapter.Log();
         const size_t statusRead = BlockStart(2) + 3;
         ASSERT_EQ(log.size(), statusRead + 3) << int(c.status);
         EXPECT_EQ(log[statusRead], StatusRead(c.status));

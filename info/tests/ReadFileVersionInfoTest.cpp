@@ -5,6 +5,7 @@
 #include "info/FileVersionInfo.h"
 #include "info/VersionResource.h"
 #include "info/tests/ElfImage.h"
+#include "info/tests/SampleVersionData.h"
 #include "info/tests/TempDir.h"
 
 namespace quillon {
@@ -55,15 +56,7 @@ TEST(ReadFileVersionInfo, ReadsTheProgramsOwnVersionData) {
 }
 
 TEST(ReadFileVersionInfo, ReadsAnotherBuildsVersionFromItsFile) {
-    const TFileVersionInfo info = ReadFileVersionInfo(QUILLON_SAMPLE_PROGRAM);
-    EXPECT_EQ(info.FileVersion, "2.3.4.5");
-    EXPECT_EQ(info.ProductName, "Quillon-Utility Sample");
-    EXPECT_EQ(info.SpecialBuild, "Test build");
-    EXPECT_TRUE(info.SpecialBuildFlag);
-    EXPECT_TRUE(info.PreRelease);
-    EXPECT_FALSE(info.PrivateBuildFlag);
-    EXPECT_EQ(info.FileType, "InstallableDriver");
-    EXPECT_EQ(info.CompanyName, "Morvane");  // not overridden: the common default
+    test::ExpectSampleVersionData(ReadFileVersionInfo(QUILLON_SAMPLE_PROGRAM));
 }
 
 TEST(ReadFileVersionInfo, FlagsNeedTheirBitInTheMaskToo) {

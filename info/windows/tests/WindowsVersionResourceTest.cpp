@@ -7,6 +7,7 @@
 
 #include "info/FileTypeName.h"
 #include "info/FileVersionInfo.h"
+#include "info/tests/SampleVersionData.h"
 
 namespace quillon {
 namespace {
@@ -57,15 +58,7 @@ TEST(WindowsVersionResource, ReadsTheBuildsOwnVersionResourceFromItsPrograms) {
     EXPECT_TRUE(own.Debug);
 #endif
 
-    const TFileVersionInfo sample = ReadFileVersionInfo(Beside("info_version_sample.exe"));
-    EXPECT_EQ(sample.FileVersion, "2.3.4.5");
-    EXPECT_EQ(sample.ProductName, "Quillon-Utility Sample");
-    EXPECT_EQ(sample.SpecialBuild, "Test build");
-    EXPECT_TRUE(sample.SpecialBuildFlag);
-    EXPECT_TRUE(sample.PreRelease);
-    EXPECT_FALSE(sample.PrivateBuildFlag);
-    EXPECT_EQ(sample.FileType, "InstallableDriver");
-    EXPECT_EQ(sample.CompanyName, "Morvane");
+    test::ExpectSampleVersionData(ReadFileVersionInfo(Beside("info_version_sample.exe")));
 }
 
 TEST(WindowsVersionResource, StringsComeFromTheFirstLanguageOnly) {
