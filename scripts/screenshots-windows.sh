@@ -16,7 +16,7 @@ fi
 
 . scripts/wine-scratch-prefix.sh
 
-wine cmd /c exit >/dev/null 2>&1 </dev/null
+create_scratch_prefix
 # Without a window manager on the X server, Wine frames its windows itself, Windows' way.
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1

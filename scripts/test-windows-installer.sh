@@ -36,7 +36,7 @@ fail() {
 }
 
 start=$SECONDS
-wine cmd /c exit >/dev/null 2>&1 </dev/null
+create_scratch_prefix
 echo "fresh Wine prefix made in $((SECONDS - start)) s"
 
 start=$SECONDS

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Windows port (scripts/build-windows.sh) and runs its tests under Wine: every test
-# program of the build (with quillon-cli.exe end to end through Wine's HID stack), then
+# program of the build (with quillon-cli.exe and quillon-utility.exe end to end through Wine's
+# HID stack, the window program on an X server of its own), then
 # quillon-cli.exe against emulated adapters as a user would start it.
 # Extra arguments go to ctest.
 set -euo pipefail

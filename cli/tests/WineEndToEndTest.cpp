@@ -1,21 +1,27 @@
-// quillon-cli.exe under Wine against an adapter served as a hidraw node through FUSE: the
-// Windows backend goes through Wine's own HID stack (hid.dll, SetupAPI, its HID bus driver
-// reading the node), as far as Linux can show it.
+// quillon-cli.exe and quillon-utility.exe under Wine against an adapter served as a hidraw
+// node through FUSE: the Windows backend goes through Wine's own HID stack (hid.dll, SetupAPI,
+// its HID bus driver reading the node), as far as Linux can show it.
 //
-//   quillon_wine_e2e_test QUILLON-CLI.EXE WINE-PREFIX
+//   quillon_wine_e2e_test QUILLON-CLI.EXE WINE-PREFIX [QUILLON-UTILITY.EXE]
+//
+// The window program's test needs an X server (DISPLAY); ctest runs it under xvfb-run, with
+// --gtest_filter choosing it, and the command-line tool's test without.
 //
 // Exits with 77 when it was skipped (no Wine, no FUSE), which ctest takes as a skip.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
 
 #include "cli/ExitCodes.h"
 #include "cli/tests/WineSession.h"
+#include "config/DeviceSettings.h"
 #include "firmware/UpdateProtocol.h"
 #include "hid/emulated/QuillonAdapter.h"
 #include "hid/linux/tests/HidrawTestBed.h"
@@ -29,6 +35,7 @@ using quillon::test::HidrawTestBed;
 
 std::string g_cliPath;
 std::string g_prefix;
+std::string g_windowProgramPath;
 
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
@@ -181,6 +188,76 @@ TEST(WineEndToEndTest, ListSettingsFlashUnplugAndReplugThroughWinesHidStack) {
     clock.Lap("provision with a plug-in");
 }
 
+// The settings records the window program has read from this adapter.
+size_t SettingsReads(const emu::QuillonAdapter& adapter) {
+    const std::vector<emu::AdapterTransfer> log = adapter.Log();
+    return static_cast<size_t>(std::count_if(log.begin(), log.end(), [](const auto& transfer) {
+        return transfer.Dir == emu::AdapterTransfer::Direction::Get && transfer.Ok &&
+               !transfer.Bytes.empty() && transfer.Bytes[0] == SettingsReportId;
+    }));
+}
+
+TEST(WineWindowEndToEndTest, ListsShowsSurvivesUnplugAndReplugAndClosesCleanly) {
+    if (g_windowProgramPath.empty()) {
+        GTEST_SKIP() << "no quillon-utility.exe given";
+    }
+    QUILLON_REQUIRE(std::getenv("DISPLAY") == nullptr ? "no X server (DISPLAY)" : "");
+    QUILLON_REQUIRE(WineSession::Missing());
+    HidrawTestBed bed;
+    QUILLON_REQUIRE(bed.Unavailable());
+    QUILLON_REQUIRE(ShowBedAsSystemDevices(bed));
+    StepClock clock;
+
+    auto adapter = std::make_shared<emu::QuillonAdapter>();
+    bed.Plug({}, adapter);
+    AddDevEntry(bed, "hidraw0");
+    WineSession wine(g_prefix);
+    ASSERT_EQ(wine.Start(), "");
+    clock.Lap("Wine session");
+
+    // The window program's diagnostics (Qt's logging) reach no stream under Wine, so what it
+    // does is seen at the served adapter: the settings records it reads.
+    ::setenv("QT_QPA_PLATFORM", "windows", 1);
+    ChildProcess window;
+    ASSERT_TRUE(wine.Spawn(window, {g_windowProgramPath})) << window.Err();
+
+    // The adapter listed with read and write access is read at once: its record reaching the
+    // page is the first settings read.
+    const auto readBy = [&](const emu::QuillonAdapter& which) {
+        return window.WaitUntil([&] { return SettingsReads(which) > 0 || !window.Running(); },
+                                90s) &&
+               SettingsReads(which) > 0;
+    };
+    ASSERT_TRUE(readBy(*adapter)) << window.Out() << window.Err();
+    clock.Lap("listed and read");
+
+    // Unplugged: gone from Wine's HID stack, as the command-line tool sees it, and the window
+    // program still running; the adapter plugged in again is listed and read as a new one.
+    RemoveDevEntry("hidraw0");
+    bed.Unplug("hidraw0");
+    ProgramResult list;
+    EXPECT_TRUE(Eventually(
+        [&] {
+            list = wine.Run({g_cliPath, "list", "--json"});
+            return !Contains(list.Out, "\"vendorId\": \"169b\"");
+        },
+        30s))
+        << list.Out;
+    ASSERT_TRUE(window.Running()) << "ended after the unplug\n" << window.Err();
+    clock.Lap("unplug");
+
+    auto replugged = std::make_shared<emu::QuillonAdapter>();
+    bed.Plug({}, replugged);
+    AddDevEntry(bed, "hidraw0");
+    ASSERT_TRUE(readBy(*replugged)) << window.Err();
+    clock.Lap("replugged and read");
+
+    // Asked to close as Windows asks a program (WM_CLOSE), it ends on its own with success.
+    wine.Run({"taskkill", "/im", "quillon-utility.exe"}, 60s);
+    EXPECT_EQ(window.Wait(60s), 0) << window.Err();
+    clock.Lap("closed");
+}
+
 }  // namespace
 }  // namespace quillon::cli::test
 
@@ -188,12 +265,16 @@ int main(int argc, char** argv) {
     // Before any thread exists: the mounts stay private to this process and its children.
     quillon::test::EnterPrivateMountNamespace();
     testing::InitGoogleTest(&argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s QUILLON-CLI.EXE WINE-PREFIX\n", argv[0]);
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: %s QUILLON-CLI.EXE WINE-PREFIX [QUILLON-UTILITY.EXE]\n",
+                     argv[0]);
         return 2;
     }
     quillon::cli::test::g_cliPath = argv[1];
     quillon::cli::test::g_prefix = std::filesystem::absolute(argv[2]).string();
+    if (argc == 4) {
+        quillon::cli::test::g_windowProgramPath = argv[3];
+    }
     const int failed = RUN_ALL_TESTS();
     if (failed == 0 && testing::UnitTest::GetInstance()->skipped_test_count() > 0) {
         return 77;
