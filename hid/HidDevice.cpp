@@ -23,9 +23,11 @@ THidDevice::THidDevice(const THidPnPInfo& info, THidDeviceController* controller
     if (!OpenDeviceHandle()) {
         throw EControllerError("Device cannot be opened");
     }
-    if (!deviceHandle_->GetAttributes(Identity)) {
+    const std::optional<HidIdentity> identity = deviceHandle_->GetAttributes();
+    if (!identity) {
         throw EControllerError("Device cannot be identified");
     }
+    Identity = *identity;
     CloseDeviceHandle();  // a fresh device holds no open handle
 }
 
@@ -88,25 +90,20 @@ std::string THidDevice::OpenErrorMessage() const {
 
 HidCaps THidDevice::Capabilities() {
     if (!parsedDescriptor_ && EnsureDeviceHandle()) {
-        HidCaps caps;
-        if (deviceHandle_->GetCaps(caps)) {
-            parsedDescriptor_ = caps;
-        }
+        parsedDescriptor_ = deviceHandle_->GetCaps();
         CloseDeviceHandle();
     }
     return parsedDescriptor_.value_or(HidCaps{});
 }
 
-std::u16string THidDevice::FetchString(std::u16string& cache,
-                                       bool (IHidHandle::*query)(std::u16string& text)) {
+std::u16string THidDevice::FetchString(std::u16string& cache, StringQuery query) {
     if (!cache.empty()) {
         return cache;
     }
     if (EnsureDeviceHandle()) {
-        std::u16string text;
-        if ((deviceHandle_.get()->*query)(text)) {
-            const size_t end = std::min(text.find(u'\0'), kMaxStringLength);
-            cache = text.substr(0, end);
+        if (const std::optional<std::u16string> text = (deviceHandle_.get()->*query)()) {
+            const size_t end = std::min(text->find(u'\0'), kMaxStringLength);
+            cache = text->substr(0, end);
         }
         CloseDeviceHandle();
     }
@@ -122,7 +119,7 @@ std::u16string THidDevice::ProductString() {
 }
 
 bool THidDevice::GetFeatureReport(uint8_t* buffer, size_t length) {
-    const bool ok = EnsureDeviceHandle() && deviceHandle_->GetFeature(buffer, length);
+    const bool ok = EnsureDeviceHandle() && deviceHandle_->GetFeature({buffer, length});
     if (!ok) {
         LogTransferFailure("get", buffer, length);
     }
@@ -130,7 +127,7 @@ bool THidDevice::GetFeatureReport(uint8_t* buffer, size_t length) {
 }
 
 bool THidDevice::SetFeatureReport(const uint8_t* buffer, size_t length) {
-    const bool ok = EnsureDeviceHandle() && deviceHandle_->SetFeature(buffer, length);
+    const bool ok = EnsureDeviceHandle() && deviceHandle_->SetFeature({buffer, length});
     if (!ok) {
         LogTransferFailure("set", buffer, length);
     }

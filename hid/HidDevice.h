@@ -113,8 +113,8 @@ class THidDevice : public IFeatureReportDevice {
     bool EnsureDeviceHandle();
     bool OpenDeviceHandle();
     void LogTransferFailure(const char* direction, const uint8_t* buffer, size_t length);
-    std::u16string FetchString(std::u16string& cache,
-                               bool (IHidHandle::*query)(std::u16string& text));
+    using StringQuery = std::optional<std::u16string> (IHidHandle::*)();
+    std::u16string FetchString(std::u16string& cache, StringQuery query);
     void StartReader();
     void StopReader();
 
