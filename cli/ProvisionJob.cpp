@@ -19,11 +19,9 @@ namespace {
 class HandleFeatureDevice final : public IFeatureReportDevice {
   public:
     explicit HandleFeatureDevice(IHidHandle& handle) : handle_(handle) {}
-    bool GetFeatureReport(uint8_t* buffer, size_t length) override {
-        return handle_.GetFeature({buffer, length});
-    }
-    bool SetFeatureReport(const uint8_t* buffer, size_t length) override {
-        return handle_.SetFeature({buffer, length});
+    bool GetFeatureReport(std::span<uint8_t> report) override { return handle_.GetFeature(report); }
+    bool SetFeatureReport(std::span<const uint8_t> report) override {
+        return handle_.SetFeature(report);
     }
 
   private:

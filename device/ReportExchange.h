@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "config/DeviceSettings.h"
 #include "config/SettingsTransfer.h"
@@ -36,9 +37,8 @@ class TReportExchange final : public ISettingsTransfer {
     TransferResult WriteSettings() override;
 
   private:
-    static TransferResult DeviceGetFeature(THidDevice* device, uint8_t* buffer, size_t length);
-    static TransferResult DeviceSetFeature(THidDevice* device, const uint8_t* buffer,
-                                           size_t length);
+    static TransferResult DeviceGetFeature(THidDevice* device, std::span<uint8_t> report);
+    static TransferResult DeviceSetFeature(THidDevice* device, std::span<const uint8_t> report);
 
     TDeviceList& Devices;
     ReportBuffer& Buffer;

@@ -118,29 +118,29 @@ std::u16string THidDevice::ProductString() {
     return FetchString(productString_, &IHidHandle::GetProductString);
 }
 
-bool THidDevice::GetFeatureReport(uint8_t* buffer, size_t length) {
-    const bool ok = EnsureDeviceHandle() && deviceHandle_->GetFeature({buffer, length});
+bool THidDevice::GetFeatureReport(std::span<uint8_t> report) {
+    const bool ok = EnsureDeviceHandle() && deviceHandle_->GetFeature(report);
     if (!ok) {
-        LogTransferFailure("get", buffer, length);
+        LogTransferFailure("get", report);
     }
     return ok;
 }
 
-bool THidDevice::SetFeatureReport(const uint8_t* buffer, size_t length) {
-    const bool ok = EnsureDeviceHandle() && deviceHandle_->SetFeature({buffer, length});
+bool THidDevice::SetFeatureReport(std::span<const uint8_t> report) {
+    const bool ok = EnsureDeviceHandle() && deviceHandle_->SetFeature(report);
     if (!ok) {
-        LogTransferFailure("set", buffer, length);
+        LogTransferFailure("set", report);
     }
     return ok;
 }
 
-void THidDevice::LogTransferFailure(const char* direction, const uint8_t* buffer, size_t length) {
+void THidDevice::LogTransferFailure(const char* direction, std::span<const uint8_t> report) {
     // Read the error first: building the message must not change it for the caller.
     const uint32_t error = platform_.LastError();
     Log(LogCategory::Hid, [&] {
         return pnpInfo_.InterfacePath + ": feature report " +
-               std::to_string(length > 0 ? buffer[0] : 0) + " " + direction + " of " +
-               std::to_string(length) + " bytes failed: " +
+               std::to_string(report.empty() ? 0 : report[0]) + " " + direction + " of " +
+               std::to_string(report.size()) + " bytes failed: " +
                (error != 0 ? platform_.ErrorMessage(error) : std::string("device not usable"));
     });
 }

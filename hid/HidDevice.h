@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "hid/ControllerError.h"
@@ -48,8 +49,8 @@ class THidDevice : public IFeatureReportDevice {
     std::u16string ManufacturerString();
     std::u16string ProductString();
 
-    bool GetFeatureReport(uint8_t* buffer, size_t length) override;
-    bool SetFeatureReport(const uint8_t* buffer, size_t length) override;
+    bool GetFeatureReport(std::span<uint8_t> report) override;
+    bool SetFeatureReport(std::span<const uint8_t> report) override;
 
     // Whether the last open obtained read and write access. When it did not, OpenError() holds
     // the platform's code for the refusal (its text: Platform().ErrorMessage(code), "Permission
@@ -112,7 +113,7 @@ class THidDevice : public IFeatureReportDevice {
 
     bool EnsureDeviceHandle();
     bool OpenDeviceHandle();
-    void LogTransferFailure(const char* direction, const uint8_t* buffer, size_t length);
+    void LogTransferFailure(const char* direction, std::span<const uint8_t> report);
     using StringQuery = std::optional<std::u16string> (IHidHandle::*)();
     std::u16string FetchString(std::u16string& cache, StringQuery query);
     void StartReader();
