@@ -281,10 +281,12 @@ void THidDevice::Deliver(Call call) {
     }
 }
 
-void THidDevice::DeliverReport(const uint8_t* report, size_t length) {
-    if (dataHandler_ && length > 0) {
-        Deliver(
-            [&] { dataHandler_(this, report[0], report + 1, static_cast<uint16_t>(length - 1)); });
+void THidDevice::DeliverReport(std::span<const uint8_t> report) {
+    if (dataHandler_ && !report.empty()) {
+        const std::span<const uint8_t> data = report.subspan(1);
+        Deliver([&] {
+            dataHandler_(this, report[0], data.data(), static_cast<uint16_t>(data.size()));
+        });
     }
 }
 

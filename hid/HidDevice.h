@@ -127,7 +127,7 @@ class THidDevice : public IFeatureReportDevice {
     void DiscardReadHandle(const std::shared_ptr<IHidHandle>& handle);
 
     // Owning thread, from the reader's hand-overs.
-    void DeliverReport(const uint8_t* report, size_t length);
+    void DeliverReport(std::span<const uint8_t> report);
     void DeliverError(uint32_t error);
     template <typename Call>
     void Deliver(Call call);

@@ -86,7 +86,8 @@ void THidDeviceReadThread::Run() {
             failed = count < 0;
             bytesRead_ = count > 0 ? static_cast<size_t>(count) : 0;
             if (bytesRead_ > 0) {
-                handover_->Run([this] { device_.DeliverReport(readBuffer_.data(), bytesRead_); });
+                handover_->Run(
+                    [this] { device_.DeliverReport(std::span(readBuffer_).first(bytesRead_)); });
             }
         }
         SetCurrentHandle(nullptr);

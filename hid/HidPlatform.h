@@ -53,7 +53,7 @@ class IHidHandle {
         if (!descriptor) {
             return std::nullopt;
         }
-        return ParseReportDescriptorCaps(descriptor->data(), descriptor->size());
+        return ParseReportDescriptorCaps(*descriptor);
     }
     // UTF-16 text without terminator; nothing when the device has none or it cannot be read.
     virtual std::optional<std::u16string> GetManufacturerString() = 0;

@@ -36,7 +36,7 @@ class HidrawHandle : public IHidHandle {
     // numbers its reports.
     void LearnReportNumbering() {
         if (const auto descriptor = GetReportDescriptor()) {
-            usesReportIds_ = ReportDescriptorUsesReportIds(descriptor->data(), descriptor->size());
+            usesReportIds_ = ReportDescriptorUsesReportIds(*descriptor);
         }
     }
 
@@ -242,7 +242,7 @@ class HidrawHandle : public IHidHandle {
                 return 0;
             }
         }
-        return FeatureReportLengthOf(descriptor_.data(), descriptor_.size(), reportId);
+        return FeatureReportLengthOf(descriptor_, reportId);
     }
 
     // A signal that arrives during a transfer (a Ctrl+C the program means to ride out) may cut

@@ -66,8 +66,7 @@ TEST_F(BusTest, CapabilitiesComeFromTheModelsDescriptor) {
     ASSERT_NE(handle, nullptr);
     const auto descriptor = handle->GetReportDescriptor();
     ASSERT_TRUE(descriptor);
-    EXPECT_EQ(ParseReportDescriptorCaps(descriptor->data(), descriptor->size()),
-              (HidCaps{9, 0, 65}));
+    EXPECT_EQ(ParseReportDescriptorCaps(*descriptor), (HidCaps{9, 0, 65}));
 }
 
 TEST_F(BusTest, InputReportsQueuePerReadHandleAndWakeWaitEndsAWait) {

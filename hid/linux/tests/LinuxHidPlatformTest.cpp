@@ -86,7 +86,7 @@ TEST_F(LinuxHidPlatformTest, UsbDeviceIsIdentifiedFromItsUsbAttributes) {
     const auto descriptor = handle->GetReportDescriptor();
     ASSERT_TRUE(descriptor);
     EXPECT_EQ(*descriptor, VendorDescriptorWithReportIds());
-    const HidCaps caps = ParseReportDescriptorCaps(descriptor->data(), descriptor->size());
+    const HidCaps caps = ParseReportDescriptorCaps(*descriptor);
     EXPECT_EQ(caps.FeatureReportByteLength, 65);
     EXPECT_EQ(caps.InputReportByteLength, 9);
 }
@@ -219,9 +219,7 @@ TEST_F(LinuxHidPlatformTest, NodeWithoutAccessRightsIsListedAndQueriedFromSysfs)
     EXPECT_EQ(handle->GetProductString(), u"Seriell→Tastatur");
     const auto descriptor = handle->GetReportDescriptor();
     ASSERT_TRUE(descriptor);
-    EXPECT_EQ(
-        ParseReportDescriptorCaps(descriptor->data(), descriptor->size()).FeatureReportByteLength,
-        65);
+    EXPECT_EQ(ParseReportDescriptorCaps(*descriptor).FeatureReportByteLength, 65);
 
     std::vector<uint8_t> buffer(65, 0);
     buffer[0] = 3;
