@@ -283,10 +283,7 @@ void THidDevice::Deliver(Call call) {
 
 void THidDevice::DeliverReport(std::span<const uint8_t> report) {
     if (dataHandler_ && !report.empty()) {
-        const std::span<const uint8_t> data = report.subspan(1);
-        Deliver([&] {
-            dataHandler_(this, report[0], data.data(), static_cast<uint16_t>(data.size()));
-        });
+        Deliver([&] { dataHandler_(this, report[0], report.subspan(1)); });
     }
 }
 

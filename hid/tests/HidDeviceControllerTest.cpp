@@ -362,7 +362,7 @@ TEST_F(ControllerTest, HandlersPassOnlyToDevicesThatCarryTheOldOne) {
     second->SetUnplugHandler(MakeHandler<&OtherRecorder::Unplug>(&other));
 
     struct Third {
-        void Data(THidDevice*, uint8_t, const uint8_t*, uint16_t) {}
+        void Data(THidDevice*, uint8_t, std::span<const uint8_t>) {}
         void DataError(THidDevice*, uint32_t) {}
         void Unplug(THidDevice*) {}
     } third;

@@ -38,9 +38,9 @@ struct AdapterHolder {
         }
         return true;
     }
-    void Data(THidDevice*, uint8_t reportId, const uint8_t* data, uint16_t size) {
+    void Data(THidDevice*, uint8_t reportId, std::span<const uint8_t> data) {
         std::vector<uint8_t> report{reportId};
-        report.insert(report.end(), data, data + size);
+        report.insert(report.end(), data.begin(), data.end());
         Reports.push_back(std::move(report));
     }
     void DataError(THidDevice*, uint32_t error) { Errors.push_back(error); }
