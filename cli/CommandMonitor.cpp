@@ -36,13 +36,14 @@ class Monitor {
   public:
     Monitor(CliContext& context, THidDevice& device) : context_(context), device_(device) {}
 
-    void Data(THidDevice*, uint8_t reportId, const uint8_t* data, uint16_t size) {
+    void Data(THidDevice*, uint8_t reportId, std::span<const uint8_t> data) {
         // A report handed over while the reader is being stopped comes after the count.
         if (reportId == kInhibitedReportId ||
             (context_.Options.Count && shown_ >= *context_.Options.Count)) {
             return;
         }
-        context_.Out << TimeStamp() << " " << HistoryLine('R', reportId, data, size) << "\n"
+        context_.Out << TimeStamp() << " " << HistoryLine('R', reportId, data.data(), data.size())
+                     << "\n"
                      << std::flush;
         ++shown_;
     }

@@ -19,11 +19,9 @@ namespace {
 class HandleFeatureDevice final : public IFeatureReportDevice {
   public:
     explicit HandleFeatureDevice(IHidHandle& handle) : handle_(handle) {}
-    bool GetFeatureReport(uint8_t* buffer, size_t length) override {
-        return handle_.GetFeature(buffer, length);
-    }
-    bool SetFeatureReport(const uint8_t* buffer, size_t length) override {
-        return handle_.SetFeature(buffer, length);
+    bool GetFeatureReport(std::span<uint8_t> report) override { return handle_.GetFeature(report); }
+    bool SetFeatureReport(std::span<const uint8_t> report) override {
+        return handle_.SetFeature(report);
     }
 
   private:
@@ -50,9 +48,8 @@ class Job {
             record_.Passed = true;
         }
         if (handle_ != nullptr) {
-            HidIdentity after;
-            if (handle_->GetAttributes(after)) {
-                record_.VersionAfter = after.VersionNumber;
+            if (const auto after = handle_->GetAttributes()) {
+                record_.VersionAfter = after->VersionNumber;
             }
         }
         progress_.CurrentStep = ProvisionProgress::Done;
@@ -94,17 +91,18 @@ class Job {
             case HidLockResult::Failed:
                 return Fail(kExitTransferFailed, "cannot take the adapter: " + LastErrorText());
         }
-        if (!handle_->GetAttributes(record_.Identity)) {
+        const auto identity = handle_->GetAttributes();
+        if (!identity) {
             return Fail(kExitTransferFailed, "cannot identify: " + LastErrorText());
         }
-        handle_->GetManufacturerString(record_.Manufacturer);
-        handle_->GetProductString(record_.Product);
+        record_.Identity = *identity;
+        record_.Manufacturer = handle_->GetManufacturerString().value_or(std::u16string());
+        record_.Product = handle_->GetProductString().value_or(std::u16string());
         // The system's own report lengths where it knows them (Windows hands out no report
         // descriptor), else parsed from the descriptor.
-        HidCaps caps;
-        if (handle_->GetCaps(caps)) {
+        if (const auto caps = handle_->GetCaps()) {
             // A longer report would not fit the buffer; it is cut, as everywhere else.
-            featureLength_ = LimitFeatureLength(caps.FeatureReportByteLength);
+            featureLength_ = LimitFeatureLength(caps->FeatureReportByteLength);
         }
         transfers_ = std::make_unique<HandleFeatureDevice>(*handle_);
         logged_ =

@@ -63,12 +63,13 @@ bool ProvisionStation::IsAdapterInterface(const THidPnPInfo& info) {
         return IsAdapter(known->second);
     }
     const auto handle = platform_.Open(info.InterfacePath, HidAccess::QueryOnly);
-    HidIdentity identity;
-    if (handle == nullptr || !handle->GetAttributes(identity)) {
+    const std::optional<HidIdentity> identity =
+        handle == nullptr ? std::nullopt : handle->GetAttributes();
+    if (!identity) {
         return false;  // not kept: the next scan asks again
     }
-    identities_[key] = identity;
-    return IsAdapter(identity);
+    identities_[key] = *identity;
+    return IsAdapter(*identity);
 }
 
 void ProvisionStation::Scan() {

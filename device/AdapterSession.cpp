@@ -161,7 +161,7 @@ AdapterResult<ReportBuffer> AdapterSession::GetReport(size_t index, uint8_t repo
     ReportBuffer buffer{};
     buffer[0] = reportId;
     LoggingFeatureDevice& device = Transfers(index);
-    if (!device.GetFeatureReport(buffer.data(), length)) {
+    if (!device.GetFeatureReport({buffer.data(), length})) {
         return AdapterFailure(
             AdapterError::TransferFailed,
             "unable to read report " + FormatHexByte(reportId) + ": " + device.LastErrorMessage());
@@ -171,7 +171,7 @@ AdapterResult<ReportBuffer> AdapterSession::GetReport(size_t index, uint8_t repo
 
 AdapterResult<> AdapterSession::SetReport(size_t index, std::span<const uint8_t> report) {
     LoggingFeatureDevice& device = Transfers(index);
-    if (!device.SetFeatureReport(report.data(), report.size())) {
+    if (!device.SetFeatureReport(report)) {
         return AdapterFailure(AdapterError::TransferFailed, "unable to write report " +
                                                                 FormatHexByte(report[0]) + ": " +
                                                                 device.LastErrorMessage());
@@ -181,7 +181,7 @@ AdapterResult<> AdapterSession::SetReport(size_t index, std::span<const uint8_t>
 
 AdapterResult<> AdapterSession::Reset(size_t index) {
     LoggingFeatureDevice& device = Transfers(index);
-    if (!device.SetFeatureReport(ResetReport, sizeof ResetReport)) {
+    if (!device.SetFeatureReport(ResetReport)) {
         return AdapterFailure(AdapterError::TransferFailed,
                               "unable to send the reset report: " + device.LastErrorMessage());
     }

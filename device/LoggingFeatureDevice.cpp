@@ -9,15 +9,15 @@ LoggingFeatureDevice::LoggingFeatureDevice(IFeatureReportDevice& device, IHidPla
                                            std::string name)
     : device_(device), platform_(platform), name_(std::move(name)) {}
 
-bool LoggingFeatureDevice::GetFeatureReport(uint8_t* buffer, size_t length) {
-    const bool ok = device_.GetFeatureReport(buffer, length);
-    LogTransfer("get", buffer, length, ok);
+bool LoggingFeatureDevice::GetFeatureReport(std::span<uint8_t> report) {
+    const bool ok = device_.GetFeatureReport(report);
+    LogTransfer("get", report, ok);
     return ok;
 }
 
-bool LoggingFeatureDevice::SetFeatureReport(const uint8_t* buffer, size_t length) {
-    const bool ok = device_.SetFeatureReport(buffer, length);
-    LogTransfer("set", buffer, length, ok);
+bool LoggingFeatureDevice::SetFeatureReport(std::span<const uint8_t> report) {
+    const bool ok = device_.SetFeatureReport(report);
+    LogTransfer("set", report, ok);
     return ok;
 }
 
@@ -26,11 +26,12 @@ std::string LoggingFeatureDevice::LastErrorMessage() const {
     return code == 0 ? std::string("unknown error") : platform_.ErrorMessage(code);
 }
 
-void LoggingFeatureDevice::LogTransfer(const char* direction, const uint8_t* buffer, size_t length,
+void LoggingFeatureDevice::LogTransfer(const char* direction, std::span<const uint8_t> report,
                                        bool ok) const {
     Log(LogCategory::Device, [&] {
-        std::string text = name_ + " " + direction + " " + std::to_string(length) + " bytes: ";
-        text += FormatHexBytes(buffer, length);
+        std::string text =
+            name_ + " " + direction + " " + std::to_string(report.size()) + " bytes: ";
+        text += FormatHexBytes(report.data(), report.size());
         text += ok ? "ok" : "failed (" + LastErrorMessage() + ")";
         return text;
     });

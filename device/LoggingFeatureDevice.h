@@ -1,5 +1,6 @@
 #pragma once
 
+#include <span>
 #include <string>
 
 #include "hid/FeatureReportDevice.h"
@@ -14,14 +15,14 @@ class LoggingFeatureDevice final : public IFeatureReportDevice {
   public:
     LoggingFeatureDevice(IFeatureReportDevice& device, IHidPlatform& platform, std::string name);
 
-    bool GetFeatureReport(uint8_t* buffer, size_t length) override;
-    bool SetFeatureReport(const uint8_t* buffer, size_t length) override;
+    bool GetFeatureReport(std::span<uint8_t> report) override;
+    bool SetFeatureReport(std::span<const uint8_t> report) override;
 
     // The platform's text for the last failure on the calling thread.
     std::string LastErrorMessage() const;
 
   private:
-    void LogTransfer(const char* direction, const uint8_t* buffer, size_t length, bool ok) const;
+    void LogTransfer(const char* direction, std::span<const uint8_t> report, bool ok) const;
 
     IFeatureReportDevice& device_;
     IHidPlatform& platform_;

@@ -242,12 +242,11 @@ void TRawReportPage::edInhibitIDChange() {
     InhibitID = ParseHexByte(edInhibitID->text().toStdString(), 0xFF);
 }
 
-void TRawReportPage::ShowRead(THidDevice* HidDev, uint8_t ReportID, const uint8_t* Data,
-                              uint16_t Size) {
+void TRawReportPage::ShowRead(THidDevice* HidDev, uint8_t ReportID, std::span<const uint8_t> Data) {
     if (HidDev == nullptr || HidDev != Devices.SelectedDevice() || ReportID == InhibitID) {
         return;
     }
-    AddHistoryLine(FromUtf8(HistoryLine('R', ReportID, Data, Size)));
+    AddHistoryLine(FromUtf8(HistoryLine('R', ReportID, Data.data(), Data.size())));
 }
 
 void TRawReportPage::HidCtlDeviceDataError(THidDevice*, uint32_t Error) {

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "config/DeviceSettings.h"
@@ -51,7 +52,7 @@ class TRawReportPage : public QWidget {
     void ResetBtnClick();
     void edInhibitIDChange();
     // Events of the controller.
-    void ShowRead(THidDevice* HidDev, uint8_t ReportID, const uint8_t* Data, uint16_t Size);
+    void ShowRead(THidDevice* HidDev, uint8_t ReportID, std::span<const uint8_t> Data);
     void HidCtlDeviceDataError(THidDevice* HidDev, uint32_t Error);
 
   signals:

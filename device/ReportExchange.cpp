@@ -24,16 +24,15 @@ TransferResult FailedTransfer(THidDevice* device) {
 TReportExchange::TReportExchange(TDeviceList& devices, ReportBuffer& buffer)
     : Devices(devices), Buffer(buffer) {}
 
-TransferResult TReportExchange::DeviceGetFeature(THidDevice* device, uint8_t* buffer,
-                                                 size_t length) {
-    if (device != nullptr && device->GetFeatureReport(buffer, length)) {
+TransferResult TReportExchange::DeviceGetFeature(THidDevice* device, std::span<uint8_t> report) {
+    if (device != nullptr && device->GetFeatureReport(report)) {
         return {TransferOutcome::Done, {}};
     }
     return FailedTransfer(device);
 }
 
-TransferResult TReportExchange::DeviceSetFeature(THidDevice* device, const uint8_t* buffer,
-                                                 size_t length) {
+TransferResult TReportExchange::DeviceSetFeature(THidDevice* device,
+                                                 std::span<const uint8_t> report) {
     if (device == nullptr) {
         return FailedTransfer(device);
     }
@@ -43,7 +42,7 @@ TransferResult TReportExchange::DeviceSetFeature(THidDevice* device, const uint8
     if (exclusive.Busy()) {
         return {TransferOutcome::AdapterBusy, std::string(kAdapterBusyText)};
     }
-    if (device->SetFeatureReport(buffer, length)) {
+    if (device->SetFeatureReport(report)) {
         return {TransferOutcome::Done, {}};
     }
     return FailedTransfer(device);
@@ -63,21 +62,21 @@ TransferResult TReportExchange::ReadDeviceReport(uint8_t reportId) {
     if (!AddressSelectedDevice(reportId)) {
         return {};
     }
-    return DeviceGetFeature(CurrentDevice, Buffer.data(), FeatureLength(CurrentDevice));
+    return DeviceGetFeature(CurrentDevice, {Buffer.data(), FeatureLength(CurrentDevice)});
 }
 
 TransferResult TReportExchange::WriteDeviceReport(uint8_t reportId) {
     if (!AddressSelectedDevice(reportId)) {
         return {};
     }
-    return DeviceSetFeature(CurrentDevice, Buffer.data(), FeatureLength(CurrentDevice));
+    return DeviceSetFeature(CurrentDevice, {Buffer.data(), FeatureLength(CurrentDevice)});
 }
 
 TransferResult TReportExchange::WriteToCurrentDevice(size_t length) {
     if (CurrentDevice == nullptr) {
         return {};
     }
-    return DeviceSetFeature(CurrentDevice, Buffer.data(), length);
+    return DeviceSetFeature(CurrentDevice, {Buffer.data(), length});
 }
 
 TransferResult TReportExchange::SendReset() {
@@ -85,7 +84,7 @@ TransferResult TReportExchange::SendReset() {
         return {};
     }
     CurrentDevice = Devices.SelectedDevice();
-    return DeviceSetFeature(CurrentDevice, ResetReport, sizeof ResetReport);
+    return DeviceSetFeature(CurrentDevice, ResetReport);
 }
 
 TransferResult TReportExchange::ReadSettings() {

@@ -9,7 +9,7 @@ namespace quillon {
 AdapterResult<ReportBuffer> ReadSettingsRecord(LoggingFeatureDevice& device, size_t length) {
     ReportBuffer buffer{};
     buffer[0] = SettingsReportId;
-    if (!device.GetFeatureReport(buffer.data(), length)) {
+    if (!device.GetFeatureReport({buffer.data(), length})) {
         return AdapterFailure(AdapterError::TransferFailed,
                               "unable to read the settings: " + device.LastErrorMessage());
     }
@@ -23,7 +23,7 @@ AdapterResult<ReportBuffer> ReadSettingsRecord(LoggingFeatureDevice& device, siz
 
 AdapterResult<> SendSettingsRecord(LoggingFeatureDevice& device, size_t length,
                                    const ReportBuffer& record) {
-    if (!device.SetFeatureReport(record.data(), length)) {
+    if (!device.SetFeatureReport({record.data(), length})) {
         return AdapterFailure(AdapterError::TransferFailed,
                               "unable to write the settings: " + device.LastErrorMessage());
     }

@@ -31,23 +31,23 @@ std::string UpdateMessage(int code, uint8_t status) {
 TUpdateProtocol::TUpdateProtocol(IFeatureReportDevice* device, const FirmwareImage& image)
     : device_(device), image_(image) {}
 
-int TUpdateProtocol::SendReport(const uint8_t* buffer, size_t length) {
+int TUpdateProtocol::SendReport(std::span<const uint8_t> report) {
     if (device_ == nullptr) {
         return kUpdateAccessError;
     }
-    return device_->SetFeatureReport(buffer, length) ? kUpdateReady : kUpdateSetReportError;
+    return device_->SetFeatureReport(report) ? kUpdateReady : kUpdateSetReportError;
 }
 
-int TUpdateProtocol::ReadReport(uint8_t* buffer, size_t length) {
+int TUpdateProtocol::ReadReport(std::span<uint8_t> report) {
     if (device_ == nullptr) {
         return kUpdateAccessError;
     }
-    return device_->GetFeatureReport(buffer, length) ? kUpdateReady : kUpdateGetReportError;
+    return device_->GetFeatureReport(report) ? kUpdateReady : kUpdateGetReportError;
 }
 
 int TUpdateProtocol::SendStart() {
     const uint8_t command[kCommandReportLength] = {kCommandReportId, kCommandStart, 0, 0};
-    return SendReport(command, sizeof command);
+    return SendReport(command);
 }
 
 int TUpdateProtocol::CommandStep(uint8_t code, uint8_t parameter) {
@@ -55,11 +55,11 @@ int TUpdateProtocol::CommandStep(uint8_t code, uint8_t parameter) {
     // A command that did not reach the adapter must stop the run: the status read after it
     // would only repeat the previous command's status, and the block would be written
     // without having been prepared.
-    if (const int sent = SendReport(command, sizeof command); sent != kUpdateReady) {
+    if (const int sent = SendReport(command); sent != kUpdateReady) {
         return sent;
     }
     uint8_t status[kStatusReportLength] = {kStatusReportId, 0x02};
-    if (const int read = ReadReport(status, sizeof status); read != kUpdateReady) {
+    if (const int read = ReadReport(status); read != kUpdateReady) {
         return read;
     }
     lastStatus_ = status[1];
@@ -77,7 +77,7 @@ int TUpdateProtocol::CommandStep(uint8_t code, uint8_t parameter) {
 int TUpdateProtocol::SendBlockData(int block) {
     const uint8_t command[kCommandReportLength] = {kCommandReportId, kCommandBlockData,
                                                    uint8_t(block + kFirstDeviceBlock), 0};
-    if (const int sent = SendReport(command, sizeof command); sent != kUpdateReady) {
+    if (const int sent = SendReport(command); sent != kUpdateReady) {
         return sent;
     }
     const uint8_t* blockData = image_.data() + size_t(block) * kBlockSize;
@@ -88,7 +88,7 @@ int TUpdateProtocol::SendBlockData(int block) {
         const size_t count = std::min(kDataBytesPerReport, kBlockSize - from);
         std::memcpy(report + 1, blockData + from, count);
         std::memset(report + 1 + count, kFillValue, kDataBytesPerReport - count);
-        if (const int sent = SendReport(report, sizeof report); sent != kUpdateReady) {
+        if (const int sent = SendReport(report); sent != kUpdateReady) {
             return sent;
         }
     }
@@ -97,11 +97,11 @@ int TUpdateProtocol::SendBlockData(int block) {
 
 int TUpdateProtocol::VerifyBlock(uint16_t checksum) {
     const uint8_t command[kCommandReportLength] = {kCommandReportId, kCommandChecksum, 0, 0};
-    if (const int sent = SendReport(command, sizeof command); sent != kUpdateReady) {
+    if (const int sent = SendReport(command); sent != kUpdateReady) {
         return sent;
     }
     uint8_t answer[kChecksumReportLength] = {kChecksumReportId, 0, 0};
-    if (const int read = ReadReport(answer, sizeof answer); read != kUpdateReady) {
+    if (const int read = ReadReport(answer); read != kUpdateReady) {
         return read;
     }
     const uint16_t adapters = static_cast<uint16_t>(answer[1] | answer[2] << 8);
@@ -128,11 +128,11 @@ int TUpdateProtocol::Finish() {
     const uint8_t command[kCommandReportLength] = {kCommandReportId, kCommandFinish, 0, 0};
     // An adapter that never got the finish command is still in its update mode, so the
     // update did not end well whatever came before.
-    if (const int sent = SendReport(command, sizeof command); sent != kUpdateReady) {
+    if (const int sent = SendReport(command); sent != kUpdateReady) {
         return sent;
     }
     uint8_t status[kStatusReportLength] = {kStatusReportId, 0x02};
-    ReadReport(status, sizeof status);
+    ReadReport(status);
     return kUpdateReady;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "firmware/FirmwareImage.h"
@@ -56,8 +57,8 @@ class TUpdateProtocol {
     // device may be null (no adapter); the image must outlive the protocol.
     TUpdateProtocol(IFeatureReportDevice* device, const FirmwareImage& image);
 
-    int SendReport(const uint8_t* buffer, size_t length);
-    int ReadReport(uint8_t* buffer, size_t length);
+    int SendReport(std::span<const uint8_t> report);
+    int ReadReport(std::span<uint8_t> report);
 
     int SendStart();
     // Sends a command and reads the adapter's status for it.

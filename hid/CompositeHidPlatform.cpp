@@ -16,24 +16,20 @@ class CompositeHandle final : public IHidHandle {
     CompositeHandle(std::unique_ptr<IHidHandle> inner, IHidPlatform* backend)
         : inner_(std::move(inner)), backend_(backend) {}
 
-    bool GetAttributes(HidIdentity& identity) override {
-        return Note(inner_->GetAttributes(identity));
+    std::optional<HidIdentity> GetAttributes() override { return Note(inner_->GetAttributes()); }
+    std::optional<std::vector<uint8_t>> GetReportDescriptor() override {
+        return Note(inner_->GetReportDescriptor());
     }
-    bool GetReportDescriptor(std::vector<uint8_t>& descriptor) override {
-        return Note(inner_->GetReportDescriptor(descriptor));
+    std::optional<HidCaps> GetCaps() override { return Note(inner_->GetCaps()); }
+    std::optional<std::u16string> GetManufacturerString() override {
+        return Note(inner_->GetManufacturerString());
     }
-    bool GetCaps(HidCaps& caps) override { return Note(inner_->GetCaps(caps)); }
-    bool GetManufacturerString(std::u16string& text) override {
-        return Note(inner_->GetManufacturerString(text));
+    std::optional<std::u16string> GetProductString() override {
+        return Note(inner_->GetProductString());
     }
-    bool GetProductString(std::u16string& text) override {
-        return Note(inner_->GetProductString(text));
-    }
-    bool GetFeature(uint8_t* buffer, size_t length) override {
-        return Note(inner_->GetFeature(buffer, length));
-    }
-    bool SetFeature(const uint8_t* buffer, size_t length) override {
-        return Note(inner_->SetFeature(buffer, length));
+    bool GetFeature(std::span<uint8_t> report) override { return Note(inner_->GetFeature(report)); }
+    bool SetFeature(std::span<const uint8_t> report) override {
+        return Note(inner_->SetFeature(report));
     }
     HidWaitResult WaitInput(int timeoutMs) override {
         const HidWaitResult result = inner_->WaitInput(timeoutMs);
@@ -41,8 +37,8 @@ class CompositeHandle final : public IHidHandle {
         return result;
     }
     void WakeWait() override { inner_->WakeWait(); }
-    long ReadInput(uint8_t* buffer, size_t length) override {
-        const long count = inner_->ReadInput(buffer, length);
+    long ReadInput(std::span<uint8_t> buffer) override {
+        const long count = inner_->ReadInput(buffer);
         Note(count >= 0);
         return count;
     }
@@ -59,6 +55,11 @@ class CompositeHandle final : public IHidHandle {
             tlsFailedBackend = backend_;
         }
         return ok;
+    }
+    template <class T>
+    std::optional<T> Note(std::optional<T> value) const {
+        Note(value.has_value());
+        return value;
     }
 
     std::unique_ptr<IHidHandle> inner_;

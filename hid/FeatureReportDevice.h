@@ -1,18 +1,18 @@
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
+#include <span>
 
 namespace quillon {
 
 // The two feature-report transfers of a device: all that the settings exchange and the
-// firmware update need of it. byte 0 of the buffer is the report ID; length counts it and is
-// passed through unchanged. true on success.
+// firmware update need of it. Byte 0 of the report is the report ID; the span's size counts it
+// and is passed through unchanged. true on success.
 class IFeatureReportDevice {
   public:
     virtual ~IFeatureReportDevice() = default;
-    virtual bool GetFeatureReport(uint8_t* buffer, size_t length) = 0;
-    virtual bool SetFeatureReport(const uint8_t* buffer, size_t length) = 0;
+    virtual bool GetFeatureReport(std::span<uint8_t> report) = 0;
+    virtual bool SetFeatureReport(std::span<const uint8_t> report) = 0;
 };
 
 }  // namespace quillon

@@ -23,9 +23,11 @@ THidDevice::THidDevice(const THidPnPInfo& info, THidDeviceController* controller
     if (!OpenDeviceHandle()) {
         throw EControllerError("Device cannot be opened");
     }
-    if (!deviceHandle_->GetAttributes(Identity)) {
+    const std::optional<HidIdentity> identity = deviceHandle_->GetAttributes();
+    if (!identity) {
         throw EControllerError("Device cannot be identified");
     }
+    Identity = *identity;
     CloseDeviceHandle();  // a fresh device holds no open handle
 }
 
@@ -88,25 +90,20 @@ std::string THidDevice::OpenErrorMessage() const {
 
 HidCaps THidDevice::Capabilities() {
     if (!parsedDescriptor_ && EnsureDeviceHandle()) {
-        HidCaps caps;
-        if (deviceHandle_->GetCaps(caps)) {
-            parsedDescriptor_ = caps;
-        }
+        parsedDescriptor_ = deviceHandle_->GetCaps();
         CloseDeviceHandle();
     }
     return parsedDescriptor_.value_or(HidCaps{});
 }
 
-std::u16string THidDevice::FetchString(std::u16string& cache,
-                                       bool (IHidHandle::*query)(std::u16string& text)) {
+std::u16string THidDevice::FetchString(std::u16string& cache, StringQuery query) {
     if (!cache.empty()) {
         return cache;
     }
     if (EnsureDeviceHandle()) {
-        std::u16string text;
-        if ((deviceHandle_.get()->*query)(text)) {
-            const size_t end = std::min(text.find(u'\0'), kMaxStringLength);
-            cache = text.substr(0, end);
+        if (const std::optional<std::u16string> text = (deviceHandle_.get()->*query)()) {
+            const size_t end = std::min(text->find(u'\0'), kMaxStringLength);
+            cache = text->substr(0, end);
         }
         CloseDeviceHandle();
     }
@@ -121,29 +118,29 @@ std::u16string THidDevice::ProductString() {
     return FetchString(productString_, &IHidHandle::GetProductString);
 }
 
-bool THidDevice::GetFeatureReport(uint8_t* buffer, size_t length) {
-    const bool ok = EnsureDeviceHandle() && deviceHandle_->GetFeature(buffer, length);
+bool THidDevice::GetFeatureReport(std::span<uint8_t> report) {
+    const bool ok = EnsureDeviceHandle() && deviceHandle_->GetFeature(report);
     if (!ok) {
-        LogTransferFailure("get", buffer, length);
+        LogTransferFailure("get", report);
     }
     return ok;
 }
 
-bool THidDevice::SetFeatureReport(const uint8_t* buffer, size_t length) {
-    const bool ok = EnsureDeviceHandle() && deviceHandle_->SetFeature(buffer, length);
+bool THidDevice::SetFeatureReport(std::span<const uint8_t> report) {
+    const bool ok = EnsureDeviceHandle() && deviceHandle_->SetFeature(report);
     if (!ok) {
-        LogTransferFailure("set", buffer, length);
+        LogTransferFailure("set", report);
     }
     return ok;
 }
 
-void THidDevice::LogTransferFailure(const char* direction, const uint8_t* buffer, size_t length) {
+void THidDevice::LogTransferFailure(const char* direction, std::span<const uint8_t> report) {
     // Read the error first: building the message must not change it for the caller.
     const uint32_t error = platform_.LastError();
     Log(LogCategory::Hid, [&] {
         return pnpInfo_.InterfacePath + ": feature report " +
-               std::to_string(length > 0 ? buffer[0] : 0) + " " + direction + " of " +
-               std::to_string(length) + " bytes failed: " +
+               std::to_string(report.empty() ? 0 : report[0]) + " " + direction + " of " +
+               std::to_string(report.size()) + " bytes failed: " +
                (error != 0 ? platform_.ErrorMessage(error) : std::string("device not usable"));
     });
 }
@@ -284,10 +281,9 @@ void THidDevice::Deliver(Call call) {
     }
 }
 
-void THidDevice::DeliverReport(const uint8_t* report, size_t length) {
-    if (dataHandler_ && length > 0) {
-        Deliver(
-            [&] { dataHandler_(this, report[0], report + 1, static_cast<uint16_t>(length - 1)); });
+void THidDevice::DeliverReport(std::span<const uint8_t> report) {
+    if (dataHandler_ && !report.empty()) {
+        Deliver([&] { dataHandler_(this, report[0], report.subspan(1)); });
     }
 }
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "hid/ControllerError.h"
@@ -48,8 +49,8 @@ class THidDevice : public IFeatureReportDevice {
     std::u16string ManufacturerString();
     std::u16string ProductString();
 
-    bool GetFeatureReport(uint8_t* buffer, size_t length) override;
-    bool SetFeatureReport(const uint8_t* buffer, size_t length) override;
+    bool GetFeatureReport(std::span<uint8_t> report) override;
+    bool SetFeatureReport(std::span<const uint8_t> report) override;
 
     // Whether the last open obtained read and write access. When it did not, OpenError() holds
     // the platform's code for the refusal (its text: Platform().ErrorMessage(code), "Permission
@@ -112,9 +113,9 @@ class THidDevice : public IFeatureReportDevice {
 
     bool EnsureDeviceHandle();
     bool OpenDeviceHandle();
-    void LogTransferFailure(const char* direction, const uint8_t* buffer, size_t length);
-    std::u16string FetchString(std::u16string& cache,
-                               bool (IHidHandle::*query)(std::u16string& text));
+    void LogTransferFailure(const char* direction, std::span<const uint8_t> report);
+    using StringQuery = std::optional<std::u16string> (IHidHandle::*)();
+    std::u16string FetchString(std::u16string& cache, StringQuery query);
     void StartReader();
     void StopReader();
 
@@ -126,7 +127,7 @@ class THidDevice : public IFeatureReportDevice {
     void DiscardReadHandle(const std::shared_ptr<IHidHandle>& handle);
 
     // Owning thread, from the reader's hand-overs.
-    void DeliverReport(const uint8_t* report, size_t length);
+    void DeliverReport(std::span<const uint8_t> report);
     void DeliverError(uint32_t error);
     template <typename Call>
     void Deliver(Call call);

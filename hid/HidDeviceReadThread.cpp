@@ -82,11 +82,12 @@ void THidDeviceReadThread::Run() {
         }
         bool failed = result == HidWaitResult::Failed;
         if (result == HidWaitResult::Ready && !stopRequested_.load()) {
-            const long count = handle->ReadInput(readBuffer_.data(), readBuffer_.size());
+            const long count = handle->ReadInput(readBuffer_);
             failed = count < 0;
             bytesRead_ = count > 0 ? static_cast<size_t>(count) : 0;
             if (bytesRead_ > 0) {
-                handover_->Run([this] { device_.DeliverReport(readBuffer_.data(), bytesRead_); });
+                handover_->Run(
+                    [this] { device_.DeliverReport(std::span(readBuffer_).first(bytesRead_)); });
             }
         }
         SetCurrentHandle(nullptr);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <utility>
 
 namespace quillon {
@@ -68,9 +69,9 @@ using TNotifyEvent = THidHandler<void(THidDeviceController* Sender)>;
 // Returns whether the enumeration goes on.
 using THidEnumerateEvent = THidHandler<bool(THidDevice* HidDev, int Idx)>;
 using THidPlugEvent = THidHandler<void(THidDevice* HidDev)>;
-// Data points at the bytes after the report ID and is valid only during the call.
+// Data holds the bytes after the report ID and is valid only during the call.
 using THidDataEvent =
-    THidHandler<void(THidDevice* HidDev, uint8_t ReportID, const uint8_t* Data, uint16_t Size)>;
+    THidHandler<void(THidDevice* HidDev, uint8_t ReportID, std::span<const uint8_t> Data)>;
 using THidDataErrorEvent = THidHandler<void(THidDevice* HidDev, uint32_t Error)>;
 
 }  // namespace quillon

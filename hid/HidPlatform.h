@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -41,26 +43,25 @@ class IHidHandle {
   public:
     virtual ~IHidHandle() = default;
 
-    virtual bool GetAttributes(HidIdentity& identity) = 0;
+    virtual std::optional<HidIdentity> GetAttributes() = 0;
     // The device's raw report descriptor.
-    virtual bool GetReportDescriptor(std::vector<uint8_t>& descriptor) = 0;
+    virtual std::optional<std::vector<uint8_t>> GetReportDescriptor() = 0;
     // Report byte lengths, report ID byte included. By default parsed from the report
     // descriptor; a platform that knows them without it (Windows) answers itself.
-    virtual bool GetCaps(HidCaps& caps) {
-        std::vector<uint8_t> descriptor;
-        if (!GetReportDescriptor(descriptor)) {
-            return false;
+    virtual std::optional<HidCaps> GetCaps() {
+        const std::optional<std::vector<uint8_t>> descriptor = GetReportDescriptor();
+        if (!descriptor) {
+            return std::nullopt;
         }
-        caps = ParseReportDescriptorCaps(descriptor.data(), descriptor.size());
-        return true;
+        return ParseReportDescriptorCaps(*descriptor);
     }
-    // UTF-16 text without terminator; false when the device has none or it cannot be read.
-    virtual bool GetManufacturerString(std::u16string& text) = 0;
-    virtual bool GetProductString(std::u16string& text) = 0;
+    // UTF-16 text without terminator; nothing when the device has none or it cannot be read.
+    virtual std::optional<std::u16string> GetManufacturerString() = 0;
+    virtual std::optional<std::u16string> GetProductString() = 0;
 
-    // buffer[0] holds the report ID; length counts it.
-    virtual bool GetFeature(uint8_t* buffer, size_t length) = 0;
-    virtual bool SetFeature(const uint8_t* buffer, size_t length) = 0;
+    // report[0] holds the report ID; the span's size counts it.
+    virtual bool GetFeature(std::span<uint8_t> report) = 0;
+    virtual bool SetFeature(std::span<const uint8_t> report) = 0;
 
     // Input reports (a handle opened with HidAccess::Read). WaitInput blocks for at most
     // timeoutMs; WakeWait, from any thread, ends a wait in progress (or the next one) at once.
@@ -68,7 +69,7 @@ class IHidHandle {
     virtual void WakeWait() = 0;
     // Reads one waiting report into buffer, byte 0 being the report ID (0 for a device
     // without report IDs); returns the byte count, or -1 on failure.
-    virtual long ReadInput(uint8_t* buffer, size_t length) = 0;
+    virtual long ReadInput(std::span<uint8_t> buffer) = 0;
 
     // Exclusive use of the device among those who ask for it too: every instance of this
     // program takes it before it writes to an adapter, so that two of them never interleave

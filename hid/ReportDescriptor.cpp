@@ -21,9 +21,9 @@ constexpr size_t kMaxCollectionDepth = 64;
 // A report must stay addressable by 16-bit byte lengths with its ID byte.
 constexpr uint64_t kMaxReportBits = (0xFFFFull - 1) * 8;
 
-uint32_t ItemValue(const uint8_t* data, size_t size) {
+uint32_t ItemValue(std::span<const uint8_t> data) {
     uint32_t value = 0;
-    for (size_t i = 0; i < size; ++i) {
+    for (size_t i = 0; i < data.size(); ++i) {
         value |= uint32_t(data[i]) << (8 * i);
     }
     return value;
@@ -33,8 +33,9 @@ uint32_t ItemValue(const uint8_t* data, size_t size) {
 using ReportBits = std::array<std::map<uint32_t, uint64_t>, kReportTypes>;
 
 // false when the descriptor is malformed.
-bool ParseReportBits(const uint8_t* descriptor, size_t size, ReportBits& bits) {
-    if (descriptor == nullptr || size == 0) {
+bool ParseReportBits(std::span<const uint8_t> descriptor, ReportBits& bits) {
+    const size_t size = descriptor.size();
+    if (size == 0) {
         return false;
     }
 
@@ -61,7 +62,7 @@ bool ParseReportBits(const uint8_t* descriptor, size_t size, ReportBits& bits) {
         if (size - pos - 1 < dataSize) {
             return false;
         }
-        const uint32_t value = ItemValue(descriptor + pos + 1, dataSize);
+        const uint32_t value = ItemValue(descriptor.subspan(pos + 1, dataSize));
         const unsigned type = (prefix >> 2) & 0x3;
         const unsigned tag = prefix >> 4;
         pos += 1 + dataSize;
@@ -138,9 +139,9 @@ bool ParseReportBits(const uint8_t* descriptor, size_t size, ReportBits& bits) {
 
 }  // namespace
 
-HidCaps ParseReportDescriptorCaps(const uint8_t* descriptor, size_t size) {
+HidCaps ParseReportDescriptorCaps(std::span<const uint8_t> descriptor) {
     ReportBits bits;
-    if (!ParseReportBits(descriptor, size, bits)) {
+    if (!ParseReportBits(descriptor, bits)) {
         return HidCaps{};
     }
     auto byteLength = [](const std::map<uint32_t, uint64_t>& reports) -> uint16_t {
@@ -157,19 +158,17 @@ HidCaps ParseReportDescriptorCaps(const uint8_t* descriptor, size_t size) {
     return caps;
 }
 
-uint16_t FeatureReportLengthOf(const uint8_t* descriptor, size_t size, uint8_t reportId) {
+uint16_t FeatureReportLengthOf(std::span<const uint8_t> descriptor, uint8_t reportId) {
     ReportBits bits;
-    if (!ParseReportBits(descriptor, size, bits)) {
+    if (!ParseReportBits(descriptor, bits)) {
         return 0;
     }
     const auto it = bits[kFeature].find(reportId);
     return it == bits[kFeature].end() ? 0 : uint16_t((it->second + 7) / 8 + 1);
 }
 
-bool ReportDescriptorUsesReportIds(const uint8_t* descriptor, size_t size) {
-    if (descriptor == nullptr) {
-        return false;
-    }
+bool ReportDescriptorUsesReportIds(std::span<const uint8_t> descriptor) {
+    const size_t size = descriptor.size();
     constexpr uint8_t kReportIdItem = 0x84;  // global item, tag 8, any data size
     size_t pos = 0;
     while (pos < size) {

@@ -20,19 +20,19 @@ class AdapterDevice : public IFeatureReportDevice, public emu::IDeviceModelHost 
     }
     ~AdapterDevice() override { adapter_.Attach(nullptr); }
 
-    bool GetFeatureReport(uint8_t* buffer, size_t length) override {
+    bool GetFeatureReport(std::span<uint8_t> report) override {
         if (beforeTransfer) {
             beforeTransfer();
         }
         int error = 0;
-        return !unplugged_ && adapter_.GetFeature(buffer, length, error);
+        return !unplugged_ && adapter_.GetFeature(report.data(), report.size(), error);
     }
-    bool SetFeatureReport(const uint8_t* buffer, size_t length) override {
+    bool SetFeatureReport(std::span<const uint8_t> report) override {
         if (beforeTransfer) {
             beforeTransfer();
         }
         int error = 0;
-        return !unplugged_ && adapter_.SetFeature(buffer, length, error);
+        return !unplugged_ && adapter_.SetFeature(report.data(), report.size(), error);
     }
 
     void SendInputReport(const uint8_t* report, size_t length) override {

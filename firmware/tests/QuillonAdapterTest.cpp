@@ -42,7 +42,7 @@ TEST(QuillonAdapterTest, IdentifiesItself) {
     EXPECT_TRUE(adapter.Product().empty());
 
     const std::vector<uint8_t> descriptor = adapter.ReportDescriptor();
-    const HidCaps caps = ParseReportDescriptorCaps(descriptor.data(), descriptor.size());
+    const HidCaps caps = ParseReportDescriptorCaps(descriptor);
     EXPECT_EQ(caps.FeatureReportByteLength, 65);
     EXPECT_EQ(caps.InputReportByteLength, 9);
     EXPECT_EQ(caps.OutputReportByteLength, 0);

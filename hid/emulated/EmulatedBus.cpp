@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <cstring>
 #include <deque>
 #include <system_error>
 #include <thread>
@@ -18,6 +17,12 @@ thread_local uint32_t tlsLastError = 0;
 bool Fail(int code) {
     tlsLastError = static_cast<uint32_t>(code);
     return false;
+}
+
+// Fail for a query that answers with a value: there is none.
+std::nullopt_t Missing(int code) {
+    Fail(code);
+    return std::nullopt;
 }
 
 class EmulatedHandle;
@@ -77,49 +82,41 @@ class EmulatedHandle final : public IHidHandle {
         --slot_->stats.OpenHandles;
     }
 
-    bool GetAttributes(HidIdentity& identity) override {
+    std::optional<HidIdentity> GetAttributes() override {
         Busy busy(*this);
         {
             std::lock_guard lock(slot_->mutex);
             if (!slot_->present) {
-                return Fail(ENODEV);
+                return Missing(ENODEV);
             }
             if (slot_->options.AttributesFail) {
-                return Fail(EIO);
+                return Missing(EIO);
             }
         }
-        identity = slot_->model->Identity();
-        return true;
+        return slot_->model->Identity();
     }
 
-    bool GetReportDescriptor(std::vector<uint8_t>& descriptor) override {
+    std::optional<std::vector<uint8_t>> GetReportDescriptor() override {
         Busy busy(*this);
         if (!Present()) {
-            return Fail(ENODEV);
+            return Missing(ENODEV);
         }
-        descriptor = slot_->model->ReportDescriptor();
-        return true;
+        return slot_->model->ReportDescriptor();
     }
 
-    bool GetManufacturerString(std::u16string& text) override { return GetString(true, text); }
-    bool GetProductString(std::u16string& text) override { return GetString(false, text); }
+    std::optional<std::u16string> GetManufacturerString() override { return GetString(true); }
+    std::optional<std::u16string> GetProductString() override { return GetString(false); }
 
-    bool GetFeature(uint8_t* buffer, size_t length) override {
-        return Transfer(
-            length,
-            [&](IDeviceModel& model, int& error) {
-                return model.GetFeature(buffer, length, error);
-            },
-            buffer);
+    bool GetFeature(std::span<uint8_t> report) override {
+        return Transfer(report, [&](IDeviceModel& model, int& error) {
+            return model.GetFeature(report.data(), report.size(), error);
+        });
     }
 
-    bool SetFeature(const uint8_t* buffer, size_t length) override {
-        return Transfer(
-            length,
-            [&](IDeviceModel& model, int& error) {
-                return model.SetFeature(buffer, length, error);
-            },
-            buffer);
+    bool SetFeature(std::span<const uint8_t> report) override {
+        return Transfer(report, [&](IDeviceModel& model, int& error) {
+            return model.SetFeature(report.data(), report.size(), error);
+        });
     }
 
     HidWaitResult WaitInput(int timeoutMs) override {
@@ -158,7 +155,7 @@ class EmulatedHandle final : public IHidHandle {
         slot_->input.notify_all();
     }
 
-    long ReadInput(uint8_t* buffer, size_t length) override {
+    long ReadInput(std::span<uint8_t> buffer) override {
         std::lock_guard lock(slot_->mutex);
         if (!slot_->present) {
             Fail(EIO);
@@ -174,10 +171,8 @@ class EmulatedHandle final : public IHidHandle {
         }
         const std::vector<uint8_t> report = std::move(queue_.front());
         queue_.pop_front();
-        const size_t count = std::min(length, report.size());
-        if (count > 0) {
-            std::memcpy(buffer, report.data(), count);
-        }
+        const size_t count = std::min(buffer.size(), report.size());
+        std::copy_n(report.begin(), count, buffer.begin());
         return static_cast<long>(count);
     }
 
@@ -238,21 +233,24 @@ class EmulatedHandle final : public IHidHandle {
         return slot_->present;
     }
 
-    bool GetString(bool manufacturer, std::u16string& text) {
+    std::optional<std::u16string> GetString(bool manufacturer) {
         Busy busy(*this);
         {
             std::lock_guard lock(slot_->mutex);
             if (!slot_->present) {
-                return Fail(ENODEV);
+                return Missing(ENODEV);
             }
             ++slot_->stats.StringRequests;
         }
-        text = manufacturer ? slot_->model->Manufacturer() : slot_->model->Product();
-        return text.empty() ? Fail(ENOENT) : true;
+        std::u16string text = manufacturer ? slot_->model->Manufacturer() : slot_->model->Product();
+        if (text.empty()) {
+            return Missing(ENOENT);
+        }
+        return text;
     }
 
-    template <typename Call>
-    bool Transfer(size_t length, Call call, const void* buffer) {
+    template <typename Byte, typename Call>
+    bool Transfer(std::span<Byte> report, Call call) {
         Busy busy(*this);
         PlugOptions options;
         {
@@ -265,7 +263,7 @@ class EmulatedHandle final : public IHidHandle {
             }
             options = slot_->options;
         }
-        if (buffer == nullptr || length == 0) {
+        if (report.empty()) {
             return Fail(EINVAL);
         }
         std::lock_guard transfer(slot_->transferMutex);

@@ -35,68 +35,67 @@ class HidrawHandle : public IHidHandle {
     // Called once before the handle is handed out: a reader must know whether the device
     // numbers its reports.
     void LearnReportNumbering() {
-        std::vector<uint8_t> descriptor;
-        if (GetReportDescriptor(descriptor)) {
-            usesReportIds_ = ReportDescriptorUsesReportIds(descriptor.data(), descriptor.size());
+        if (const auto descriptor = GetReportDescriptor()) {
+            usesReportIds_ = ReportDescriptorUsesReportIds(*descriptor);
         }
     }
 
-    bool GetAttributes(HidIdentity& identity) override {
-        if (ReadSysfsIdentity(entry_, identity)) {
-            return true;
+    std::optional<HidIdentity> GetAttributes() override {
+        if (auto identity = ReadSysfsIdentity(entry_)) {
+            return identity;
         }
         hidraw_devinfo info{};
         if (!fd_.Valid() || ::ioctl(fd_.Get(), HIDIOCGRAWINFO, &info) < 0) {
             SetLastErrorCode(!fd_.Valid() ? ENODEV : errno);
-            return false;
+            return std::nullopt;
         }
+        HidIdentity identity;
         identity.VendorID = uint16_t(info.vendor);
         identity.ProductID = uint16_t(info.product);
         identity.VersionNumber = 0;
-        return true;
+        return identity;
     }
 
-    bool GetReportDescriptor(std::vector<uint8_t>& descriptor) override {
+    std::optional<std::vector<uint8_t>> GetReportDescriptor() override {
         if (auto bytes = ReadSysfsReportDescriptor(entry_)) {
-            descriptor = std::move(*bytes);
-            return true;
+            return bytes;
         }
         if (!fd_.Valid()) {
             SetLastErrorCode(ENODEV);
-            return false;
+            return std::nullopt;
         }
         int size = 0;
         if (::ioctl(fd_.Get(), HIDIOCGRDESCSIZE, &size) < 0) {
             SetLastErrorFromErrno();
-            return false;
+            return std::nullopt;
         }
         if (size <= 0 || size > HID_MAX_DESCRIPTOR_SIZE) {
             SetLastErrorCode(EINVAL);
-            return false;
+            return std::nullopt;
         }
         hidraw_report_descriptor raw{};
         raw.size = uint32_t(size);
         if (::ioctl(fd_.Get(), HIDIOCGRDESC, &raw) < 0) {
             SetLastErrorFromErrno();
+            return std::nullopt;
+        }
+        return std::vector<uint8_t>(raw.value, raw.value + raw.size);
+    }
+
+    std::optional<std::u16string> GetManufacturerString() override {
+        return Found(ReadSysfsManufacturer(entry_));
+    }
+
+    std::optional<std::u16string> GetProductString() override {
+        return Found(ReadSysfsProduct(entry_));
+    }
+
+    bool GetFeature(std::span<uint8_t> report) override {
+        if (!CheckFeatureRequest(report)) {
             return false;
         }
-        descriptor.assign(raw.value, raw.value + raw.size);
-        return true;
-    }
-
-    bool GetManufacturerString(std::u16string& text) override {
-        return Deliver(ReadSysfsManufacturer(entry_), text);
-    }
-
-    bool GetProductString(std::u16string& text) override {
-        return Deliver(ReadSysfsProduct(entry_), text);
-    }
-
-    bool GetFeature(uint8_t* buffer, size_t length) override {
-        if (!CheckFeatureRequest(buffer, length)) {
-            return false;
-        }
-        const int count = FeatureIoctl(HIDIOCGFEATURE(length), buffer);
+        const size_t length = report.size();
+        const int count = FeatureIoctl(HIDIOCGFEATURE(length), report.data());
         if (count < 0) {
             SetLastErrorFromErrno();
             return false;
@@ -106,23 +105,23 @@ class HidrawHandle : public IHidHandle {
             // caller asks for the device's longest feature report. Shorter than the descriptor
             // declares that report, though, the reply is not the report: the rest of the buffer
             // would still hold what the caller put there (a preset status, say).
-            const uint16_t declared = DeclaredFeatureLength(buffer[0]);
+            const uint16_t declared = DeclaredFeatureLength(report[0]);
             if (declared == 0 || size_t(count) < declared) {
                 SetLastErrorCode(EIO);
                 return false;
             }
-            std::fill(buffer + count, buffer + length, uint8_t{0});
+            std::fill(report.begin() + count, report.end(), uint8_t{0});
         }
         return true;
     }
 
-    bool SetFeature(const uint8_t* buffer, size_t length) override {
-        if (!CheckFeatureRequest(buffer, length)) {
+    bool SetFeature(std::span<const uint8_t> report) override {
+        if (!CheckFeatureRequest(report)) {
             return false;
         }
         // The request is read/write at the ioctl level; the caller's buffer is const.
-        std::vector<uint8_t> copy(buffer, buffer + length);
-        if (FeatureIoctl(HIDIOCSFEATURE(length), copy.data()) < 0) {
+        std::vector<uint8_t> copy(report.begin(), report.end());
+        if (FeatureIoctl(HIDIOCSFEATURE(copy.size()), copy.data()) < 0) {
             SetLastErrorFromErrno();
             return false;
         }
@@ -176,21 +175,22 @@ class HidrawHandle : public IHidHandle {
         }
     }
 
-    long ReadInput(uint8_t* buffer, size_t length) override {
+    long ReadInput(std::span<uint8_t> buffer) override {
         if (access_ != HidAccess::Read) {
             SetLastErrorCode(EBADF);
             return -1;
         }
-        if (buffer == nullptr || length == 0) {
+        if (buffer.empty()) {
             SetLastErrorCode(EINVAL);
             return -1;
         }
         // Without report IDs the node delivers the bare report; the layer above expects the
         // report ID in byte 0 all the same.
         const size_t offset = usesReportIds_ ? 0 : 1;
+        const std::span<uint8_t> target = buffer.subspan(offset);
         ssize_t n = 0;
         do {
-            n = ::read(fd_.Get(), buffer + offset, length - offset);
+            n = ::read(fd_.Get(), target.data(), target.size());
         } while (n < 0 && errno == EINTR);
         if (n < 0) {
             SetLastErrorFromErrno();
@@ -236,10 +236,13 @@ class HidrawHandle : public IHidHandle {
 
   private:
     uint16_t DeclaredFeatureLength(uint8_t reportId) {
-        if (descriptor_.empty() && !GetReportDescriptor(descriptor_)) {
-            return 0;
+        if (descriptor_.empty()) {
+            descriptor_ = GetReportDescriptor().value_or(std::vector<uint8_t>{});
+            if (descriptor_.empty()) {
+                return 0;
+            }
         }
-        return FeatureReportLengthOf(descriptor_.data(), descriptor_.size(), reportId);
+        return FeatureReportLengthOf(descriptor_, reportId);
     }
 
     // A signal that arrives during a transfer (a Ctrl+C the program means to ride out) may cut
@@ -257,23 +260,21 @@ class HidrawHandle : public IHidHandle {
         return result;
     }
 
-    bool Deliver(std::optional<std::u16string> value, std::u16string& text) {
-        if (!value) {
+    std::optional<std::u16string> Found(std::optional<std::u16string> text) {
+        if (!text) {
             SetLastErrorCode(ENOENT);
-            return false;
         }
-        text = std::move(*value);
-        return true;
+        return text;
     }
 
-    bool CheckFeatureRequest(const uint8_t* buffer, size_t length) {
+    bool CheckFeatureRequest(std::span<const uint8_t> report) {
         if (access_ != HidAccess::ReadWrite) {
             // What the user needs to hear about a node opened for query only: the request
             // was refused for lack of rights.
             SetLastErrorCode(access_ == HidAccess::QueryOnly ? EACCES : EBADF);
             return false;
         }
-        if (buffer == nullptr || length == 0 || length > kMaxIoctlLength) {
+        if (report.empty() || report.size() > kMaxIoctlLength) {
             SetLastErrorCode(EINVAL);
             return false;
         }

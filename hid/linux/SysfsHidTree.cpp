@@ -163,11 +163,12 @@ std::optional<std::string> ReadSysfsFile(const std::string& path, size_t limit) 
     return content;
 }
 
-bool ReadSysfsIdentity(const HidrawEntry& entry, HidIdentity& identity) {
+std::optional<HidIdentity> ReadSysfsIdentity(const HidrawEntry& entry) {
     const auto id = ReadHidId(entry);
     if (!id) {
-        return false;
+        return std::nullopt;
     }
+    HidIdentity identity;
     identity.VendorID = id->Vendor;
     identity.ProductID = id->Product;
     identity.VersionNumber = 0;
@@ -176,7 +177,7 @@ bool ReadSysfsIdentity(const HidrawEntry& entry, HidIdentity& identity) {
             identity.VersionNumber = ParseHex16(*bcd).value_or(0);
         }
     }
-    return true;
+    return identity;
 }
 
 std::optional<std::u16string> ReadSysfsManufacturer(const HidrawEntry& entry) {

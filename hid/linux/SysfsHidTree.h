@@ -40,7 +40,7 @@ class SysfsHidTree {
 
 std::optional<std::string> ReadSysfsFile(const std::string& path, size_t limit = 65536);
 
-bool ReadSysfsIdentity(const HidrawEntry& entry, HidIdentity& identity);
+std::optional<HidIdentity> ReadSysfsIdentity(const HidrawEntry& entry);
 std::optional<std::u16string> ReadSysfsManufacturer(const HidrawEntry& entry);
 std::optional<std::u16string> ReadSysfsProduct(const HidrawEntry& entry);
 std::optional<std::vector<uint8_t>> ReadSysfsReportDescriptor(const HidrawEntry& entry);

@@ -51,10 +51,9 @@ TEST_F(BusTest, OpenModesAreHonoured) {
     EXPECT_EQ(bus.Open(path, HidAccess::Read), nullptr);
     auto query = bus.Open(path, HidAccess::QueryOnly);
     ASSERT_NE(query, nullptr);
-    HidIdentity identity;
-    EXPECT_TRUE(query->GetAttributes(identity));
+    EXPECT_TRUE(query->GetAttributes());
     uint8_t report[65] = {3};
-    EXPECT_FALSE(query->GetFeature(report, sizeof report));
+    EXPECT_FALSE(query->GetFeature(report));
     EXPECT_EQ(bus.LastError(), static_cast<uint32_t>(EACCES));
 
     EXPECT_EQ(bus.Open("emu:999", HidAccess::QueryOnly), nullptr);
@@ -65,9 +64,9 @@ TEST_F(BusTest, CapabilitiesComeFromTheModelsDescriptor) {
     const std::string path = EmulatedBus::PathOf(PlugGeneric());
     auto handle = bus.Open(path, HidAccess::QueryOnly);
     ASSERT_NE(handle, nullptr);
-    std::vector<uint8_t> descriptor;
-    ASSERT_TRUE(handle->GetReportDescriptor(descriptor));
-    EXPECT_EQ(ParseReportDescriptorCaps(descriptor.data(), descriptor.size()), (HidCaps{9, 0, 65}));
+    const auto descriptor = handle->GetReportDescriptor();
+    ASSERT_TRUE(descriptor);
+    EXPECT_EQ(ParseReportDescriptorCaps(*descriptor), (HidCaps{9, 0, 65}));
 }
 
 TEST_F(BusTest, InputReportsQueuePerReadHandleAndWakeWaitEndsAWait) {
@@ -77,7 +76,7 @@ TEST_F(BusTest, InputReportsQueuePerReadHandleAndWakeWaitEndsAWait) {
     ASSERT_TRUE(model->SendInput({1, 2, 3}));
     uint8_t buffer[9] = {};
     ASSERT_EQ(first->WaitInput(0), HidWaitResult::Ready);
-    EXPECT_EQ(first->ReadInput(buffer, sizeof buffer), 3);
+    EXPECT_EQ(first->ReadInput(buffer), 3);
     EXPECT_EQ(first->WaitInput(0), HidWaitResult::Timeout);
     ASSERT_EQ(second->WaitInput(0), HidWaitResult::Ready) << "every open handle gets its copy";
 
@@ -95,9 +94,9 @@ TEST_F(BusTest, UnplugFailsOpenHandlesLikeARealUnplug) {
     unplugger.join();
     EXPECT_EQ(bus.LastError(), static_cast<uint32_t>(ENODEV));
     uint8_t buffer[65] = {3};
-    EXPECT_EQ(reader->ReadInput(buffer, 9), -1);
+    EXPECT_EQ(reader->ReadInput(std::span(buffer).first(9)), -1);
     EXPECT_EQ(bus.LastError(), static_cast<uint32_t>(EIO));
-    EXPECT_FALSE(rw->GetFeature(buffer, sizeof buffer));
+    EXPECT_FALSE(rw->GetFeature(buffer));
     EXPECT_EQ(bus.LastError(), static_cast<uint32_t>(ENODEV));
     EXPECT_FALSE(model->Attached());
     EXPECT_EQ(bus.Open(EmulatedBus::PathOf(a), HidAccess::QueryOnly), nullptr);
@@ -108,11 +107,11 @@ TEST_F(BusTest, ChosenTransferFails) {
     options.FailTransfer = 2;
     auto handle = bus.Open(EmulatedBus::PathOf(PlugGeneric(options)), HidAccess::ReadWrite);
     uint8_t report[65] = {3};
-    EXPECT_TRUE(handle->SetFeature(report, sizeof report));
-    EXPECT_TRUE(handle->GetFeature(report, sizeof report));
-    EXPECT_FALSE(handle->GetFeature(report, sizeof report));
+    EXPECT_TRUE(handle->SetFeature(report));
+    EXPECT_TRUE(handle->GetFeature(report));
+    EXPECT_FALSE(handle->GetFeature(report));
     EXPECT_EQ(bus.LastError(), static_cast<uint32_t>(EIO));
-    EXPECT_TRUE(handle->GetFeature(report, sizeof report));
+    EXPECT_TRUE(handle->GetFeature(report));
     EXPECT_EQ(model->SetReports().size(), 1u);
 }
 
@@ -164,7 +163,7 @@ TEST_F(BusTest, ModelUnpluggingItselfIsDetachedAfterItsTransfer) {
     const uint32_t a = bus.Plug(self);
     auto handle = bus.Open(EmulatedBus::PathOf(a), HidAccess::ReadWrite);
     uint8_t report[9] = {1};
-    EXPECT_FALSE(handle->GetFeature(report, sizeof report));
+    EXPECT_FALSE(handle->GetFeature(report));
     EXPECT_EQ(bus.LastError(), static_cast<uint32_t>(EPIPE));
     EXPECT_FALSE(self->detachedDuringTransfer);
     EXPECT_EQ(self->host, nullptr);

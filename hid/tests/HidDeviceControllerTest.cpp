@@ -228,7 +228,7 @@ TEST_F(ControllerTest, EnumerationClosesHandlesOfDevicesLeftCheckedIn) {
                 controller->CheckOutAt(out, idx);
             }
             uint8_t report[65] = {3};
-            d->GetFeatureReport(report, sizeof report);  // leaves its handle open
+            d->GetFeatureReport(report);  // leaves its handle open
             return true;
         }
         THidDeviceController* controller;
@@ -294,7 +294,7 @@ TEST_F(ControllerTest, QueryOnlyDeviceIsListedWithTheReasonAndGetsNoReader) {
     EXPECT_EQ(out->Capabilities().FeatureReportByteLength, 65);
     EXPECT_FALSE(out->HasReader());
     uint8_t report[65] = {3};
-    EXPECT_FALSE(out->GetFeatureReport(report, sizeof report));
+    EXPECT_FALSE(out->GetFeatureReport(report));
     EXPECT_EQ(bus.Stats(a).ReadOpens, 0);
 }
 
@@ -362,7 +362,7 @@ TEST_F(ControllerTest, HandlersPassOnlyToDevicesThatCarryTheOldOne) {
     second->SetUnplugHandler(MakeHandler<&OtherRecorder::Unplug>(&other));
 
     struct Third {
-        void Data(THidDevice*, uint8_t, const uint8_t*, uint16_t) {}
+        void Data(THidDevice*, uint8_t, std::span<const uint8_t>) {}
         void DataError(THidDevice*, uint32_t) {}
         void Unplug(THidDevice*) {}
     } third;

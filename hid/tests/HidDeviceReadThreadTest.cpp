@@ -174,11 +174,11 @@ TEST_F(ReaderTest, DataHandlerMayClearItselfOrReleaseItsOwnDevice) {
     struct StoppingHandler {
         ReaderTest* test;
         int calls = 0;
-        void Clear(THidDevice* device, uint8_t, const uint8_t*, uint16_t) {
+        void Clear(THidDevice* device, uint8_t, std::span<const uint8_t>) {
             ++calls;
             device->SetDataHandler({});
         }
-        void Release(THidDevice* device, uint8_t, const uint8_t*, uint16_t) {
+        void Release(THidDevice* device, uint8_t, std::span<const uint8_t>) {
             ++calls;
             test->Release(device);
         }

@@ -46,9 +46,9 @@ TEST_F(DeviceTest, FeatureReportsGoBothWaysAndKeepTheHandleOpen) {
     ASSERT_NE(d, nullptr);
     const int opens = bus.Stats(instance).ReadWriteOpens;
     uint8_t out[65] = {3, 0x11, 0x22, 0x33};
-    ASSERT_TRUE(d->SetFeatureReport(out, sizeof out));
+    ASSERT_TRUE(d->SetFeatureReport(out));
     uint8_t in[65] = {3};
-    ASSERT_TRUE(d->GetFeatureReport(in, sizeof in));
+    ASSERT_TRUE(d->GetFeatureReport(in));
     EXPECT_EQ(in[1], 0x11);
     EXPECT_EQ(in[3], 0x33);
     EXPECT_EQ(bus.Stats(instance).ReadWriteOpens, opens + 1) << "one handle serves both";
@@ -61,10 +61,10 @@ TEST_F(DeviceTest, FailedTransferIsReportedWithTheErrorLeftForTheCaller) {
     THidDevice* d = PlugAndCheckOut({}, options);
     ASSERT_NE(d, nullptr);
     uint8_t report[65] = {3};
-    EXPECT_TRUE(d->GetFeatureReport(report, sizeof report));
-    EXPECT_FALSE(d->GetFeatureReport(report, sizeof report));
+    EXPECT_TRUE(d->GetFeatureReport(report));
+    EXPECT_FALSE(d->GetFeatureReport(report));
     EXPECT_EQ(bus.LastError(), static_cast<uint32_t>(EIO));
-    EXPECT_TRUE(d->GetFeatureReport(report, sizeof report)) << "nothing is retried or stuck";
+    EXPECT_TRUE(d->GetFeatureReport(report)) << "nothing is retried or stuck";
 }
 
 TEST_F(DeviceTest, CheckedInDeviceOutsideEnumerationIsNotUsable) {
@@ -75,8 +75,8 @@ TEST_F(DeviceTest, CheckedInDeviceOutsideEnumerationIsNotUsable) {
     EXPECT_EQ(d->ProductString(), u"");
     EXPECT_EQ(d->Capabilities(), HidCaps{});
     uint8_t report[65] = {3};
-    EXPECT_FALSE(d->GetFeatureReport(report, sizeof report));
-    EXPECT_FALSE(d->SetFeatureReport(report, sizeof report));
+    EXPECT_FALSE(d->GetFeatureReport(report));
+    EXPECT_FALSE(d->SetFeatureReport(report));
 }
 
 TEST_F(DeviceTest, StringFetchedOnceIsCached) {
@@ -155,7 +155,7 @@ TEST_F(DeviceTest, UnpluggedDeviceFailsItsRequestsButKeepsWhatItKnew) {
     EXPECT_EQ(d->Capabilities().FeatureReportByteLength, 65);
     Unplug(instance);
     uint8_t report[65] = {3};
-    EXPECT_FALSE(d->GetFeatureReport(report, sizeof report));
+    EXPECT_FALSE(d->GetFeatureReport(report));
     EXPECT_EQ(d->ProductString(), u"Known");
     EXPECT_EQ(d->Capabilities().FeatureReportByteLength, 65);
     EXPECT_EQ(d->ManufacturerString(), u"");
@@ -165,10 +165,10 @@ TEST_F(DeviceTest, PulledDeviceFailsTransfersBeforeAnyScanNotices) {
     THidDevice* d = PlugAndCheckOut();
     ASSERT_NE(d, nullptr);
     uint8_t report[65] = {3};
-    ASSERT_TRUE(d->GetFeatureReport(report, sizeof report));
+    ASSERT_TRUE(d->GetFeatureReport(report));
     bus.Unplug(instance);  // the loop has not run: the device still counts as attached
     EXPECT_TRUE(d->Attached());
-    EXPECT_FALSE(d->GetFeatureReport(report, sizeof report));
+    EXPECT_FALSE(d->GetFeatureReport(report));
     EXPECT_EQ(bus.LastError(), static_cast<uint32_t>(ENODEV));
 }
 

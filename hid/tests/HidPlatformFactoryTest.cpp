@@ -70,10 +70,10 @@ TEST(HidPlatformFactoryTest, EmulatedAdaptersAreListedAsAdapters) {
     for (const THidPnPInfo& info : present) {
         auto handle = platform->Open(info.InterfacePath, HidAccess::ReadWrite);
         ASSERT_NE(handle, nullptr);
-        HidIdentity identity;
-        ASSERT_TRUE(handle->GetAttributes(identity));
-        EXPECT_EQ(identity.VendorID, 0x169B);
-        EXPECT_EQ(identity.ProductID, 0x0110);
+        const auto identity = handle->GetAttributes();
+        ASSERT_TRUE(identity);
+        EXPECT_EQ(identity->VendorID, 0x169B);
+        EXPECT_EQ(identity->ProductID, 0x0110);
     }
 
     // The demo can plug more through the bus, and the controller sees them.
@@ -126,7 +126,7 @@ TEST(CompositeHidPlatformTest, InstanceHandlesStayStableAndDistinct) {
     auto handle = composite.Open(after[0].InterfacePath, HidAccess::ReadWrite);
     ASSERT_NE(handle, nullptr);
     bus->Unplug(a + 1);  // the device behind after[0]
-    EXPECT_FALSE(handle->GetFeature(report, sizeof report));
+    EXPECT_FALSE(handle->GetFeature(report));
     EXPECT_EQ(composite.LastError(), static_cast<uint32_t>(ENODEV));
 }
 

@@ -33,8 +33,8 @@ class EventRecorder {
     void Arrival(THidDevice* d) { log.push_back("arrival:" + d->InterfacePath()); }
     void Removal(THidDevice* d) { log.push_back("removal:" + d->InterfacePath()); }
     void Unplug(THidDevice* d) { log.push_back("unplug:" + d->InterfacePath()); }
-    void Data(THidDevice* d, uint8_t reportId, const uint8_t* data, uint16_t size) {
-        reports.push_back(Report{d, reportId, std::vector<uint8_t>(data, data + size),
+    void Data(THidDevice* d, uint8_t reportId, std::span<const uint8_t> data) {
+        reports.push_back(Report{d, reportId, std::vector<uint8_t>(data.begin(), data.end()),
                                  std::this_thread::get_id()});
     }
     void DataError(THidDevice*, uint32_t error) {
@@ -55,7 +55,7 @@ class EventRecorder {
 // A second receiver type with the same signatures: its handlers have other code parts.
 class OtherRecorder {
   public:
-    void Data(THidDevice*, uint8_t, const uint8_t*, uint16_t) { ++data; }
+    void Data(THidDevice*, uint8_t, std::span<const uint8_t>) { ++data; }
     void DataError(THidDevice*, uint32_t) { ++errors; }
     void Unplug(THidDevice*) { ++unplugs; }
     void Change(THidDeviceController*) { ++changes; }

@@ -17,7 +17,7 @@ using Bytes = std::vector<uint8_t>;
 HidCaps Parse(const Bytes& descriptor) {
     auto exact = std::make_unique<uint8_t[]>(descriptor.size() + 1);
     std::copy(descriptor.begin(), descriptor.end(), exact.get());
-    return ParseReportDescriptorCaps(exact.get(), descriptor.size());
+    return ParseReportDescriptorCaps({exact.get(), descriptor.size()});
 }
 
 HidCaps Caps(uint16_t input, uint16_t output, uint16_t feature) {
@@ -70,7 +70,7 @@ const Bytes kVendorWithReportIds = {
 
 TEST(ReportDescriptorTest, BootKeyboardCountsTheReportIdByteItDoesNotUse) {
     EXPECT_EQ(Parse(kBootKeyboard), Caps(9, 2, 0));
-    EXPECT_FALSE(ReportDescriptorUsesReportIds(kBootKeyboard.data(), kBootKeyboard.size()));
+    EXPECT_FALSE(ReportDescriptorUsesReportIds(kBootKeyboard));
 }
 
 TEST(ReportDescriptorTest, MouseWithNestedCollections) {
@@ -79,8 +79,7 @@ TEST(ReportDescriptorTest, MouseWithNestedCollections) {
 
 TEST(ReportDescriptorTest, LargestReportOverAllIdsInEachDirection) {
     EXPECT_EQ(Parse(kVendorWithReportIds), Caps(257, 5, 8));
-    EXPECT_TRUE(
-        ReportDescriptorUsesReportIds(kVendorWithReportIds.data(), kVendorWithReportIds.size()));
+    EXPECT_TRUE(ReportDescriptorUsesReportIds(kVendorWithReportIds));
 }
 
 TEST(ReportDescriptorTest, QuillonAdapter) {
@@ -94,7 +93,7 @@ TEST(ReportDescriptorTest, LongItemsAreSkipped) {
 }
 
 TEST(ReportDescriptorTest, NothingToParseGivesZeros) {
-    EXPECT_EQ(ParseReportDescriptorCaps(nullptr, 10), HidCaps{});
+    EXPECT_EQ(ParseReportDescriptorCaps({}), HidCaps{});
     EXPECT_EQ(Parse({}), HidCaps{});
     EXPECT_EQ(Parse({0xA1, 0x01, 0xC0}), HidCaps{});
 }
@@ -106,7 +105,7 @@ TEST(ReportDescriptorTest, EveryTruncationOfRealDescriptorsIsSafe) {
         for (size_t length = 0; length < full->size(); ++length) {
             const Bytes cut(full->begin(), full->begin() + long(length));
             EXPECT_EQ(Parse(cut), HidCaps{}) << "cut at " << length;
-            ReportDescriptorUsesReportIds(cut.data(), cut.size());
+            ReportDescriptorUsesReportIds(cut);
         }
     }
 }

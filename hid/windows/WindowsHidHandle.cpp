@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstring>
+#include <cwchar>
 #include <functional>
 #include <vector>
 
@@ -49,82 +49,84 @@ class WindowsHidHandle : public IHidHandle {
         if (ReadRequest_.hEvent == nullptr || WakeEvent_ == nullptr) {
             return FailWithSystemError();
         }
-        HidCaps caps;
+        const std::optional<HidCaps> caps = GetCaps();
         // Windows insists on a buffer of at least the input report length.
-        ReadBuffer_.resize(
-            GetCaps(caps) && caps.InputReportByteLength > 0 ? caps.InputReportByteLength : 4096);
+        ReadBuffer_.resize(caps && caps->InputReportByteLength > 0 ? caps->InputReportByteLength
+                                                                   : 4096);
         return true;
     }
 
-    bool GetAttributes(HidIdentity& identity) override {
+    std::optional<HidIdentity> GetAttributes() override {
         HIDD_ATTRIBUTES attributes{};
         attributes.Size = sizeof attributes;
         if (!F_->HidD_GetAttributes(Handle_, &attributes)) {
-            return FailWithDeviceError();
+            FailWithDeviceError();
+            return std::nullopt;
         }
+        HidIdentity identity;
         identity.VendorID = attributes.VendorID;
         identity.ProductID = attributes.ProductID;
         identity.VersionNumber = attributes.VersionNumber;
-        return true;
+        return identity;
     }
 
     // Windows does not hand the report descriptor to programs; GetCaps answers from the
     // system's own parse of it.
-    bool GetReportDescriptor(std::vector<uint8_t>&) override {
+    std::optional<std::vector<uint8_t>> GetReportDescriptor() override {
         SetLastErrorCode(ERROR_NOT_SUPPORTED);
-        return false;
+        return std::nullopt;
     }
 
-    bool GetCaps(HidCaps& caps) override {
-        if (CapsKnown_) {
-            caps = Caps_;
-            return true;
+    std::optional<HidCaps> GetCaps() override {
+        if (Caps_) {
+            return Caps_;
         }
         PHIDP_PREPARSED_DATA preparsed = nullptr;
         if (!F_->HidD_GetPreparsedData(Handle_, &preparsed)) {
-            return FailWithDeviceError();
+            FailWithDeviceError();
+            return std::nullopt;
         }
         HIDP_CAPS system{};
         const bool ok = F_->HidP_GetCaps(preparsed, &system) == HIDP_STATUS_SUCCESS;
         F_->HidD_FreePreparsedData(preparsed);
         if (!ok) {
             SetLastErrorCode(ERROR_INVALID_DATA);
+            return std::nullopt;
+        }
+        HidCaps caps;
+        caps.InputReportByteLength = system.InputReportByteLength;
+        caps.OutputReportByteLength = system.OutputReportByteLength;
+        caps.FeatureReportByteLength = system.FeatureReportByteLength;
+        Caps_ = caps;
+        return caps;
+    }
+
+    std::optional<std::u16string> GetManufacturerString() override {
+        return GetString(F_->HidD_GetManufacturerString);
+    }
+
+    std::optional<std::u16string> GetProductString() override {
+        return GetString(F_->HidD_GetProductString);
+    }
+
+    bool GetFeature(std::span<uint8_t> report) override {
+        std::vector<uint8_t> sized;
+        if (!PrepareFeature(report, sized)) {
             return false;
         }
-        Caps_.InputReportByteLength = system.InputReportByteLength;
-        Caps_.OutputReportByteLength = system.OutputReportByteLength;
-        Caps_.FeatureReportByteLength = system.FeatureReportByteLength;
-        CapsKnown_ = true;
-        caps = Caps_;
-        return true;
-    }
-
-    bool GetManufacturerString(std::u16string& text) override {
-        return GetString(F_->HidD_GetManufacturerString, text);
-    }
-
-    bool GetProductString(std::u16string& text) override {
-        return GetString(F_->HidD_GetProductString, text);
-    }
-
-    bool GetFeature(uint8_t* buffer, size_t length) override {
-        std::vector<uint8_t> report;
-        if (!PrepareFeature(buffer, length, report)) {
-            return false;
-        }
-        if (!F_->HidD_GetFeature(Handle_, report.data(), ULONG(report.size()))) {
+        if (!F_->HidD_GetFeature(Handle_, sized.data(), ULONG(sized.size()))) {
             return FailWithDeviceError();
         }
-        std::memcpy(buffer, report.data(), std::min(length, report.size()));
+        std::copy_n(sized.begin(), std::min(report.size(), sized.size()), report.begin());
         return true;
     }
 
-    bool SetFeature(const uint8_t* buffer, size_t length) override {
-        std::vector<uint8_t> report;
-        if (!PrepareFeature(buffer, length, report)) {
+    bool SetFeature(std::span<const uint8_t> report) override {
+        std::vector<uint8_t> sized;
+        if (!PrepareFeature(report, sized)) {
             return false;
         }
-        if (!F_->HidD_SetFeature(Handle_, report.data(), ULONG(report.size()))) {
+        if (!F_->HidD_SetFeature(Handle_, sized.data(), ULONG(sized.size()))) {
             return FailWithDeviceError();
         }
         return true;
@@ -207,12 +209,12 @@ class WindowsHidHandle : public IHidHandle {
         }
     }
 
-    long ReadInput(uint8_t* buffer, size_t length) override {
+    long ReadInput(std::span<uint8_t> buffer) override {
         if (Access_ != HidAccess::Read) {
             SetLastErrorCode(ERROR_INVALID_HANDLE);
             return -1;
         }
-        if (buffer == nullptr || length == 0) {
+        if (buffer.empty()) {
             SetLastErrorCode(ERROR_INVALID_PARAMETER);
             return -1;
         }
@@ -222,44 +224,44 @@ class WindowsHidHandle : public IHidHandle {
             return -1;
         }
         ReadDone_ = false;
-        const size_t count = std::min<size_t>(ReadLength_, length);
-        std::memcpy(buffer, ReadBuffer_.data(), count);
+        const size_t count = std::min<size_t>(ReadLength_, buffer.size());
+        std::copy_n(ReadBuffer_.begin(), count, buffer.begin());
         return long(count);
     }
 
   private:
     using StringQuery = BOOLEAN(WINAPI*)(HANDLE, PVOID, ULONG);
 
-    bool GetString(StringQuery query, std::u16string& text) {
+    std::optional<std::u16string> GetString(StringQuery query) {
         wchar_t buffer[kStringBufferChars] = {};
         if (!query(Handle_, buffer, sizeof buffer - sizeof(wchar_t))) {
-            return FailWithDeviceError();
+            FailWithDeviceError();
+            return std::nullopt;
         }
         const size_t length = std::wcslen(buffer);
-        text.assign(reinterpret_cast<const char16_t*>(buffer), length);
-        return true;
+        return std::u16string(reinterpret_cast<const char16_t*>(buffer), length);
     }
 
     // Windows takes a feature report only in a buffer of exactly the device's feature report
     // length: a shorter request is padded with zeros and a longer one cut, so the caller may
     // ask for what it wants, as on Linux.
-    bool PrepareFeature(const uint8_t* buffer, size_t length, std::vector<uint8_t>& report) {
+    bool PrepareFeature(std::span<const uint8_t> request, std::vector<uint8_t>& sized) {
         if (Access_ != HidAccess::ReadWrite) {
             // A device open for queries only may not be written: tell the user it was refused.
             SetLastErrorCode(Access_ == HidAccess::QueryOnly ? ERROR_ACCESS_DENIED
                                                              : ERROR_INVALID_HANDLE);
             return false;
         }
-        if (buffer == nullptr || length == 0) {
+        if (request.empty()) {
             SetLastErrorCode(ERROR_INVALID_PARAMETER);
             return false;
         }
-        HidCaps caps;
-        const size_t reportLength = GetCaps(caps) && caps.FeatureReportByteLength > 0
-                                        ? caps.FeatureReportByteLength
-                                        : length;
-        report.assign(reportLength, 0);
-        std::memcpy(report.data(), buffer, std::min(length, reportLength));
+        const std::optional<HidCaps> caps = GetCaps();
+        const size_t reportLength = caps && caps->FeatureReportByteLength > 0
+                                        ? caps->FeatureReportByteLength
+                                        : request.size();
+        sized.assign(reportLength, 0);
+        std::copy_n(request.begin(), std::min(request.size(), reportLength), sized.begin());
         return true;
     }
 
@@ -302,8 +304,7 @@ class WindowsHidHandle : public IHidHandle {
     std::shared_ptr<const HidFunctions> F_;
     HANDLE Handle_;
     HidAccess Access_;
-    bool CapsKnown_ = false;
-    HidCaps Caps_;
+    std::optional<HidCaps> Caps_;  // asked once, kept
 
     // Input reports: one overlapped read at a time into ReadBuffer_.
     OVERLAPPED ReadRequest_{};

@@ -379,8 +379,7 @@ void FuseHidrawServer::Plug(const std::string& name, std::shared_ptr<emu::IDevic
     node->Name = name;
     node->Options = std::move(options);
     node->Descriptor = model->ReportDescriptor();
-    node->StripReportId =
-        !ReportDescriptorUsesReportIds(node->Descriptor.data(), node->Descriptor.size());
+    node->StripReportId = !ReportDescriptorUsesReportIds(node->Descriptor);
     node->Identity = model->Identity();
     node->Model = std::move(model);
     Node* plugged = node.get();

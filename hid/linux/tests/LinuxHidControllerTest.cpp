@@ -38,9 +38,9 @@ struct AdapterHolder {
         }
         return true;
     }
-    void Data(THidDevice*, uint8_t reportId, const uint8_t* data, uint16_t size) {
+    void Data(THidDevice*, uint8_t reportId, std::span<const uint8_t> data) {
         std::vector<uint8_t> report{reportId};
-        report.insert(report.end(), data, data + size);
+        report.insert(report.end(), data.begin(), data.end());
         Reports.push_back(std::move(report));
     }
     void DataError(THidDevice*, uint32_t error) { Errors.push_back(error); }
@@ -93,10 +93,10 @@ TEST(LinuxHidControllerTest, AdapterServedThroughHidrawWorksThroughTheController
 
         std::array<uint8_t, 65> settings{};
         settings[0] = 3;
-        ASSERT_TRUE(device.GetFeatureReport(settings.data(), settings.size()));
+        ASSERT_TRUE(device.GetFeatureReport(settings));
         EXPECT_EQ(settings, adapter->Settings());
         settings[5] ^= 0x01;
-        ASSERT_TRUE(device.SetFeatureReport(settings.data(), settings.size()));
+        ASSERT_TRUE(device.SetFeatureReport(settings));
         EXPECT_EQ(adapter->Settings()[5], settings[5]);
 
         const std::vector<uint8_t> report = {1, 'H', 'e', 'l', 'l', 'o', '!', '\r', '\n'};

@@ -74,22 +74,19 @@ TEST_F(LinuxHidPlatformTest, UsbDeviceIsIdentifiedFromItsUsbAttributes) {
     auto handle = Open("hidraw0", HidAccess::ReadWrite);
     ASSERT_NE(handle, nullptr) << Platform->ErrorMessage(Platform->LastError());
 
-    HidIdentity identity;
-    ASSERT_TRUE(handle->GetAttributes(identity));
-    EXPECT_EQ(identity.VendorID, 0x169B);
-    EXPECT_EQ(identity.ProductID, 0x0110);
-    EXPECT_EQ(identity.VersionNumber, 0x0231);
+    const auto identity = handle->GetAttributes();
+    ASSERT_TRUE(identity);
+    EXPECT_EQ(identity->VendorID, 0x169B);
+    EXPECT_EQ(identity->ProductID, 0x0110);
+    EXPECT_EQ(identity->VersionNumber, 0x0231);
 
-    std::u16string manufacturer, product;
-    ASSERT_TRUE(handle->GetManufacturerString(manufacturer));
-    ASSERT_TRUE(handle->GetProductString(product));
-    EXPECT_EQ(manufacturer, u"Werkstätte Nord");
-    EXPECT_EQ(product, u"Seriell→Tastatur");
+    EXPECT_EQ(handle->GetManufacturerString(), u"Werkstätte Nord");
+    EXPECT_EQ(handle->GetProductString(), u"Seriell→Tastatur");
 
-    std::vector<uint8_t> descriptor;
-    ASSERT_TRUE(handle->GetReportDescriptor(descriptor));
-    EXPECT_EQ(descriptor, VendorDescriptorWithReportIds());
-    const HidCaps caps = ParseReportDescriptorCaps(descriptor.data(), descriptor.size());
+    const auto descriptor = handle->GetReportDescriptor();
+    ASSERT_TRUE(descriptor);
+    EXPECT_EQ(*descriptor, VendorDescriptorWithReportIds());
+    const HidCaps caps = ParseReportDescriptorCaps(*descriptor);
     EXPECT_EQ(caps.FeatureReportByteLength, 65);
     EXPECT_EQ(caps.InputReportByteLength, 9);
 }
@@ -98,35 +95,30 @@ TEST_F(LinuxHidPlatformTest, UsbDeviceWithoutStringsHasNone) {
     Bed.Plug(Usb().WithoutStrings(), VendorModel());
     auto handle = Open("hidraw0", HidAccess::ReadWrite);
     ASSERT_NE(handle, nullptr);
-    std::u16string text = u"unchanged";
-    EXPECT_FALSE(handle->GetManufacturerString(text));
-    EXPECT_FALSE(handle->GetProductString(text));
-    EXPECT_EQ(text, u"unchanged");
+    EXPECT_EQ(handle->GetManufacturerString(), std::nullopt);
+    EXPECT_EQ(handle->GetProductString(), std::nullopt);
 }
 
 TEST_F(LinuxHidPlatformTest, DeviceOffUsbHasVersionZeroAndItsHidNameAsProduct) {
     Bed.Plug(Usb().OnBus(0x05, "BT Keys"), KeyboardModel());
     auto handle = Open("hidraw0", HidAccess::ReadWrite);
     ASSERT_NE(handle, nullptr);
-    HidIdentity identity;
-    ASSERT_TRUE(handle->GetAttributes(identity));
-    EXPECT_EQ(identity.VendorID, 0x04E8);
-    EXPECT_EQ(identity.ProductID, 0x7021);
-    EXPECT_EQ(identity.VersionNumber, 0);
-    std::u16string product, manufacturer;
-    ASSERT_TRUE(handle->GetProductString(product));
-    EXPECT_EQ(product, u"BT Keys");
-    EXPECT_FALSE(handle->GetManufacturerString(manufacturer));
+    const auto identity = handle->GetAttributes();
+    ASSERT_TRUE(identity);
+    EXPECT_EQ(identity->VendorID, 0x04E8);
+    EXPECT_EQ(identity->ProductID, 0x7021);
+    EXPECT_EQ(identity->VersionNumber, 0);
+    EXPECT_EQ(handle->GetProductString(), u"BT Keys");
+    EXPECT_EQ(handle->GetManufacturerString(), std::nullopt);
 }
 
 TEST_F(LinuxHidPlatformTest, DescriptorComesThroughTheNodeWhenSysfsLacksIt) {
     Bed.Plug(Usb().DescriptorOnlyFromNode(), VendorModel());
     auto handle = Open("hidraw0", HidAccess::ReadWrite);
     ASSERT_NE(handle, nullptr);
-    std::vector<uint8_t> descriptor;
-    ASSERT_TRUE(handle->GetReportDescriptor(descriptor))
-        << Platform->ErrorMessage(Platform->LastError());
-    EXPECT_EQ(descriptor, VendorDescriptorWithReportIds());
+    const auto descriptor = handle->GetReportDescriptor();
+    ASSERT_TRUE(descriptor) << Platform->ErrorMessage(Platform->LastError());
+    EXPECT_EQ(*descriptor, VendorDescriptorWithReportIds());
 }
 
 TEST_F(LinuxHidPlatformTest, FeatureReportsTravelBothWays) {
@@ -143,19 +135,18 @@ TEST_F(LinuxHidPlatformTest, FeatureReportsTravelBothWays) {
 
     std::vector<uint8_t> buffer(65, 0);
     buffer[0] = 3;
-    ASSERT_TRUE(handle->GetFeature(buffer.data(), buffer.size()))
-        << Platform->ErrorMessage(Platform->LastError());
+    ASSERT_TRUE(handle->GetFeature(buffer)) << Platform->ErrorMessage(Platform->LastError());
     EXPECT_EQ(buffer, stored);
 
     const std::vector<uint8_t> sent = {6, 0, 0, 0};
-    ASSERT_TRUE(handle->SetFeature(sent.data(), sent.size()));
+    ASSERT_TRUE(handle->SetFeature(sent));
     ASSERT_EQ(model->FeaturesSet().size(), 1u);
     EXPECT_EQ(model->FeaturesSet()[0], sent);
 
     // A report the device refuses fails with the device's own reason.
     buffer.assign(65, 0);
     buffer[0] = 9;
-    EXPECT_FALSE(handle->GetFeature(buffer.data(), buffer.size()));
+    EXPECT_FALSE(handle->GetFeature(buffer));
     EXPECT_EQ(Platform->LastError(), uint32_t(EPIPE));
     EXPECT_EQ(Platform->ErrorMessage(EPIPE), "Broken pipe");
 }
@@ -171,7 +162,7 @@ TEST_F(LinuxHidPlatformTest, InputReportArrivesWithItsReportId) {
     ASSERT_TRUE(model->SendInput(report));
     ASSERT_EQ(reader->WaitInput(kLongWaitMs), HidWaitResult::Ready);
     std::vector<uint8_t> buffer(9);
-    ASSERT_EQ(reader->ReadInput(buffer.data(), buffer.size()), 9);
+    ASSERT_EQ(reader->ReadInput(buffer), 9);
     EXPECT_EQ(buffer, report);
     EXPECT_EQ(reader->WaitInput(0), HidWaitResult::Timeout);
 }
@@ -185,7 +176,7 @@ TEST_F(LinuxHidPlatformTest, InputOfDeviceWithoutReportIdsGetsReportIdZero) {
     ASSERT_TRUE(model->SendInput({0, 0x02, 0, 0x04, 0, 0, 0, 0, 0}));
     ASSERT_EQ(reader->WaitInput(kLongWaitMs), HidWaitResult::Ready);
     std::vector<uint8_t> buffer(9, 0xEE);
-    ASSERT_EQ(reader->ReadInput(buffer.data(), buffer.size()), 9);
+    ASSERT_EQ(reader->ReadInput(buffer), 9);
     EXPECT_EQ(buffer, (std::vector<uint8_t>{0, 0x02, 0, 0x04, 0, 0, 0, 0, 0}));
 }
 
@@ -221,24 +212,20 @@ TEST_F(LinuxHidPlatformTest, NodeWithoutAccessRightsIsListedAndQueriedFromSysfs)
 
     auto handle = Open("hidraw0", HidAccess::QueryOnly);
     ASSERT_NE(handle, nullptr);
-    HidIdentity identity;
-    ASSERT_TRUE(handle->GetAttributes(identity));
-    EXPECT_EQ(identity.VendorID, 0x169B);
-    EXPECT_EQ(identity.VersionNumber, 0x0105);
-    std::u16string product;
-    ASSERT_TRUE(handle->GetProductString(product));
-    EXPECT_EQ(product, u"Seriell→Tastatur");
-    std::vector<uint8_t> descriptor;
-    ASSERT_TRUE(handle->GetReportDescriptor(descriptor));
-    EXPECT_EQ(
-        ParseReportDescriptorCaps(descriptor.data(), descriptor.size()).FeatureReportByteLength,
-        65);
+    const auto identity = handle->GetAttributes();
+    ASSERT_TRUE(identity);
+    EXPECT_EQ(identity->VendorID, 0x169B);
+    EXPECT_EQ(identity->VersionNumber, 0x0105);
+    EXPECT_EQ(handle->GetProductString(), u"Seriell→Tastatur");
+    const auto descriptor = handle->GetReportDescriptor();
+    ASSERT_TRUE(descriptor);
+    EXPECT_EQ(ParseReportDescriptorCaps(*descriptor).FeatureReportByteLength, 65);
 
     std::vector<uint8_t> buffer(65, 0);
     buffer[0] = 3;
-    EXPECT_FALSE(handle->GetFeature(buffer.data(), buffer.size()));
+    EXPECT_FALSE(handle->GetFeature(buffer));
     EXPECT_EQ(Platform->LastError(), uint32_t(EACCES));
-    EXPECT_FALSE(handle->SetFeature(buffer.data(), buffer.size()));
+    EXPECT_FALSE(handle->SetFeature(buffer));
 }
 
 TEST_F(LinuxHidPlatformTest, UnplugDuringAWaitFailsTheWaitAndEveryLaterRequest) {
@@ -260,10 +247,10 @@ TEST_F(LinuxHidPlatformTest, UnplugDuringAWaitFailsTheWaitAndEveryLaterRequest) 
     EXPECT_EQ(result.get(), HidWaitResult::Failed);
 
     std::vector<uint8_t> buffer(65, 0);
-    EXPECT_EQ(reader->ReadInput(buffer.data(), 9), -1);
+    EXPECT_EQ(reader->ReadInput(std::span(buffer).first(9)), -1);
     EXPECT_EQ(Platform->LastError(), uint32_t(EIO));
     buffer[0] = 3;
-    EXPECT_FALSE(device->GetFeature(buffer.data(), buffer.size()));
+    EXPECT_FALSE(device->GetFeature(buffer));
     EXPECT_EQ(Platform->LastError(), uint32_t(ENODEV));
 
     EXPECT_TRUE(Platform->PresentInterfaces().empty());
@@ -285,9 +272,9 @@ TEST_F(LinuxHidPlatformTest, ReusedNodeNumberDoesNotLeadToTheNewDevice) {
     ASSERT_EQ(Platform->PresentInterfaces().size(), 1u);
     auto handle = Open("hidraw0", HidAccess::ReadWrite);
     ASSERT_NE(handle, nullptr);
-    HidIdentity identity;
-    ASSERT_TRUE(handle->GetAttributes(identity));
-    EXPECT_EQ(identity.ProductID, 0x0999);
+    const auto identity = handle->GetAttributes();
+    ASSERT_TRUE(identity);
+    EXPECT_EQ(identity->ProductID, 0x0999);
 }
 
 // A reader that reopens its device while a scan is under way must not reach the device that
@@ -324,14 +311,14 @@ TEST_F(LinuxHidPlatformTest, ShortFeatureReplyFailsUnlessTheReportIsThatShort) {
 
     std::vector<uint8_t> buffer(65, 0xEE);
     buffer[0] = 2;
-    ASSERT_TRUE(handle->GetFeature(buffer.data(), buffer.size()));
+    ASSERT_TRUE(handle->GetFeature(buffer));
     std::vector<uint8_t> expected(65, 0);
     std::copy_n(std::vector<uint8_t>{2, 0x11, 0x22, 0x33, 0x44}.begin(), 5, expected.begin());
     EXPECT_EQ(buffer, expected);
 
     buffer.assign(65, 0x02);
     buffer[0] = 3;
-    EXPECT_FALSE(handle->GetFeature(buffer.data(), buffer.size()));
+    EXPECT_FALSE(handle->GetFeature(buffer));
     EXPECT_EQ(Platform->LastError(), uint32_t(EIO));
 }
 

@@ -53,15 +53,13 @@ TEST_F(WindowsHidPlatformTest, VanishedInterfacesAreSkippedAndRefusedOnesOpenFor
     // Queries still work, strings come as UTF-16, and feature requests are refused.
     auto query = platform_->Open(PathOf(2), HidAccess::QueryOnly);
     ASSERT_NE(query, nullptr);
-    HidIdentity identity;
-    ASSERT_TRUE(query->GetAttributes(identity));
-    EXPECT_EQ(identity.VersionNumber, 0x010D);
-    std::u16string text;
-    ASSERT_TRUE(query->GetManufacturerString(text));
-    EXPECT_EQ(text, u"Morvane \u00e9");
-    EXPECT_FALSE(query->GetProductString(text));
+    const auto identity = query->GetAttributes();
+    ASSERT_TRUE(identity);
+    EXPECT_EQ(identity->VersionNumber, 0x010D);
+    EXPECT_EQ(query->GetManufacturerString(), u"Morvane \u00e9");
+    EXPECT_EQ(query->GetProductString(), std::nullopt);
     uint8_t report[4] = {6, 0, 0, 0};
-    EXPECT_FALSE(query->SetFeature(report, sizeof report));
+    EXPECT_FALSE(query->SetFeature(report));
     EXPECT_EQ(platform_->LastError(), uint32_t(ERROR_ACCESS_DENIED));
     EXPECT_TRUE(stack_.Interfaces[2].LastFeatureWritten.empty());
 }
@@ -69,15 +67,15 @@ TEST_F(WindowsHidPlatformTest, VanishedInterfacesAreSkippedAndRefusedOnesOpenFor
 TEST_F(WindowsHidPlatformTest, FeatureReportsTravelInBuffersOfExactlyTheFeatureLength) {
     auto handle = platform_->Open(PathOf(0), HidAccess::ReadWrite);
     ASSERT_NE(handle, nullptr);
-    HidCaps caps;
-    ASSERT_TRUE(handle->GetCaps(caps));
-    EXPECT_EQ(caps.FeatureReportByteLength, 65);
-    EXPECT_EQ(caps.InputReportByteLength, 9);
+    const auto caps = handle->GetCaps();
+    ASSERT_TRUE(caps);
+    EXPECT_EQ(caps->FeatureReportByteLength, 65);
+    EXPECT_EQ(caps->InputReportByteLength, 9);
 
     // Shorter: the reply is cut to what was asked for, nothing written past it.
     uint8_t shortReply[14] = {3};
     shortReply[13] = 0xEE;
-    ASSERT_TRUE(handle->GetFeature(shortReply, 13));
+    ASSERT_TRUE(handle->GetFeature(std::span(shortReply).first(13)));
     EXPECT_EQ(stack_.Interfaces[0].LastFeatureRequestLength, 65u);
     EXPECT_EQ(shortReply[0], 3);
     EXPECT_EQ(shortReply[12], 12);
@@ -85,12 +83,12 @@ TEST_F(WindowsHidPlatformTest, FeatureReportsTravelInBuffersOfExactlyTheFeatureL
 
     // Shorter writes are padded with zeros, longer ones cut.
     const uint8_t reset[4] = {6, 1, 2, 3};
-    ASSERT_TRUE(handle->SetFeature(reset, sizeof reset));
+    ASSERT_TRUE(handle->SetFeature(reset));
     std::vector<uint8_t> expected(65, 0);
     std::copy(reset, reset + 4, expected.begin());
     EXPECT_EQ(stack_.Interfaces[0].LastFeatureWritten, expected);
     std::vector<uint8_t> tooLong(70, 0x55);
-    ASSERT_TRUE(handle->SetFeature(tooLong.data(), tooLong.size()));
+    ASSERT_TRUE(handle->SetFeature(tooLong));
     EXPECT_EQ(stack_.Interfaces[0].LastFeatureWritten, std::vector<uint8_t>(65, 0x55));
 }
 
@@ -108,7 +106,7 @@ TEST_F(WindowsHidPlatformTest, OverlappedReadIsWokenDeliveredAndCancelledBeforeT
     stack_.CompleteRead({1, 10, 11, 12, 13, 14, 15, 16, 17});
     ASSERT_EQ(handle->WaitInput(kDeadlineMs), HidWaitResult::Ready);
     uint8_t report[9] = {};
-    ASSERT_EQ(handle->ReadInput(report, sizeof report), 9);
+    ASSERT_EQ(handle->ReadInput(report), 9);
     EXPECT_EQ(report[0], 1);
     EXPECT_EQ(report[8], 17);
 
