@@ -25,19 +25,19 @@ class AdapterDevice : public IFeatureReportDevice, public emu::IDeviceModelHost 
             beforeTransfer();
         }
         int error = 0;
-        return !unplugged_ && adapter_.GetFeature(report.data(), report.size(), error);
+        return !unplugged_ && adapter_.GetFeature(report, error);
     }
     bool SetFeatureReport(std::span<const uint8_t> report) override {
         if (beforeTransfer) {
             beforeTransfer();
         }
         int error = 0;
-        return !unplugged_ && adapter_.SetFeature(report.data(), report.size(), error);
+        return !unplugged_ && adapter_.SetFeature(report, error);
     }
 
-    void SendInputReport(const uint8_t* report, size_t length) override {
+    void SendInputReport(std::span<const uint8_t> report) override {
         std::lock_guard lock(mutex_);
-        inputReports_.emplace_back(report, report + length);
+        inputReports_.emplace_back(report.begin(), report.end());
     }
     void RequestUnplug() override {
         unplugged_ = true;

@@ -45,13 +45,13 @@ class ScriptedAdapter final : public emu::IDeviceModel {
     std::u16string Manufacturer() const override { return Inner->Manufacturer(); }
     std::u16string Product() const override { return Inner->Product(); }
     std::vector<uint8_t> ReportDescriptor() const override { return Inner->ReportDescriptor(); }
-    bool GetFeature(uint8_t* buffer, size_t length, int& error) override {
-        const bool ok = Inner->GetFeature(buffer, length, error);
+    bool GetFeature(std::span<uint8_t> report, int& error) override {
+        const bool ok = Inner->GetFeature(report, error);
         Transferred();
         return ok;
     }
-    bool SetFeature(const uint8_t* buffer, size_t length, int& error) override {
-        const bool ok = Inner->SetFeature(buffer, length, error);
+    bool SetFeature(std::span<const uint8_t> report, int& error) override {
+        const bool ok = Inner->SetFeature(report, error);
         Transferred();
         return ok;
     }

@@ -52,7 +52,7 @@ TEST(QuillonAdapterTest, KeepsItsSettingsRecord) {
     QuillonAdapter adapter;
     int error = 0;
     uint8_t record[65] = {3};
-    ASSERT_TRUE(adapter.GetFeature(record, sizeof record, error));
+    ASSERT_TRUE(adapter.GetFeature(record, error));
     EXPECT_EQ(record[0], 3);
     EXPECT_EQ(record[3], 16);  // 19200 baud
     EXPECT_EQ(record[12], 1);
@@ -60,14 +60,14 @@ TEST(QuillonAdapterTest, KeepsItsSettingsRecord) {
 
     uint8_t changed[65] = {3, 1, 1, 8, 20, 30, 0, 0, 0, 1, 1, 2, 1};
     changed[40] = 0x77;
-    ASSERT_TRUE(adapter.SetFeature(changed, sizeof changed, error));
+    ASSERT_TRUE(adapter.SetFeature(changed, error));
     uint8_t back[65] = {3};
-    ASSERT_TRUE(adapter.GetFeature(back, sizeof back, error));
+    ASSERT_TRUE(adapter.GetFeature(back, error));
     EXPECT_EQ(std::vector<uint8_t>(back, back + 65), std::vector<uint8_t>(changed, changed + 65));
 
     // A shorter read gets the record's start.
     uint8_t head[4] = {3};
-    ASSERT_TRUE(adapter.GetFeature(head, sizeof head, error));
+    ASSERT_TRUE(adapter.GetFeature(head, error));
     EXPECT_EQ(head[3], 8);
 }
 
@@ -75,17 +75,17 @@ TEST(QuillonAdapterTest, ResetAndUnknownReports) {
     QuillonAdapter adapter;
     int error = 0;
     const uint8_t start[4] = {2, 0x34, 0, 0};
-    ASSERT_TRUE(adapter.SetFeature(start, 4, error));
+    ASSERT_TRUE(adapter.SetFeature({start, 4}, error));
     EXPECT_TRUE(adapter.InUpdateMode());
     const uint8_t reset[4] = {6, 0, 0, 0};
-    ASSERT_TRUE(adapter.SetFeature(reset, 4, error));
+    ASSERT_TRUE(adapter.SetFeature({reset, 4}, error));
     EXPECT_EQ(adapter.ResetCount(), 1);
     EXPECT_FALSE(adapter.InUpdateMode());
 
     uint8_t unknown[8] = {9};
-    EXPECT_FALSE(adapter.GetFeature(unknown, sizeof unknown, error));
+    EXPECT_FALSE(adapter.GetFeature(unknown, error));
     EXPECT_EQ(error, EPIPE);
-    EXPECT_FALSE(adapter.SetFeature(unknown, sizeof unknown, error));
+    EXPECT_FALSE(adapter.SetFeature(unknown, error));
     EXPECT_EQ(error, EPIPE);
     const std::vector<AdapterTransfer> log = adapter.Log();
     ASSERT_EQ(log.size(), 4u);
@@ -98,9 +98,9 @@ TEST(QuillonAdapterTest, RefusesUpdateCommandsOutOfOrder) {
     int error = 0;
     auto command = [&](uint8_t code, uint8_t block) {
         const uint8_t report[4] = {2, code, block, 0};
-        EXPECT_TRUE(adapter.SetFeature(report, 4, error));
+        EXPECT_TRUE(adapter.SetFeature({report, 4}, error));
         uint8_t status[2] = {5, 2};
-        EXPECT_TRUE(adapter.GetFeature(status, 2, error));
+        EXPECT_TRUE(adapter.GetFeature({status, 2}, error));
         return status[1];
     };
     EXPECT_EQ(command(0x01, 10), 3);  // no start yet
@@ -132,7 +132,7 @@ TEST(QuillonAdapterTest, InputReportsOnDemandAndAtARate) {
         int error = 0;
         for (int i = 0; i < 200; ++i) {
             uint8_t record[65] = {3};
-            adapter.GetFeature(record, sizeof record, error);
+            adapter.GetFeature(record, error);
         }
     });
     EXPECT_TRUE(WaitFor([&] { return device.InputReports().size() >= 50; }));
@@ -157,16 +157,16 @@ TEST(QuillonAdapterTest, UnplugLeavesTheBusUntilAttachedAgain) {
     adapter.UnplugAtTransfer(1);
     uint8_t record[65] = {3};
     int error = 0;
-    EXPECT_TRUE(adapter.GetFeature(record, sizeof record, error));
-    EXPECT_FALSE(adapter.GetFeature(record, sizeof record, error));
+    EXPECT_TRUE(adapter.GetFeature(record, error));
+    EXPECT_FALSE(adapter.GetFeature(record, error));
     EXPECT_EQ(error, ENODEV);
     EXPECT_TRUE(device.Unplugged());
-    EXPECT_FALSE(adapter.GetFeature(record, sizeof record, error));
+    EXPECT_FALSE(adapter.GetFeature(record, error));
     EXPECT_FALSE(adapter.SendInputReport({1}));
     EXPECT_EQ(adapter.TransferCount(), 2u);
     adapter.ClearFaults();
     testing::AdapterDevice again(adapter);
-    EXPECT_TRUE(adapter.GetFeature(record, sizeof record, error));
+    EXPECT_TRUE(adapter.GetFeature(record, error));
 }
 
 }  // namespace

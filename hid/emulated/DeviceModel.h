@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,7 @@ class IDeviceModelHost {
   public:
     virtual ~IDeviceModelHost() = default;
     // Queues one input report (byte 0 = report ID) for every open reader; any thread.
-    virtual void SendInputReport(const uint8_t* report, size_t length) = 0;
+    virtual void SendInputReport(std::span<const uint8_t> report) = 0;
     // Takes the device off the bus, as pulling its plug would.
     virtual void RequestUnplug() = 0;
 };
@@ -31,10 +32,10 @@ class IDeviceModel {
     virtual std::u16string Product() const = 0;
     virtual std::vector<uint8_t> ReportDescriptor() const = 0;
 
-    // buffer[0] holds the report ID. false fails the transfer; errorCode (an errno value)
+    // report[0] holds the report ID. false fails the transfer; errorCode (an errno value)
     // says why.
-    virtual bool GetFeature(uint8_t* buffer, size_t length, int& errorCode) = 0;
-    virtual bool SetFeature(const uint8_t* buffer, size_t length, int& errorCode) = 0;
+    virtual bool GetFeature(std::span<uint8_t> report, int& errorCode) = 0;
+    virtual bool SetFeature(std::span<const uint8_t> report, int& errorCode) = 0;
 
     // Called by the bus when the model is plugged in (host set) and unplugged (nullptr).
     virtual void Attach(IDeviceModelHost* host) = 0;

@@ -47,7 +47,7 @@ struct EmulatedBus::Slot final : IDeviceModelHost {
     // One transfer at a time per device; the model is never detached during one.
     std::mutex transferMutex;
 
-    void SendInputReport(const uint8_t* report, size_t length) override;
+    void SendInputReport(std::span<const uint8_t> report) override;
     void RequestUnplug() override;
 };
 
@@ -109,13 +109,13 @@ class EmulatedHandle final : public IHidHandle {
 
     bool GetFeature(std::span<uint8_t> report) override {
         return Transfer(report, [&](IDeviceModel& model, int& error) {
-            return model.GetFeature(report.data(), report.size(), error);
+            return model.GetFeature(report, error);
         });
     }
 
     bool SetFeature(std::span<const uint8_t> report) override {
         return Transfer(report, [&](IDeviceModel& model, int& error) {
-            return model.SetFeature(report.data(), report.size(), error);
+            return model.SetFeature(report, error);
         });
     }
 
@@ -203,11 +203,11 @@ class EmulatedHandle final : public IHidHandle {
     }
 
     // Slot mutex held.
-    void QueueInput(const uint8_t* report, size_t length) {
+    void QueueInput(std::span<const uint8_t> report) {
         if (access_ == HidAccess::QueryOnly) {
             return;
         }
-        queue_.emplace_back(report, report + length);
+        queue_.emplace_back(report.begin(), report.end());
         while (queue_.size() > std::max<size_t>(slot_->options.InputQueueLimit, 1)) {
             queue_.pop_front();
             ++slot_->stats.DroppedReports;
@@ -316,17 +316,14 @@ class BusWatch final : public IHidPlatform::Watch {
 
 }  // namespace
 
-void EmulatedBus::Slot::SendInputReport(const uint8_t* report, size_t length) {
-    if (report == nullptr && length > 0) {
-        return;
-    }
+void EmulatedBus::Slot::SendInputReport(std::span<const uint8_t> report) {
     {
         std::lock_guard lock(mutex);
         if (!present) {
             return;
         }
         for (EmulatedHandle* handle : handles) {
-            handle->QueueInput(report, length);
+            handle->QueueInput(report);
         }
     }
     input.notify_all();
@@ -440,7 +437,7 @@ bool EmulatedBus::SendInputReport(uint32_t instance, const std::vector<uint8_t>&
     if (slot == nullptr || !IsPlugged(instance)) {
         return false;
     }
-    slot->SendInputReport(report.data(), report.size());
+    slot->SendInputReport(report);
     return true;
 }
 

@@ -42,30 +42,30 @@ std::vector<uint8_t> MakeVendorDescriptor(uint16_t inputBytes, uint16_t outputBy
 
 GenericDevice::GenericDevice(GenericDeviceConfig config) : config_(std::move(config)) {}
 
-bool GenericDevice::GetFeature(uint8_t* buffer, size_t length, int& errorCode) {
-    if (buffer == nullptr || length == 0) {
+bool GenericDevice::GetFeature(std::span<uint8_t> report, int& errorCode) {
+    if (report.empty()) {
         errorCode = EINVAL;
         return false;
     }
     std::lock_guard lock(mutex_);
-    const auto it = features_.find(buffer[0]);
-    std::memset(buffer + 1, 0, length - 1);
+    const auto it = features_.find(report[0]);
+    std::fill(report.begin() + 1, report.end(), uint8_t{0});
     if (it != features_.end()) {
-        const size_t count = std::min(length, it->second.size());
+        const size_t count = std::min(report.size(), it->second.size());
         std::copy(it->second.begin() + 1, it->second.begin() + static_cast<long>(count),
-                  buffer + 1);
+                  report.begin() + 1);
     }
     return true;
 }
 
-bool GenericDevice::SetFeature(const uint8_t* buffer, size_t length, int& errorCode) {
-    if (buffer == nullptr || length == 0) {
+bool GenericDevice::SetFeature(std::span<const uint8_t> report, int& errorCode) {
+    if (report.empty()) {
         errorCode = EINVAL;
         return false;
     }
     std::lock_guard lock(mutex_);
-    features_[buffer[0]].assign(buffer, buffer + length);
-    setReports_.emplace_back(buffer, buffer + length);
+    features_[report[0]].assign(report.begin(), report.end());
+    setReports_.emplace_back(report.begin(), report.end());
     return true;
 }
 
@@ -81,7 +81,7 @@ bool GenericDevice::SendInput(const std::vector<uint8_t>& report) {
     if (host_ == nullptr) {
         return false;
     }
-    host_->SendInputReport(report.data(), report.size());
+    host_->SendInputReport(report);
     return true;
 }
 

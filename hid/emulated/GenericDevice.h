@@ -34,8 +34,8 @@ class GenericDevice final : public IDeviceModel {
     std::u16string Product() const override { return config_.Product; }
     std::vector<uint8_t> ReportDescriptor() const override { return config_.Descriptor; }
 
-    bool GetFeature(uint8_t* buffer, size_t length, int& errorCode) override;
-    bool SetFeature(const uint8_t* buffer, size_t length, int& errorCode) override;
+    bool GetFeature(std::span<uint8_t> report, int& errorCode) override;
+    bool SetFeature(std::span<const uint8_t> report, int& errorCode) override;
     void Attach(IDeviceModelHost* host) override;
 
     // false when the device is not plugged in.

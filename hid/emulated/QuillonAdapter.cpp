@@ -276,7 +276,9 @@ bool QuillonAdapter::Transfer(AdapterTransfer::Direction dir, const uint8_t* buf
     return ok;
 }
 
-bool QuillonAdapter::GetFeature(uint8_t* buffer, size_t length, int& errorCode) {
+bool QuillonAdapter::GetFeature(std::span<uint8_t> report, int& errorCode) {
+    uint8_t* const buffer = report.data();
+    const size_t length = report.size();
     return Transfer(AdapterTransfer::Direction::Get, buffer, length, errorCode, [&](int& error) {
         std::vector<uint8_t> answer;
         switch (buffer[0]) {
@@ -359,7 +361,9 @@ void QuillonAdapter::HandleCommand(const uint8_t* buffer, size_t length) {
     status_ = StatusFor(command, command == kChecksum ? receivedBlock_ : block, status);
 }
 
-bool QuillonAdapter::SetFeature(const uint8_t* buffer, size_t length, int& errorCode) {
+bool QuillonAdapter::SetFeature(std::span<const uint8_t> report, int& errorCode) {
+    const uint8_t* const buffer = report.data();
+    const size_t length = report.size();
     return Transfer(AdapterTransfer::Direction::Set, buffer, length, errorCode, [&](int& error) {
         switch (buffer[0]) {
             case kCommandReport:
@@ -411,7 +415,7 @@ bool QuillonAdapter::SendToHost(const uint8_t* report, size_t length) {
         }
         ++inputCounter_;
     }
-    host_->SendInputReport(report, length);
+    host_->SendInputReport({report, length});
     return true;
 }
 

@@ -67,8 +67,8 @@ class QuillonAdapter : public IDeviceModel {
     std::u16string Manufacturer() const override;
     std::u16string Product() const override;
     std::vector<uint8_t> ReportDescriptor() const override;
-    bool GetFeature(uint8_t* buffer, size_t length, int& errorCode) override;
-    bool SetFeature(const uint8_t* buffer, size_t length, int& errorCode) override;
+    bool GetFeature(std::span<uint8_t> report, int& errorCode) override;
+    bool SetFeature(std::span<const uint8_t> report, int& errorCode) override;
     void Attach(IDeviceModelHost* host) override;
 
     void SetVersionNumber(uint16_t version);

@@ -146,13 +146,13 @@ class SelfUnplugging final : public IDeviceModel {
     std::u16string Manufacturer() const override { return u"m"; }
     std::u16string Product() const override { return u"p"; }
     std::vector<uint8_t> ReportDescriptor() const override { return MakeVendorDescriptor(8, 0, 8); }
-    bool GetFeature(uint8_t*, size_t, int& errorCode) override {
+    bool GetFeature(std::span<uint8_t>, int& errorCode) override {
         host->RequestUnplug();
         detachedDuringTransfer = host == nullptr;
         errorCode = EPIPE;
         return false;
     }
-    bool SetFeature(const uint8_t*, size_t, int&) override { return true; }
+    bool SetFeature(std::span<const uint8_t>, int&) override { return true; }
     void Attach(IDeviceModelHost* h) override { host = h; }
     IDeviceModelHost* host = nullptr;
     bool detachedDuringTransfer = true;

@@ -37,8 +37,8 @@ struct FuseHidrawServer::Node : emu::IDeviceModelHost {
     // send input or ask to be unplugged from inside a request.
     std::recursive_mutex ModelMutex;
 
-    void SendInputReport(const uint8_t* report, size_t length) override {
-        Server->Deliver(*this, report, length);
+    void SendInputReport(std::span<const uint8_t> report) override {
+        Server->Deliver(*this, report.data(), report.size());
     }
     void RequestUnplug() override {
         Server->Unplug(Name);
@@ -286,8 +286,8 @@ struct FuseHidrawServer::Ops {
             bool done = false;
             {
                 std::lock_guard modelLock(node->ModelMutex);
-                done = get ? node->Model->GetFeature(buffer.data(), length, error)
-                           : node->Model->SetFeature(buffer.data(), length, error);
+                done = get ? node->Model->GetFeature({buffer.data(), length}, error)
+                           : node->Model->SetFeature({buffer.data(), length}, error);
             }
             if (!done) {
                 fuse_reply_err(request, error != 0 ? error : EIO);

@@ -14,25 +14,25 @@ TestHidModel::TestHidModel(HidIdentity identity, std::u16string manufacturer,
       product_(std::move(product)),
       descriptor_(std::move(descriptor)) {}
 
-bool TestHidModel::GetFeature(uint8_t* buffer, size_t length, int& errorCode) {
+bool TestHidModel::GetFeature(std::span<uint8_t> report, int& errorCode) {
     std::lock_guard lock(mutex_);
-    const auto it = features_.find(buffer[0]);
+    const auto it = features_.find(report[0]);
     if (it == features_.end()) {
         errorCode = EPIPE;  // what a stalled control transfer gives
         return false;
     }
-    std::memset(buffer, 0, length);
-    std::memcpy(buffer, it->second.data(), std::min(length, it->second.size()));
+    std::fill(report.begin(), report.end(), uint8_t{0});
+    std::copy_n(it->second.begin(), std::min(report.size(), it->second.size()), report.begin());
     return true;
 }
 
-bool TestHidModel::SetFeature(const uint8_t* buffer, size_t length, int& errorCode) {
+bool TestHidModel::SetFeature(std::span<const uint8_t> report, int& errorCode) {
     std::lock_guard lock(mutex_);
-    if (length == 0) {
+    if (report.empty()) {
         errorCode = EINVAL;
         return false;
     }
-    featuresSet_.emplace_back(buffer, buffer + length);
+    featuresSet_.emplace_back(report.begin(), report.end());
     return true;
 }
 
@@ -61,7 +61,7 @@ bool TestHidModel::SendInput(const std::vector<uint8_t>& report) {
     if (host == nullptr) {
         return false;
     }
-    host->SendInputReport(report.data(), report.size());
+    host->SendInputReport(report);
     return true;
 }
 

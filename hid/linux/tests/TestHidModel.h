@@ -19,8 +19,8 @@ class TestHidModel : public emu::IDeviceModel {
     std::u16string Manufacturer() const override { return manufacturer_; }
     std::u16string Product() const override { return product_; }
     std::vector<uint8_t> ReportDescriptor() const override { return descriptor_; }
-    bool GetFeature(uint8_t* buffer, size_t length, int& errorCode) override;
-    bool SetFeature(const uint8_t* buffer, size_t length, int& errorCode) override;
+    bool GetFeature(std::span<uint8_t> report, int& errorCode) override;
+    bool SetFeature(std::span<const uint8_t> report, int& errorCode) override;
     void Attach(emu::IDeviceModelHost* host) override;
 
     // The report that GetFeature answers for report (byte 0 is its ID).
