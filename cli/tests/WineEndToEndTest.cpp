@@ -86,20 +86,29 @@ class StepClock {
         }                                                     \
     } while (false)
 
-TEST(WineEndToEndTest, ListSettingsFlashUnplugAndReplugThroughWinesHidStack) {
-    QUILLON_REQUIRE(WineSession::Missing());
+// One adapter served as hidraw0, and a Wine session whose HID stack sees it.
+class ServedAdapterTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        QUILLON_REQUIRE(WineSession::Missing());
+        QUILLON_REQUIRE(bed.Unavailable());
+        QUILLON_REQUIRE(ShowBedAsSystemDevices(bed));
+        bed.Plug({}, adapter);
+        AddDevEntry(bed, "hidraw0");
+        ASSERT_EQ(wine.Start(), "");
+        clock.Lap("Wine session");
+    }
+
+    // Ended in the reverse order: the Wine session first, the served nodes last.
     HidrawTestBed bed;
-    QUILLON_REQUIRE(bed.Unavailable());
-    QUILLON_REQUIRE(ShowBedAsSystemDevices(bed));
     StepClock clock;
+    std::shared_ptr<emu::QuillonAdapter> adapter = std::make_shared<emu::QuillonAdapter>();
+    WineSession wine{g_prefix};
+};
 
-    auto adapter = std::make_shared<emu::QuillonAdapter>();
-    bed.Plug({}, adapter);
-    AddDevEntry(bed, "hidraw0");
-    WineSession wine(g_prefix);
-    ASSERT_EQ(wine.Start(), "");
-    clock.Lap("Wine session");
+using WineEndToEndTest = ServedAdapterTest;
 
+TEST_F(WineEndToEndTest, ListSettingsFlashUnplugAndReplugThroughWinesHidStack) {
     // The bus driver may list the device a moment after its start.
     ProgramResult list;
     const auto listed = [&](size_t adapters) {
@@ -197,24 +206,18 @@ size_t SettingsReads(const emu::QuillonAdapter& adapter) {
     }));
 }
 
-TEST(WineWindowEndToEndTest, ListsShowsSurvivesUnplugAndReplugAndClosesCleanly) {
-    if (g_windowProgramPath.empty()) {
-        GTEST_SKIP() << "no quillon-utility.exe given";
+class WineWindowEndToEndTest : public ServedAdapterTest {
+  protected:
+    void SetUp() override {
+        if (g_windowProgramPath.empty()) {
+            GTEST_SKIP() << "no quillon-utility.exe given";
+        }
+        QUILLON_REQUIRE(std::getenv("DISPLAY") == nullptr ? "no X server (DISPLAY)" : "");
+        ServedAdapterTest::SetUp();
     }
-    QUILLON_REQUIRE(std::getenv("DISPLAY") == nullptr ? "no X server (DISPLAY)" : "");
-    QUILLON_REQUIRE(WineSession::Missing());
-    HidrawTestBed bed;
-    QUILLON_REQUIRE(bed.Unavailable());
-    QUILLON_REQUIRE(ShowBedAsSystemDevices(bed));
-    StepClock clock;
+};
 
-    auto adapter = std::make_shared<emu::QuillonAdapter>();
-    bed.Plug({}, adapter);
-    AddDevEntry(bed, "hidraw0");
-    WineSession wine(g_prefix);
-    ASSERT_EQ(wine.Start(), "");
-    clock.Lap("Wine session");
-
+TEST_F(WineWindowEndToEndTest, ListsShowsSurvivesUnplugAndReplugAndClosesCleanly) {
     // The window program's diagnostics (Qt's logging) reach no stream under Wine, so what it
     // does is seen at the served adapter: the settings records it reads.
     ::setenv("QT_QPA_PLATFORM", "windows", 1);
