@@ -29,11 +29,11 @@ void BM_UpdateProtocol(benchmark::State& state) {
     for (auto _ : state) {
         TUpdateProtocol protocol(&device, image);
         int code = protocol.SendStart();
-        for (int b = 0; b < kBlockCount && code == kUpdateReady; ++b) {
+        for (int b = 0; b < kBlockCount && code == UpdateReady; ++b) {
             code = protocol.WriteBlock(b);
         }
         protocol.Finish();
-        if (code != kUpdateReady) {
+        if (code != UpdateReady) {
             state.SkipWithError("update failed");
         }
         adapter.ClearLog();
@@ -50,7 +50,7 @@ void BM_UpdateFromFile(benchmark::State& state) {
     testing::AdapterDevice device(adapter);
     FirmwareImage image;
     for (auto _ : state) {
-        if (RunFirmwareUpdate(&device, path, image).Code != kUpdateReady) {
+        if (RunFirmwareUpdate(&device, path, image).Code != UpdateReady) {
             state.SkipWithError("update failed");
         }
         adapter.ClearLog();

@@ -79,7 +79,7 @@ void BM_FlasherFormRun(benchmark::State& state) {
             state.ResumeTiming();
             form.FormActivate();
             state.PauseTiming();
-            if (form.ResultCode() != firmware::kUpdateReady) {
+            if (form.ResultCode() != firmware::UpdateReady) {
                 state.SkipWithError("update failed");
             }
             adapter.ClearLog();

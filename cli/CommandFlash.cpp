@@ -62,7 +62,7 @@ class FlashProgress {
 };
 
 int ExitCodeOf(const UpdateOutcome& outcome) {
-    if (outcome.Code == firmware::kUpdateReady) {
+    if (outcome.Code == firmware::UpdateReady) {
         return kExitSuccess;
     }
     // The file changed between the check and an adapter's run. An adapter's status can give

@@ -119,10 +119,10 @@ class Job {
         const firmware::UpdateOutcome outcome =
             firmware::RunFirmwareUpdate(logged_.get(), plan_.FirmwareFile, *image,
                                         [this](int block) { progress_.Block = block; });
-        if (outcome.Code != firmware::kUpdateReady) {
+        if (outcome.Code != firmware::UpdateReady) {
             // The file changed on disk after it was checked.
             const int exitCode =
-                outcome.Code == firmware::kUpdateFileError ? kExitFileRefused : kExitTransferFailed;
+                outcome.Code == firmware::UpdateFileError ? kExitFileRefused : kExitTransferFailed;
             return FailStep(record_.Update, exitCode, "update: " + outcome.Message);
         }
         record_.Update = {StepResult::State::Passed, outcome.Message};

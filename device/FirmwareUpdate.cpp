@@ -12,7 +12,7 @@ AdapterResult<> CheckUpdateFile(const std::string& path) {
     std::error_code error;
     if (!std::filesystem::exists(path, error)) {
         return AdapterFailure(AdapterError::FileRefused,
-                              firmware::UpdateMessage(firmware::kUpdateFileError) + " " + path);
+                              firmware::UpdateMessage(firmware::UpdateFileError) + " " + path);
     }
     auto image = std::make_unique<firmware::FirmwareImage>();
     const firmware::HexReadResult result = firmware::ReadUpdateFile(path, *image);

@@ -110,7 +110,7 @@ void TFlasherForm::FormActivate() {
             ProgressBar1->setValue(block);
         });
     resultCode_ = outcome.Code;
-    if (outcome.Code != firmware::kUpdateReady) {
+    if (outcome.Code != firmware::UpdateReady) {
         bnClose->setText("close");
         dialogs_.ShowMessage(this, QString::fromStdString(outcome.Message));
     } else {

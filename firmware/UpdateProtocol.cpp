@@ -9,19 +9,19 @@ namespace quillon::firmware {
 
 std::string UpdateMessage(int code, uint8_t status) {
     switch (code) {
-        case kUpdateReady:
+        case UpdateReady:
             return "ready";
-        case kUpdateFileError:
+        case UpdateFileError:
             return "ERROR: File not found!";
-        case kUpdateAccessError:
+        case UpdateAccessError:
             return "ACCESS ERROR";
-        case kUpdateSetReportError:
+        case UpdateSetReportError:
             return "ERROR: set report";
-        case kUpdateGetReportError:
+        case UpdateGetReportError:
             return "ERROR: get report";
-        case kUpdateChecksumError:
+        case UpdateChecksumError:
             return "CRC Error during flash write";
-        case kUpdateUnexpectedStatus:
+        case UpdateUnexpectedStatus:
             return "ERROR: the adapter answered with the unknown status " + std::to_string(status);
         default:
             return "ERROR: update failed with code " + std::to_string(code);
@@ -33,16 +33,16 @@ TUpdateProtocol::TUpdateProtocol(IFeatureReportDevice* device, const FirmwareIma
 
 int TUpdateProtocol::SendReport(std::span<const uint8_t> report) {
     if (device_ == nullptr) {
-        return kUpdateAccessError;
+        return UpdateAccessError;
     }
-    return device_->SetFeatureReport(report) ? kUpdateReady : kUpdateSetReportError;
+    return device_->SetFeatureReport(report) ? UpdateReady : UpdateSetReportError;
 }
 
 int TUpdateProtocol::ReadReport(std::span<uint8_t> report) {
     if (device_ == nullptr) {
-        return kUpdateAccessError;
+        return UpdateAccessError;
     }
-    return device_->GetFeatureReport(report) ? kUpdateReady : kUpdateGetReportError;
+    return device_->GetFeatureReport(report) ? UpdateReady : UpdateGetReportError;
 }
 
 int TUpdateProtocol::SendStart() {
@@ -55,29 +55,29 @@ int TUpdateProtocol::CommandStep(uint8_t code, uint8_t parameter) {
     // A command that did not reach the adapter must stop the run: the status read after it
     // would only repeat the previous command's status, and the block would be written
     // without having been prepared.
-    if (const int sent = SendReport(command); sent != kUpdateReady) {
+    if (const int sent = SendReport(command); sent != UpdateReady) {
         return sent;
     }
     uint8_t status[kStatusReportLength] = {kStatusReportId, 0x02};
-    if (const int read = ReadReport(status); read != kUpdateReady) {
+    if (const int read = ReadReport(status); read != UpdateReady) {
         return read;
     }
     lastStatus_ = status[1];
     if (lastStatus_ == kStatusSuccess) {
-        return kUpdateReady;
+        return UpdateReady;
     }
     // Status 2 to 6 name the result codes 1 to 5. Any other status is not success either:
     // taking 0 for success would report a flash that was never written as updated.
     if (lastStatus_ >= 2 && lastStatus_ <= 6) {
         return lastStatus_ - 1;
     }
-    return kUpdateUnexpectedStatus;
+    return UpdateUnexpectedStatus;
 }
 
 int TUpdateProtocol::SendBlockData(int block) {
     const uint8_t command[kCommandReportLength] = {kCommandReportId, kCommandBlockData,
                                                    uint8_t(block + kFirstDeviceBlock), 0};
-    if (const int sent = SendReport(command); sent != kUpdateReady) {
+    if (const int sent = SendReport(command); sent != UpdateReady) {
         return sent;
     }
     const uint8_t* blockData = image_.data() + size_t(block) * kBlockSize;
@@ -88,36 +88,36 @@ int TUpdateProtocol::SendBlockData(int block) {
         const size_t count = std::min(kDataBytesPerReport, kBlockSize - from);
         std::memcpy(report + 1, blockData + from, count);
         std::memset(report + 1 + count, kFillValue, kDataBytesPerReport - count);
-        if (const int sent = SendReport(report); sent != kUpdateReady) {
+        if (const int sent = SendReport(report); sent != UpdateReady) {
             return sent;
         }
     }
-    return kUpdateReady;
+    return UpdateReady;
 }
 
 int TUpdateProtocol::VerifyBlock(uint16_t checksum) {
     const uint8_t command[kCommandReportLength] = {kCommandReportId, kCommandChecksum, 0, 0};
-    if (const int sent = SendReport(command); sent != kUpdateReady) {
+    if (const int sent = SendReport(command); sent != UpdateReady) {
         return sent;
     }
     uint8_t answer[kChecksumReportLength] = {kChecksumReportId, 0, 0};
-    if (const int read = ReadReport(answer); read != kUpdateReady) {
+    if (const int read = ReadReport(answer); read != UpdateReady) {
         return read;
     }
     const uint16_t adapters = static_cast<uint16_t>(answer[1] | answer[2] << 8);
-    return adapters == checksum ? kUpdateReady : kUpdateChecksumError;
+    return adapters == checksum ? UpdateReady : UpdateChecksumError;
 }
 
 int TUpdateProtocol::WriteBlock(int block) {
     const auto deviceBlock = static_cast<uint8_t>(block + kFirstDeviceBlock);
     int code = CommandStep(kCommandFirstBlockStep, deviceBlock);
-    if (code == kUpdateReady) {
+    if (code == UpdateReady) {
         code = CommandStep(kCommandSecondBlockStep, deviceBlock);
     }
-    if (code == kUpdateReady) {
+    if (code == UpdateReady) {
         const uint16_t checksum = BlockChecksum(image_, block);
         code = SendBlockData(block);
-        if (code == kUpdateReady) {
+        if (code == UpdateReady) {
             code = VerifyBlock(checksum);
         }
     }
@@ -128,12 +128,12 @@ int TUpdateProtocol::Finish() {
     const uint8_t command[kCommandReportLength] = {kCommandReportId, kCommandFinish, 0, 0};
     // An adapter that never got the finish command is still in its update mode, so the
     // update did not end well whatever came before.
-    if (const int sent = SendReport(command); sent != kUpdateReady) {
+    if (const int sent = SendReport(command); sent != UpdateReady) {
         return sent;
     }
     uint8_t status[kStatusReportLength] = {kStatusReportId, 0x02};
     ReadReport(status);
-    return kUpdateReady;
+    return UpdateReady;
 }
 
 }  // namespace quillon::firmware

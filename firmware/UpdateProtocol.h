@@ -12,13 +12,13 @@ namespace quillon::firmware {
 
 // Result codes of the update steps; 0 is success, every other code ends the run.
 enum UpdateCode : int {
-    kUpdateReady = 0,
-    kUpdateFileError = 1,        // update file missing, unreadable or refused
-    kUpdateAccessError = 2,      // no device
-    kUpdateSetReportError = 3,   // a report could not be sent
-    kUpdateGetReportError = 4,   // a report could not be read
-    kUpdateChecksumError = 5,    // the adapter's block checksum differs from ours
-    kUpdateUnexpectedStatus = 6  // the adapter answered a status byte of 0 or above 6
+    UpdateReady = 0,
+    UpdateFileError = 1,        // update file missing, unreadable or refused
+    UpdateAccessError = 2,      // no device
+    UpdateSetReportError = 3,   // a report could not be sent
+    UpdateGetReportError = 4,   // a report could not be read
+    UpdateChecksumError = 5,    // the adapter's block checksum differs from ours
+    UpdateUnexpectedStatus = 6  // the adapter answered a status byte of 0 or above 6
 };
 
 // Feature reports of the update. Lengths are fixed, whatever the device's feature report
@@ -48,7 +48,7 @@ constexpr int kDataReportsPerBlock =
 constexpr int kTransfersPerUpdate = 1 + 16 * kBlockCount + 2;
 
 // The text shown for a result code; status is the adapter's status byte behind
-// kUpdateUnexpectedStatus.
+// UpdateUnexpectedStatus.
 std::string UpdateMessage(int code, uint8_t status = 0);
 
 // The steps of the update protocol over one device. Each returns a result code.

@@ -12,23 +12,23 @@ TUpdateRun::TUpdateRun(IFeatureReportDevice* device, std::string fileName, Firmw
 void TUpdateRun::Begin() {
     std::error_code error;
     if (!std::filesystem::exists(fileName_, error)) {
-        fileResult_.Code = kUpdateFileError;
+        fileResult_.Code = UpdateFileError;
         fileFailed_ = true;
-        code_ = kUpdateFileError;
+        code_ = UpdateFileError;
         return;
     }
     fileResult_ = ReadUpdateFile(fileName_, image_);
     code_ = fileResult_.Code;
-    fileFailed_ = code_ != kUpdateReady;
-    if (code_ == kUpdateReady) {
+    fileFailed_ = code_ != UpdateReady;
+    if (code_ == UpdateReady) {
         code_ = protocol_.SendStart();
     }
 }
 
 void TUpdateRun::RunBlock(int block) {
-    if (code_ == kUpdateReady) {
+    if (code_ == UpdateReady) {
         code_ = protocol_.WriteBlock(block);
-        if (code_ != kUpdateReady) {
+        if (code_ != UpdateReady) {
             Log(LogCategory::Firmware, [&] {
                 return "block " + std::to_string(block) + " failed with code " +
                        std::to_string(code_);
@@ -39,7 +39,7 @@ void TUpdateRun::RunBlock(int block) {
 
 void TUpdateRun::Finish() {
     const int finished = protocol_.Finish();
-    if (code_ == kUpdateReady) {
+    if (code_ == UpdateReady) {
         code_ = finished;
     }
 }

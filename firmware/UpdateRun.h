@@ -28,9 +28,9 @@ class TUpdateRun {
     void Finish();
 
     int Code() const { return code_; }
-    bool Succeeded() const { return code_ == kUpdateReady; }
+    bool Succeeded() const { return code_ == UpdateReady; }
     // The update file was missing, unreadable or refused. An adapter's status can also give
-    // kUpdateFileError ("File not found!"), so the code alone does not say this.
+    // UpdateFileError ("File not found!"), so the code alone does not say this.
     bool FileFailed() const { return fileFailed_; }
     // The text for the outcome: "ready", or what went wrong.
     std::string Message() const;
@@ -41,11 +41,11 @@ class TUpdateRun {
     TUpdateProtocol protocol_;
     HexReadResult fileResult_;
     bool fileFailed_ = false;
-    int code_ = kUpdateReady;
+    int code_ = UpdateReady;
 };
 
 struct UpdateOutcome {
-    int Code = kUpdateReady;
+    int Code = UpdateReady;
     std::string Message;
     bool FileFailed = false;  // as TUpdateRun::FileFailed
 };

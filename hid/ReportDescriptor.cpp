@@ -8,7 +8,7 @@
 namespace quillon {
 namespace {
 
-enum ReportType { kInput, kOutput, kFeature, kReportTypes };
+enum ReportType { InputReports, OutputReports, FeatureReports, ReportTypeCount };
 
 struct GlobalState {
     uint32_t reportSize = 0;   // bits per field
@@ -30,7 +30,7 @@ uint32_t ItemValue(std::span<const uint8_t> data) {
 }
 
 // Bits per report ID, for each report type.
-using ReportBits = std::array<std::map<uint32_t, uint64_t>, kReportTypes>;
+using ReportBits = std::array<std::map<uint32_t, uint64_t>, ReportTypeCount>;
 
 // false when the descriptor is malformed.
 bool ParseReportBits(std::span<const uint8_t> descriptor, ReportBits& bits) {
@@ -71,13 +71,13 @@ bool ParseReportBits(std::span<const uint8_t> descriptor, ReportBits& bits) {
             int reportType = -1;
             switch (tag) {
                 case 0x8:
-                    reportType = kInput;
+                    reportType = InputReports;
                     break;
                 case 0x9:
-                    reportType = kOutput;
+                    reportType = OutputReports;
                     break;
                 case 0xB:
-                    reportType = kFeature;
+                    reportType = FeatureReports;
                     break;
                 case 0xA:
                     if (++collectionDepth > kMaxCollectionDepth) {
@@ -152,9 +152,9 @@ HidCaps ParseReportDescriptorCaps(std::span<const uint8_t> descriptor) {
         return reports.empty() ? 0 : uint16_t(largest + 1);
     };
     HidCaps caps;
-    caps.InputReportByteLength = byteLength(bits[kInput]);
-    caps.OutputReportByteLength = byteLength(bits[kOutput]);
-    caps.FeatureReportByteLength = byteLength(bits[kFeature]);
+    caps.InputReportByteLength = byteLength(bits[InputReports]);
+    caps.OutputReportByteLength = byteLength(bits[OutputReports]);
+    caps.FeatureReportByteLength = byteLength(bits[FeatureReports]);
     return caps;
 }
 
@@ -163,8 +163,8 @@ uint16_t FeatureReportLengthOf(std::span<const uint8_t> descriptor, uint8_t repo
     if (!ParseReportBits(descriptor, bits)) {
         return 0;
     }
-    const auto it = bits[kFeature].find(reportId);
-    return it == bits[kFeature].end() ? 0 : uint16_t((it->second + 7) / 8 + 1);
+    const auto it = bits[FeatureReports].find(reportId);
+    return it == bits[FeatureReports].end() ? 0 : uint16_t((it->second + 7) / 8 + 1);
 }
 
 bool ReportDescriptorUsesReportIds(std::span<const uint8_t> descriptor) {

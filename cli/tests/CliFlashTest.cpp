@@ -73,7 +73,7 @@ TEST_F(CliFlashTest, AllUpdatesEveryAdapterAndReportsEachOutcome) {
         EXPECT_EQ(each[i]["index"].toInt(), i);
         EXPECT_EQ(each[i]["path"].toString(), QString("emu:%1").arg(i + 1));
         EXPECT_EQ(each[i]["ok"].toBool(), i != 2);
-        EXPECT_EQ(each[i]["code"].toInt(), i == 2 ? firmware::kUpdateChecksumError : 0);
+        EXPECT_EQ(each[i]["code"].toInt(), i == 2 ? firmware::UpdateChecksumError : 0);
     }
     EXPECT_EQ(each[2]["message"].toString(), "CRC Error during flash write");
     ExpectFlashed(*adapters[0]);
@@ -166,7 +166,7 @@ TEST_F(CliFlashTest, AdapterRefusingABlockIsATransferFailure) {
                                 .object()["adapters"]
                                 .toArray();
     ASSERT_EQ(each.size(), 2);
-    EXPECT_EQ(each[0]["code"].toInt(), firmware::kUpdateFileError);
+    EXPECT_EQ(each[0]["code"].toInt(), firmware::UpdateFileError);
     EXPECT_FALSE(each[0]["ok"].toBool());
     EXPECT_TRUE(each[1]["ok"].toBool());
     ExpectFlashed(*second);

@@ -25,13 +25,13 @@ constexpr size_t kFinishCommand = 321;
 // The outcome a run must have when transfer k of the sequence fails.
 int CodeWhenTransferFails(size_t k) {
     if (k > kFinishCommand) {
-        return kUpdateReady;  // the status answered to the finish command changes nothing
+        return UpdateReady;  // the status answered to the finish command changes nothing
     }
     if (k == 0 || k == kFinishCommand) {
-        return kUpdateSetReportError;
+        return UpdateSetReportError;
     }
     const size_t step = (k - 1) % 16;
-    return step == 1 || step == 3 || step == 15 ? kUpdateGetReportError : kUpdateSetReportError;
+    return step == 1 || step == 3 || step == 15 ? UpdateGetReportError : UpdateSetReportError;
 }
 
 class UpdateTest : public ::testing::Test {
@@ -83,7 +83,7 @@ TEST(BlockChecksumTest, CheckValues) {
 
 TEST_F(UpdateTest, SuccessfulRunSendsTheWholeSequenceAndWritesTheFlash) {
     const UpdateOutcome outcome = Run();
-    EXPECT_EQ(outcome.Code, kUpdateReady);
+    EXPECT_EQ(outcome.Code, UpdateReady);
     EXPECT_EQ(outcome.Message, "ready");
     const std::vector<Transfer> log = adapter_.Log();
     ASSERT_EQ(log.size(), size_t(kTransfersPerUpdate));
@@ -150,7 +150,7 @@ TEST_F(UpdateTest, AdapterUnpluggedAtAnyTransferEndsTheRunWithItsCode) {
 TEST_F(UpdateTest, WrongChecksumOfBlockFiveStopsBeforeBlockSix) {
     adapter_.AnswerWrongChecksum(15);
     const UpdateOutcome outcome = Run();
-    EXPECT_EQ(outcome.Code, kUpdateChecksumError);
+    EXPECT_EQ(outcome.Code, UpdateChecksumError);
     EXPECT_EQ(outcome.Message, "CRC Error during flash write");
     const std::vector<Transfer> log = adapter_.Log();
     const size_t checksumRead = BlockStart(5) + 15;
@@ -169,12 +169,12 @@ TEST_F(UpdateTest, StatusBytesDecideTheOutcome) {
         std::string message;
     };
     const std::vector<Case> cases = {
-        {2, kUpdateFileError, "ERROR: File not found!"},
-        {3, kUpdateAccessError, "ACCESS ERROR"},
-        {6, kUpdateChecksumError, "CRC Error during flash write"},
-        {0, kUpdateUnexpectedStatus, "ERROR: the adapter answered with the unknown status 0"},
-        {7, kUpdateUnexpectedStatus, "ERROR: the adapter answered with the unknown status 7"},
-        {255, kUpdateUnexpectedStatus, "ERROR: the adapter answered with the unknown status 255"},
+        {2, UpdateFileError, "ERROR: File not found!"},
+        {3, UpdateAccessError, "ACCESS ERROR"},
+        {6, UpdateChecksumError, "CRC Error during flash write"},
+        {0, UpdateUnexpectedStatus, "ERROR: the adapter answered with the unknown status 0"},
+        {7, UpdateUnexpectedStatus, "ERROR: the adapter answered with the unknown status 7"},
+        {255, UpdateUnexpectedStatus, "ERROR: the adapter answered with the unknown status 255"},
     };
     for (const Case& c : cases) {
         const auto [outcome, log, unplugged] = RunOnBrokenAdapter([&c](QuillonAdapter& adapter) {
@@ -193,12 +193,12 @@ TEST_F(UpdateTest, StatusBytesDecideTheOutcome) {
 
 TEST_F(UpdateTest, StatusOfTheFinishCommandIsIgnored) {
     adapter_.AnswerStatus(0x06, 0);
-    EXPECT_EQ(Run().Code, kUpdateReady);
+    EXPECT_EQ(Run().Code, UpdateReady);
 }
 
 TEST_F(UpdateTest, MissingFileSendsOnlyTheFinishCommand) {
     const UpdateOutcome outcome = Run(&device_, dir_.PathOf("missing.hex"));
-    EXPECT_EQ(outcome.Code, kUpdateFileError);
+    EXPECT_EQ(outcome.Code, UpdateFileError);
     EXPECT_TRUE(outcome.FileFailed);
     EXPECT_EQ(outcome.Message, "ERROR: File not found!");
     EXPECT_EQ(adapter_.Log(), (std::vector<Transfer>{Command(0x06, 0), StatusRead()}));
@@ -208,7 +208,7 @@ TEST_F(UpdateTest, MissingFileSendsOnlyTheFinishCommand) {
 TEST_F(UpdateTest, RefusedFileSendsOnlyTheFinishCommand) {
     const std::string bad = dir_.Write("bad.hex", "\n:0414000001020304E0\n:00000001FF\n");
     const UpdateOutcome outcome = Run(&device_, bad);
-    EXPECT_EQ(outcome.Code, kUpdateFileError);
+    EXPECT_EQ(outcome.Code, UpdateFileError);
     EXPECT_EQ(outcome.Message,
               "ERROR: invalid update file, line 2: wrong checksum E0, the record's bytes give DE");
     EXPECT_EQ(adapter_.Log(), (std::vector<Transfer>{Command(0x06, 0), StatusRead()}));
@@ -217,10 +217,10 @@ TEST_F(UpdateTest, RefusedFileSendsOnlyTheFinishCommand) {
 
 TEST_F(UpdateTest, NoDevice) {
     UpdateOutcome outcome = Run(nullptr, file_);
-    EXPECT_EQ(outcome.Code, kUpdateAccessError);
+    EXPECT_EQ(outcome.Code, UpdateAccessError);
     EXPECT_EQ(outcome.Message, "ACCESS ERROR");
     outcome = Run(nullptr, dir_.PathOf("missing.hex"));
-    EXPECT_EQ(outcome.Code, kUpdateFileError);
+    EXPECT_EQ(outcome.Code, UpdateFileError);
     EXPECT_EQ(outcome.Message, "ERROR: File not found!");
     EXPECT_EQ(adapter_.TransferCount(), 0u);
 }
@@ -229,7 +229,7 @@ TEST_F(UpdateTest, ErasedImageIsSentInFull) {
     image_.fill(0xFF);
     const std::string empty = dir_.Write("erased.hex", testing::HexFileFor(image_));
     const UpdateOutcome outcome = Run(&device_, empty);
-    EXPECT_EQ(outcome.Code, kUpdateReady);
+    EXPECT_EQ(outcome.Code, UpdateReady);
     const std::vector<Transfer> log = adapter_.Log();
     EXPECT_EQ(log, testing::SuccessfulUpdateLog(image_));
     for (int b = 0; b < kBlockCount; ++b) {
@@ -242,24 +242,24 @@ TEST_F(UpdateTest, ErasedImageIsSentInFull) {
 
 TEST_F(UpdateTest, StepsReportTheirOwnCodes) {
     TUpdateProtocol protocol(&device_, image_);
-    EXPECT_EQ(protocol.SendStart(), kUpdateReady);
-    EXPECT_EQ(protocol.CommandStep(0x01, 10), kUpdateReady);
+    EXPECT_EQ(protocol.SendStart(), UpdateReady);
+    EXPECT_EQ(protocol.CommandStep(0x01, 10), UpdateReady);
     // The adapter refuses a block that belongs to its boot loader.
-    EXPECT_EQ(protocol.CommandStep(0x01, 3), kUpdateAccessError);
+    EXPECT_EQ(protocol.CommandStep(0x01, 3), UpdateAccessError);
     EXPECT_EQ(protocol.LastStatus(), 3);
     adapter_.FailTransfer(adapter_.TransferCount() + 1);  // the status read
-    EXPECT_EQ(protocol.CommandStep(0x01, 10), kUpdateGetReportError);
+    EXPECT_EQ(protocol.CommandStep(0x01, 10), UpdateGetReportError);
     adapter_.FailTransfer(adapter_.TransferCount() + 1);  // the checksum read
-    EXPECT_EQ(protocol.VerifyBlock(0), kUpdateGetReportError);
+    EXPECT_EQ(protocol.VerifyBlock(0), UpdateGetReportError);
     TUpdateProtocol noDevice(nullptr, image_);
-    EXPECT_EQ(noDevice.CommandStep(0x01, 10), kUpdateAccessError);
-    EXPECT_EQ(noDevice.SendBlockData(0), kUpdateAccessError);
-    EXPECT_EQ(noDevice.VerifyBlock(0), kUpdateAccessError);
+    EXPECT_EQ(noDevice.CommandStep(0x01, 10), UpdateAccessError);
+    EXPECT_EQ(noDevice.SendBlockData(0), UpdateAccessError);
+    EXPECT_EQ(noDevice.VerifyBlock(0), UpdateAccessError);
 }
 
 TEST_F(UpdateTest, SlowAdapterGivesTheSameResult) {
     adapter_.SetTransferDelay(std::chrono::microseconds(50));
-    EXPECT_EQ(Run().Code, kUpdateReady);
+    EXPECT_EQ(Run().Code, UpdateReady);
     EXPECT_EQ(adapter_.Log(), testing::SuccessfulUpdateLog(image_));
 }
 

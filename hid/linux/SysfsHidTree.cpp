@@ -81,9 +81,9 @@ std::optional<std::u16string> ReadUsbString(const HidrawEntry& entry, const char
 
 }  // namespace
 
-SysfsHidTree::SysfsHidTree(std::string root) : Root_(std::move(root)) {
-    while (Root_.size() > 1 && Root_.back() == '/') {
-        Root_.pop_back();
+SysfsHidTree::SysfsHidTree(std::string root) : root_(std::move(root)) {
+    while (root_.size() > 1 && root_.back() == '/') {
+        root_.pop_back();
     }
 }
 
@@ -113,7 +113,7 @@ std::optional<HidrawEntry> SysfsHidTree::Find(const std::string& name) const {
     entry.Name = name;
     const auto classDir = Canonical(ClassFolder() + "/" + name);
     const auto hidDir = Canonical(ClassFolder() + "/" + name + "/device");
-    const std::string devices = Canonical(Root_ + "/devices").value_or(Root_ + "/devices");
+    const std::string devices = Canonical(root_ + "/devices").value_or(root_ + "/devices");
     if (!classDir || !hidDir || !IsInside(*hidDir, devices)) {
         return std::nullopt;
     }

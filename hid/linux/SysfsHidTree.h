@@ -22,8 +22,8 @@ class SysfsHidTree {
   public:
     explicit SysfsHidTree(std::string root);
 
-    const std::string& Root() const { return Root_; }
-    std::string ClassFolder() const { return Root_ + "/class/hidraw"; }
+    const std::string& Root() const { return root_; }
+    std::string ClassFolder() const { return root_ + "/class/hidraw"; }
 
     // hidraw names in the order of their numbers (hidraw2 before hidraw10).
     std::vector<std::string> HidrawNames() const;
@@ -35,7 +35,7 @@ class SysfsHidTree {
     uint32_t InstanceHandle(const HidrawEntry& entry) const;
 
   private:
-    std::string Root_;
+    std::string root_;
 };
 
 std::optional<std::string> ReadSysfsFile(const std::string& path, size_t limit = 65536);

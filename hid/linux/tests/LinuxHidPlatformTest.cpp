@@ -33,46 +33,46 @@ HidrawTestBed::Device Usb() {
 
 class LinuxHidPlatformTest : public testing::Test {
   protected:
-    void SetUp() override { QUILLON_REQUIRE_HIDRAW_BED(Bed); }
+    void SetUp() override { QUILLON_REQUIRE_HIDRAW_BED(bed); }
 
     std::unique_ptr<IHidHandle> Open(const std::string& node, HidAccess access) {
-        return Platform->Open(Bed.NodePath(node), access);
+        return platform->Open(bed.NodePath(node), access);
     }
 
-    HidrawTestBed Bed;
+    HidrawTestBed bed;
     // Created after the bed, which points the backend at its trees.
-    std::unique_ptr<IHidPlatform> Platform = CreateLinuxHidPlatform();
+    std::unique_ptr<IHidPlatform> platform = CreateLinuxHidPlatform();
 };
 
 TEST_F(LinuxHidPlatformTest, ListsNodesInNumberOrderWithHandlesStableAcrossScans) {
-    Bed.Plug(Usb().At("hidraw10"), VendorModel());
-    Bed.Plug(Usb().At("hidraw2"), KeyboardModel());
-    Bed.Plug(Usb().At("hidraw3").WithoutNode(), VendorModel());
+    bed.Plug(Usb().At("hidraw10"), VendorModel());
+    bed.Plug(Usb().At("hidraw2"), KeyboardModel());
+    bed.Plug(Usb().At("hidraw3").WithoutNode(), VendorModel());
 
-    const auto first = Platform->PresentInterfaces();
+    const auto first = platform->PresentInterfaces();
     ASSERT_EQ(first.size(), 2u);
-    EXPECT_EQ(first[0].InterfacePath, Bed.NodePath("hidraw2"));
-    EXPECT_EQ(first[1].InterfacePath, Bed.NodePath("hidraw10"));
+    EXPECT_EQ(first[0].InterfacePath, bed.NodePath("hidraw2"));
+    EXPECT_EQ(first[1].InterfacePath, bed.NodePath("hidraw10"));
     EXPECT_NE(first[0].InstanceHandle, first[1].InstanceHandle);
 
-    const auto second = Platform->PresentInterfaces();
+    const auto second = platform->PresentInterfaces();
     ASSERT_EQ(second.size(), 2u);
     EXPECT_EQ(second[0].InstanceHandle, first[0].InstanceHandle);
     EXPECT_EQ(second[1].InstanceHandle, first[1].InstanceHandle);
 
     // Plugged back at the same node, it is a new device to the layer above.
-    Bed.Unplug("hidraw2");
-    Bed.Plug(Usb().At("hidraw2"), KeyboardModel());
-    const auto third = Platform->PresentInterfaces();
+    bed.Unplug("hidraw2");
+    bed.Plug(Usb().At("hidraw2"), KeyboardModel());
+    const auto third = platform->PresentInterfaces();
     ASSERT_EQ(third.size(), 2u);
     EXPECT_NE(third[0].InstanceHandle, first[0].InstanceHandle);
     EXPECT_EQ(third[1].InstanceHandle, first[1].InstanceHandle);
 }
 
 TEST_F(LinuxHidPlatformTest, UsbDeviceIsIdentifiedFromItsUsbAttributes) {
-    Bed.Plug(Usb().WithVersion(0x0231), VendorModel());
+    bed.Plug(Usb().WithVersion(0x0231), VendorModel());
     auto handle = Open("hidraw0", HidAccess::ReadWrite);
-    ASSERT_NE(handle, nullptr) << Platform->ErrorMessage(Platform->LastError());
+    ASSERT_NE(handle, nullptr) << platform->ErrorMessage(platform->LastError());
 
     const auto identity = handle->GetAttributes();
     ASSERT_TRUE(identity);
@@ -92,7 +92,7 @@ TEST_F(LinuxHidPlatformTest, UsbDeviceIsIdentifiedFromItsUsbAttributes) {
 }
 
 TEST_F(LinuxHidPlatformTest, UsbDeviceWithoutStringsHasNone) {
-    Bed.Plug(Usb().WithoutStrings(), VendorModel());
+    bed.Plug(Usb().WithoutStrings(), VendorModel());
     auto handle = Open("hidraw0", HidAccess::ReadWrite);
     ASSERT_NE(handle, nullptr);
     EXPECT_EQ(handle->GetManufacturerString(), std::nullopt);
@@ -100,7 +100,7 @@ TEST_F(LinuxHidPlatformTest, UsbDeviceWithoutStringsHasNone) {
 }
 
 TEST_F(LinuxHidPlatformTest, DeviceOffUsbHasVersionZeroAndItsHidNameAsProduct) {
-    Bed.Plug(Usb().OnBus(0x05, "BT Keys"), KeyboardModel());
+    bed.Plug(Usb().OnBus(0x05, "BT Keys"), KeyboardModel());
     auto handle = Open("hidraw0", HidAccess::ReadWrite);
     ASSERT_NE(handle, nullptr);
     const auto identity = handle->GetAttributes();
@@ -113,11 +113,11 @@ TEST_F(LinuxHidPlatformTest, DeviceOffUsbHasVersionZeroAndItsHidNameAsProduct) {
 }
 
 TEST_F(LinuxHidPlatformTest, DescriptorComesThroughTheNodeWhenSysfsLacksIt) {
-    Bed.Plug(Usb().DescriptorOnlyFromNode(), VendorModel());
+    bed.Plug(Usb().DescriptorOnlyFromNode(), VendorModel());
     auto handle = Open("hidraw0", HidAccess::ReadWrite);
     ASSERT_NE(handle, nullptr);
     const auto descriptor = handle->GetReportDescriptor();
-    ASSERT_TRUE(descriptor) << Platform->ErrorMessage(Platform->LastError());
+    ASSERT_TRUE(descriptor) << platform->ErrorMessage(platform->LastError());
     EXPECT_EQ(*descriptor, VendorDescriptorWithReportIds());
 }
 
@@ -129,13 +129,13 @@ TEST_F(LinuxHidPlatformTest, FeatureReportsTravelBothWays) {
     }
     stored[0] = 3;
     model->StoreFeature(stored);
-    Bed.Plug(Usb(), model);
+    bed.Plug(Usb(), model);
     auto handle = Open("hidraw0", HidAccess::ReadWrite);
     ASSERT_NE(handle, nullptr);
 
     std::vector<uint8_t> buffer(65, 0);
     buffer[0] = 3;
-    ASSERT_TRUE(handle->GetFeature(buffer)) << Platform->ErrorMessage(Platform->LastError());
+    ASSERT_TRUE(handle->GetFeature(buffer)) << platform->ErrorMessage(platform->LastError());
     EXPECT_EQ(buffer, stored);
 
     const std::vector<uint8_t> sent = {6, 0, 0, 0};
@@ -147,13 +147,13 @@ TEST_F(LinuxHidPlatformTest, FeatureReportsTravelBothWays) {
     buffer.assign(65, 0);
     buffer[0] = 9;
     EXPECT_FALSE(handle->GetFeature(buffer));
-    EXPECT_EQ(Platform->LastError(), uint32_t(EPIPE));
-    EXPECT_EQ(Platform->ErrorMessage(EPIPE), "Broken pipe");
+    EXPECT_EQ(platform->LastError(), uint32_t(EPIPE));
+    EXPECT_EQ(platform->ErrorMessage(EPIPE), "Broken pipe");
 }
 
 TEST_F(LinuxHidPlatformTest, InputReportArrivesWithItsReportId) {
     auto model = VendorModel();
-    Bed.Plug(Usb(), model);
+    bed.Plug(Usb(), model);
     auto reader = Open("hidraw0", HidAccess::Read);
     ASSERT_NE(reader, nullptr);
 
@@ -169,7 +169,7 @@ TEST_F(LinuxHidPlatformTest, InputReportArrivesWithItsReportId) {
 
 TEST_F(LinuxHidPlatformTest, InputOfDeviceWithoutReportIdsGetsReportIdZero) {
     auto model = KeyboardModel();
-    Bed.Plug(Usb(), model);
+    bed.Plug(Usb(), model);
     auto reader = Open("hidraw0", HidAccess::Read);
     ASSERT_NE(reader, nullptr);
 
@@ -181,7 +181,7 @@ TEST_F(LinuxHidPlatformTest, InputOfDeviceWithoutReportIdsGetsReportIdZero) {
 }
 
 TEST_F(LinuxHidPlatformTest, WakeWaitEndsAWaitAtOnceFromAnotherThread) {
-    Bed.Plug(Usb(), VendorModel());
+    bed.Plug(Usb(), VendorModel());
     auto reader = Open("hidraw0", HidAccess::Read);
     ASSERT_NE(reader, nullptr);
 
@@ -201,13 +201,13 @@ TEST_F(LinuxHidPlatformTest, WakeWaitEndsAWaitAtOnceFromAnotherThread) {
 }
 
 TEST_F(LinuxHidPlatformTest, NodeWithoutAccessRightsIsListedAndQueriedFromSysfs) {
-    Bed.Plug(Usb().WithVersion(0x0105).Refusing(), VendorModel());
-    const auto present = Platform->PresentInterfaces();
+    bed.Plug(Usb().WithVersion(0x0105).Refusing(), VendorModel());
+    const auto present = platform->PresentInterfaces();
     ASSERT_EQ(present.size(), 1u);
 
     EXPECT_EQ(Open("hidraw0", HidAccess::ReadWrite), nullptr);
-    EXPECT_EQ(Platform->LastError(), uint32_t(EACCES));
-    EXPECT_EQ(Platform->ErrorMessage(Platform->LastError()), "Permission denied");
+    EXPECT_EQ(platform->LastError(), uint32_t(EACCES));
+    EXPECT_EQ(platform->ErrorMessage(platform->LastError()), "Permission denied");
     EXPECT_EQ(Open("hidraw0", HidAccess::Read), nullptr);
 
     auto handle = Open("hidraw0", HidAccess::QueryOnly);
@@ -224,13 +224,13 @@ TEST_F(LinuxHidPlatformTest, NodeWithoutAccessRightsIsListedAndQueriedFromSysfs)
     std::vector<uint8_t> buffer(65, 0);
     buffer[0] = 3;
     EXPECT_FALSE(handle->GetFeature(buffer));
-    EXPECT_EQ(Platform->LastError(), uint32_t(EACCES));
+    EXPECT_EQ(platform->LastError(), uint32_t(EACCES));
     EXPECT_FALSE(handle->SetFeature(buffer));
 }
 
 TEST_F(LinuxHidPlatformTest, UnplugDuringAWaitFailsTheWaitAndEveryLaterRequest) {
-    Bed.Plug(Usb(), VendorModel());
-    ASSERT_EQ(Platform->PresentInterfaces().size(), 1u);
+    bed.Plug(Usb(), VendorModel());
+    ASSERT_EQ(platform->PresentInterfaces().size(), 1u);
     auto device = Open("hidraw0", HidAccess::ReadWrite);
     auto reader = Open("hidraw0", HidAccess::Read);
     ASSERT_NE(device, nullptr);
@@ -242,34 +242,34 @@ TEST_F(LinuxHidPlatformTest, UnplugDuringAWaitFailsTheWaitAndEveryLaterRequest) 
         return reader->WaitInput(kLongWaitMs * 6);
     });
     waiting.get_future().wait();
-    Bed.Unplug("hidraw0");
+    bed.Unplug("hidraw0");
     ASSERT_EQ(result.wait_for(std::chrono::milliseconds(kLongWaitMs)), std::future_status::ready);
     EXPECT_EQ(result.get(), HidWaitResult::Failed);
 
     std::vector<uint8_t> buffer(65, 0);
     EXPECT_EQ(reader->ReadInput(std::span(buffer).first(9)), -1);
-    EXPECT_EQ(Platform->LastError(), uint32_t(EIO));
+    EXPECT_EQ(platform->LastError(), uint32_t(EIO));
     buffer[0] = 3;
     EXPECT_FALSE(device->GetFeature(buffer));
-    EXPECT_EQ(Platform->LastError(), uint32_t(ENODEV));
+    EXPECT_EQ(platform->LastError(), uint32_t(ENODEV));
 
-    EXPECT_TRUE(Platform->PresentInterfaces().empty());
+    EXPECT_TRUE(platform->PresentInterfaces().empty());
     EXPECT_EQ(Open("hidraw0", HidAccess::QueryOnly), nullptr);
 }
 
 TEST_F(LinuxHidPlatformTest, ReusedNodeNumberDoesNotLeadToTheNewDevice) {
     auto first = VendorModel();
-    Bed.Plug(Usb(), first);
-    ASSERT_EQ(Platform->PresentInterfaces().size(), 1u);
+    bed.Plug(Usb(), first);
+    ASSERT_EQ(platform->PresentInterfaces().size(), 1u);
 
     // Another device takes the number before a scan has noticed the swap.
-    Bed.Unplug("hidraw0");
+    bed.Unplug("hidraw0");
     auto second = VendorModel(0x0999);
-    Bed.Plug(Usb(), second);
+    bed.Plug(Usb(), second);
     EXPECT_EQ(Open("hidraw0", HidAccess::ReadWrite), nullptr);
-    EXPECT_EQ(Platform->LastError(), uint32_t(ENODEV));
+    EXPECT_EQ(platform->LastError(), uint32_t(ENODEV));
 
-    ASSERT_EQ(Platform->PresentInterfaces().size(), 1u);
+    ASSERT_EQ(platform->PresentInterfaces().size(), 1u);
     auto handle = Open("hidraw0", HidAccess::ReadWrite);
     ASSERT_NE(handle, nullptr);
     const auto identity = handle->GetAttributes();
@@ -280,19 +280,19 @@ TEST_F(LinuxHidPlatformTest, ReusedNodeNumberDoesNotLeadToTheNewDevice) {
 // A reader that reopens its device while a scan is under way must not reach the device that
 // took the number: the scan already lists the newcomer at that path.
 TEST_F(LinuxHidPlatformTest, ReopenOfAListedDeviceChecksTheNodeIsStillItsOwn) {
-    Bed.Plug(Usb(), VendorModel());
-    const auto before = Platform->PresentInterfaces();
+    bed.Plug(Usb(), VendorModel());
+    const auto before = platform->PresentInterfaces();
     ASSERT_EQ(before.size(), 1u);
-    ASSERT_NE(Platform->OpenDevice(before[0], HidAccess::Read), nullptr);
+    ASSERT_NE(platform->OpenDevice(before[0], HidAccess::Read), nullptr);
 
-    Bed.Unplug("hidraw0");
-    Bed.Plug(Usb(), VendorModel(0x0999));
-    const auto during = Platform->PresentInterfaces();
+    bed.Unplug("hidraw0");
+    bed.Plug(Usb(), VendorModel(0x0999));
+    const auto during = platform->PresentInterfaces();
     ASSERT_EQ(during.size(), 1u);
-    EXPECT_EQ(Platform->OpenDevice(before[0], HidAccess::Read), nullptr);
-    EXPECT_EQ(Platform->LastError(), uint32_t(ENODEV));
-    EXPECT_EQ(Platform->OpenDevice(before[0], HidAccess::ReadWrite), nullptr);
-    EXPECT_NE(Platform->OpenDevice(during[0], HidAccess::ReadWrite), nullptr);
+    EXPECT_EQ(platform->OpenDevice(before[0], HidAccess::Read), nullptr);
+    EXPECT_EQ(platform->LastError(), uint32_t(ENODEV));
+    EXPECT_EQ(platform->OpenDevice(before[0], HidAccess::ReadWrite), nullptr);
+    EXPECT_NE(platform->OpenDevice(during[0], HidAccess::ReadWrite), nullptr);
 }
 
 // A report answered shorter than the descriptor declares it is no report; shorter than asked
@@ -305,7 +305,7 @@ TEST_F(LinuxHidPlatformTest, ShortFeatureReplyFailsUnlessTheReportIsThatShort) {
     model->StoreFeature(record);
     HidrawTestBed::Device device;
     device.FeatureReplyLimit = 5;
-    Bed.Plug(device, model);
+    bed.Plug(device, model);
     auto handle = Open("hidraw0", HidAccess::ReadWrite);
     ASSERT_NE(handle, nullptr);
 
@@ -319,7 +319,7 @@ TEST_F(LinuxHidPlatformTest, ShortFeatureReplyFailsUnlessTheReportIsThatShort) {
     buffer.assign(65, 0x02);
     buffer[0] = 3;
     EXPECT_FALSE(handle->GetFeature(buffer));
-    EXPECT_EQ(Platform->LastError(), uint32_t(EIO));
+    EXPECT_EQ(platform->LastError(), uint32_t(EIO));
 }
 
 TEST_F(LinuxHidPlatformTest, PluggingAndUnpluggingAreAnnouncedOnTheLoop) {
@@ -328,16 +328,16 @@ TEST_F(LinuxHidPlatformTest, PluggingAndUnpluggingAreAnnouncedOnTheLoop) {
     PlainEventLoop loop;
     size_t seen = 0;
     int changes = 0;
-    auto watch = Platform->WatchDeviceChanges(loop, [&] {
+    auto watch = platform->WatchDeviceChanges(loop, [&] {
         ++changes;
-        seen = Platform->PresentInterfaces().size();
+        seen = platform->PresentInterfaces().size();
     });
 
-    Bed.Plug(Usb().At("hidraw0"), VendorModel());
-    Bed.Plug(Usb().At("hidraw1"), KeyboardModel());
+    bed.Plug(Usb().At("hidraw0"), VendorModel());
+    bed.Plug(Usb().At("hidraw1"), KeyboardModel());
     ASSERT_TRUE(loop.RunUntil([&] { return seen == 2; }, kLongWait)) << changes << " changes";
 
-    Bed.Unplug("hidraw1");
+    bed.Unplug("hidraw1");
     ASSERT_TRUE(loop.RunUntil([&] { return seen == 1; }, kLongWait)) << changes << " changes";
 }
 
