@@ -70,3 +70,21 @@ function(quillon_deploy_qt_plugin target kind)
         file(COPY ${location} DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/${kind})
     endif()
 endfunction()
+
+# A test that the Linux build's quillon_wine_e2e_test (QUILLON_WINE_E2E_DRIVER) runs against this
+# build's programs under Wine, through Wine's own HID stack; its tests share one Wine prefix.
+#   quillon_add_wine_e2e_test(NAME name FILTER gtest-filter [WINDOW_PROGRAM exe] [LAUNCHER cmd...])
+# Without the driver the test is skipped, except in CI, where it must run.
+function(quillon_add_wine_e2e_test)
+    cmake_parse_arguments(ARG "" "NAME;FILTER;WINDOW_PROGRAM" "LAUNCHER" ${ARGN})
+    if(QUILLON_WINE_E2E_DRIVER)
+        add_test(NAME ${ARG_NAME}
+                 COMMAND ${ARG_LAUNCHER} ${QUILLON_WINE_E2E_DRIVER} $<TARGET_FILE:quillon-cli>
+                         ${PROJECT_BINARY_DIR}/wine-prefix-e2e ${ARG_WINDOW_PROGRAM}
+                         --gtest_filter=${ARG_FILTER})
+    else()
+        add_test(NAME ${ARG_NAME}
+                 COMMAND sh -c "echo 'QUILLON_WINE_E2E_DRIVER is not set'; [ -z \"$CI\" ] && exit 77; exit 1")
+    endif()
+    set_tests_properties(${ARG_NAME} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300 RUN_SERIAL TRUE)
+endfunction()
