@@ -83,22 +83,14 @@ CliResult<Inputs> CheckInputs(CliContext& context) {
 
     if (!options.Config.empty()) {
         const std::string& path = options.Config;
-        const auto probe = CheckSettingsFile(path);
-        if (!probe) {
-            return ToolFailure(probe.Error());
-        }
         // Every adapter gets the file as it is now, whatever happens to it during the run.
-        std::ifstream file(path, std::ios::binary);
-        std::vector<uint8_t> bytes(ConfigFileSize);
-        file.read(reinterpret_cast<char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-        bytes.resize(static_cast<size_t>(std::max<std::streamsize>(file.gcount(), 0)));
-        if (bytes.empty() || bytes[0] != SettingsReportId) {
-            return Failure<ExitCode>{kExitFileRefused,
-                                     ConfigFileMessage(ConfigFileResult::UnableToOpen, path)};
+        const auto file = CheckSettingsFile(path);
+        if (!file) {
+            return ToolFailure(file.Error());
         }
-        clearDataOn = ShownSettings(*probe)->ClrMem;
-        inputs.Plan.ConfigBytes = std::move(bytes);
+        ReportBuffer record{};
+        clearDataOn = LaySettingsFile(*file, record).ClrMem;
+        inputs.Plan.ConfigBytes = *file;
     }
 
     // Asked once for the whole run, not for each adapter on the bench.

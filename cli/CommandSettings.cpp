@@ -123,25 +123,23 @@ int RunLoad(CliContext& context) {
         return context.Refuse(kExitUsage, "load takes one argument, the file");
     }
     const std::string& path = context.Options.Arguments[0];
-    // The file is checked before any adapter is looked at.
-    if (auto probe = CheckSettingsFile(path); !probe) {
-        return context.Report(probe.Error());
+    // The file is read and checked once, before any adapter is looked at.
+    const auto file = CheckSettingsFile(path);
+    if (!file) {
+        return context.Report(file.Error());
     }
     auto adapter = ReadAdapterSettings(context, true);
     if (!adapter) {
         return context.Report(adapter.Error());
     }
     const SettingsControlValues before = *ShownSettings(adapter->Record);
-    const auto loaded = LoadSettingsFile(path, adapter->Record);
-    if (!loaded) {
-        return context.Report(loaded.Error());
-    }
-    if (SwitchesClearDataOn(before, *loaded)) {
+    const SettingsControlValues loaded = LaySettingsFile(*file, adapter->Record);
+    if (SwitchesClearDataOn(before, loaded)) {
         if (auto confirmed = context.ConfirmClearData(); !confirmed) {
             return context.Report(confirmed.Error());
         }
     }
-    return WriteSettings(context, *loaded, *adapter);
+    return WriteSettings(context, loaded, *adapter);
 }
 
 }  // namespace quillon::cli

@@ -148,16 +148,14 @@ class Job {
             return FailStep(step, kExitTransferFailed,
                             "the adapter reports no feature report length");
         }
-        // The adapter's record first: its version byte stays, and a short configuration file
-        // changes only the bytes it holds.
+        // The adapter's record first: its version byte stays.
         auto buffer = ReadRecord(step);
         if (!buffer) {
             return false;
         }
         SettingsControlValues meant;
         if (plan_.ConfigBytes) {
-            OverlayConfigBytes(*plan_.ConfigBytes, *buffer);
-            meant = *ShownSettings(*buffer);  // the plan's file starts with the settings ID
+            meant = LaySettingsFile(*plan_.ConfigBytes, *buffer);
         } else {
             const auto plan = PlanSettings(*ShownSettings(*buffer), *plan_.Assignments);
             if (!plan) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/SettingsAssignment.h"
+#include "config/ConfigFile.h"
 #include "hid/HidPlatform.h"
 #include "hid/HidTypes.h"
 
@@ -17,9 +18,9 @@ namespace quillon::cli {
 // touched and never changed afterwards.
 struct ProvisionPlan {
     std::string FirmwareFile;  // empty: no update
-    // At most one of the two: the bytes of a configuration file (up to 64), laid over the
-    // adapter's own record as a load does, or the settings named on the command line.
-    std::optional<std::vector<uint8_t>> ConfigBytes;
+    // At most one of the two: a checked configuration file, laid over the adapter's own record
+    // as a load does, or the settings named on the command line.
+    std::optional<ConfigFileBytes> ConfigBytes;
     std::optional<std::vector<SettingAssignment>> Assignments;
 };
 

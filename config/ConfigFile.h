@@ -1,9 +1,12 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "config/DeviceSettings.h"
+#include "hid/Result.h"
 
 namespace quillon {
 
@@ -25,6 +28,22 @@ std::string ConfigFileMessage(ConfigFileResult result, const std::string& path);
 // replaces only the bytes it holds; the buffer's byte 1 (the connected adapter's version) is
 // kept whatever the file holds. On failure the buffer is unchanged.
 ConfigFileResult LoadConfigFile(const std::string& path, ReportBuffer& buffer);
+
+// Why a configuration file meant for an adapter was refused.
+enum class ConfigFileProblem {
+    NotFound,
+    Unreadable,
+    WrongSize,    // not exactly 64 bytes
+    NotSettings,  // its first byte is not the settings report ID
+    Unshowable,   // a setting holds a value the settings page cannot show
+};
+using ConfigFileBytes = std::array<uint8_t, ConfigFileSize>;
+
+// Reads a configuration file that is to go to an adapter without a person looking at it first,
+// and checks it in full: exactly 64 bytes, a settings record, every setting a value that the
+// settings page can show (so that what is written is what the file says). The message names
+// the path and what is wrong.
+Result<ConfigFileBytes, ConfigFileProblem> ReadCheckedConfigFile(const std::string& path);
 
 // Writes bytes 0 to 63 of the buffer as the file at path. The old file stays as it was until
 // the new one is completely written and on disk, and is then replaced in one step; on failure

@@ -93,6 +93,8 @@ class TSettingsPage : public QWidget {
     ISettingsTransfer& Adapter;
     IUserDialogs& Dialogs;
     bool SuppressModified = true;
+    // What the last loaded file holds that the controls could not show; empty when nothing.
+    QString UnshownFileValue;
     IUserDialogs::FileDialogOptions OpenConfigDialog;
     IUserDialogs::FileDialogOptions SaveConfigDialog;
 

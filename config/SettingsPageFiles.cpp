@@ -3,6 +3,7 @@
 #include <QFileInfo>
 
 #include "config/ConfigFile.h"
+#include "config/RecordValues.h"
 #include "config/SettingsPage.h"
 
 // Configuration files: the Load and Save commands, and the status line's form of a path.
@@ -44,7 +45,16 @@ bool TSettingsPage::LoadConfigFile(const QString& path) {
         return false;
     }
     ShowDeviceSettings(true);
-    SetStatusText("Config-File settings (" + ShortenPathForStatus(path) + ")");
+    // The controls cannot hold such a value: Apply would write what they show instead, so the
+    // user is told before pressing it.
+    UnshownFileValue.clear();
+    if (Buffer[DeviceSettings::ReportId] == SettingsReportId) {
+        if (const auto unshowable = FirstUnshowableValue(Buffer)) {
+            UnshownFileValue = " - not shown as in the file: " +
+                               QString::fromStdString(DescribeUnshowable(*unshowable));
+        }
+    }
+    SetStatusText("Config-File settings (" + ShortenPathForStatus(path) + ")" + UnshownFileValue);
     return true;
 }
 
@@ -66,8 +76,11 @@ void TSettingsPage::miLoadConfigClick() {
         return;
     }
     OpenConfigDialog.fileName = path;
-    LoadConfigFile(path);
+    const bool loaded = LoadConfigFile(path);
     cbUsedAltKeyClick();
+    if (loaded && !SuppressModified && !UnshownFileValue.isEmpty()) {
+        SetStatusText("modified" + UnshownFileValue);
+    }
 }
 
 void TSettingsPage::miSaveConfigClick() {

@@ -30,30 +30,18 @@ AdapterResult<> SendSettingsRecord(LoggingFeatureDevice& device, size_t length,
     return {};
 }
 
-AdapterResult<ReportBuffer> CheckSettingsFile(const std::string& path) {
-    ReportBuffer probe{};
-    if (const auto result = LoadConfigFile(path, probe); result != ConfigFileResult::Ok) {
-        return AdapterFailure(AdapterError::FileRefused, ConfigFileMessage(result, path));
+AdapterResult<ConfigFileBytes> CheckSettingsFile(const std::string& path) {
+    auto file = ReadCheckedConfigFile(path);
+    if (!file) {
+        return AdapterFailure(AdapterError::FileRefused, file.Error().Message);
     }
-    if (probe[DeviceSettings::ReportId] != SettingsReportId) {
-        return AdapterFailure(AdapterError::FileRefused, "not a settings file (its first byte is " +
-                                                             std::to_string(probe[0]) +
-                                                             ", not 3): " + path);
-    }
-    return probe;
+    return *file;
 }
 
-AdapterResult<SettingsControlValues> LoadSettingsFile(const std::string& path,
-                                                      ReportBuffer& record) {
-    if (const auto result = LoadConfigFile(path, record); result != ConfigFileResult::Ok) {
-        return AdapterFailure(AdapterError::FileRefused, ConfigFileMessage(result, path));
-    }
-    // The file may have changed since it was checked.
-    const auto shown = ShownSettings(record);
-    if (!shown) {
-        return AdapterFailure(AdapterError::FileRefused, "not a settings file: " + path);
-    }
-    return *shown;
+SettingsControlValues LaySettingsFile(const ConfigFileBytes& file, ReportBuffer& record) {
+    OverlayConfigBytes(file, record);
+    // The file was checked to hold a settings record the page can show.
+    return *ShownSettings(record);
 }
 
 AdapterResult<> SaveSettingsFile(const std::string& path, const ReportBuffer& record) {

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 
+#include "config/ConfigFile.h"
 #include "config/DeviceSettings.h"
 #include "config/SettingsRules.h"
 #include "device/Adapter.h"
@@ -18,14 +19,13 @@ AdapterResult<ReportBuffer> ReadSettingsRecord(LoggingFeatureDevice& device, siz
 AdapterResult<> SendSettingsRecord(LoggingFeatureDevice& device, size_t length,
                                    const ReportBuffer& record);
 
-// A configuration file checked before any adapter is looked at: readable, and its first byte
-// the settings report ID.
-AdapterResult<ReportBuffer> CheckSettingsFile(const std::string& path);
+// A configuration file that is to go to adapters, read and checked in full before any adapter
+// is looked at (ReadCheckedConfigFile): FileRefused with the reason otherwise.
+AdapterResult<ConfigFileBytes> CheckSettingsFile(const std::string& path);
 
-// Lays the file over the adapter's record (its version byte stays, and a short file changes
-// only the bytes it holds) and gives the settings it then shows.
-AdapterResult<SettingsControlValues> LoadSettingsFile(const std::string& path,
-                                                      ReportBuffer& record);
+// Lays a checked file over the adapter's record (its version byte stays, bytes 13 to 63 are the
+// file's) and gives the settings it then shows, which are what a write puts back.
+SettingsControlValues LaySettingsFile(const ConfigFileBytes& file, ReportBuffer& record);
 
 // Saves what the settings page would collect from the record it shows.
 AdapterResult<> SaveSettingsFile(const std::string& path, const ReportBuffer& record);

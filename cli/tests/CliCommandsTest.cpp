@@ -15,6 +15,7 @@
 #include "cli/ExitCodes.h"
 #include "cli/SettingsAssignment.h"
 #include "cli/tests/CliTestSupport.h"
+#include "tests/ConfigFileCases.h"
 #include "tests/HexFiles.h"
 
 namespace quillon::cli::test {
@@ -416,14 +417,26 @@ TEST_F(CliCommandsTest, LoadWritesTheFileKeepingTheAdaptersVersion) {
     EXPECT_EQ(written[5], 200);
     EXPECT_EQ(written[11], 0);
     EXPECT_EQ(written[40], 0);  // the file holds 64 bytes, all of them used
+}
 
-    // A 10-byte file changes only what it holds.
-    adapter->SetSettings(record);
-    const std::string shortPath = folder.Write("short.cfg", bytes.substr(0, 10));
-    result = cli.Run({"load", shortPath, "--emulate"});
-    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
-    EXPECT_EQ(adapter->Settings()[3], 2);
-    EXPECT_EQ(adapter->Settings()[40], 0x40);
+TEST_F(CliCommandsTest, LoadWritesOnlyWholeFilesThatThePageCouldShow) {
+    auto adapter = cli.AddAdapter();
+    for (const quillon::test::ConfigFileCase& file : quillon::test::ConfigFileCases()) {
+        SCOPED_TRACE(file.Name);
+        const std::string path =
+            folder.Write(file.Name, std::string(file.Bytes.begin(), file.Bytes.end()));
+        const size_t before = SetTransfers(*adapter);
+        const CliResult result = cli.Run({"load", path, "--emulate"});
+        if (file.Sound) {
+            EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+            EXPECT_EQ(adapter->Settings()[3], 8);
+            EXPECT_EQ(adapter->Settings()[40], 0x5A);
+        } else {
+            EXPECT_EQ(result.Code, kExitFileRefused);
+            EXPECT_TRUE(Contains(result.Err, file.Refusal)) << result.Err;
+            EXPECT_EQ(SetTransfers(*adapter), before);
+        }
+    }
 }
 
 TEST_F(CliCommandsTest, LoadRefusesMissingAndForeignFilesBeforeTouchingTheAdapter) {

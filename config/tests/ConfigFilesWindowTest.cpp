@@ -14,6 +14,7 @@
 
 #include "app/CfgPathStore.h"
 #include "device/tests/AdapterWindowFixture.h"
+#include "tests/ConfigFileCases.h"
 
 namespace quillon {
 namespace {
@@ -138,10 +139,32 @@ TEST_F(ConfigFilesWindowTest, FileOfAnotherReportChangesNoControlButApplySendsRe
     EXPECT_EQ(sent[13], 0x77);
 }
 
+// The window loads what the file holds as the page always did (a short file replaces only its
+// bytes), but says when the controls cannot show a value, since Apply writes what they show.
+TEST_F(ConfigFilesWindowTest, ValuesThePageCannotShowAreNamedInTheStatusLine) {
+    StartWithAdapter();
+    for (const test::ConfigFileCase& file : test::ConfigFileCases()) {
+        SCOPED_TRACE(file.Name);
+        const QString path = folder.filePath(QString::fromStdString(file.Name));
+        WriteAll(path, QByteArray(reinterpret_cast<const char*>(file.Bytes.data()),
+                                  static_cast<qsizetype>(file.Bytes.size())));
+        Load(path);
+        const bool unshowable = file.Refusal.find("holds") != std::string::npos;
+        EXPECT_EQ(form->StatusText().contains("not shown as in the file: " +
+                                              QString::fromStdString(file.Refusal)),
+                  unshowable)
+            << form->StatusText().toStdString();
+        EXPECT_TRUE(dialogs.Messages.empty());
+    }
+}
+
 TEST_F(ConfigFilesWindowTest, LongPathIsShortenedInTheStatusLine) {
     QString path = folder.path() + "/";
     path += QString(75 - path.size() - 4, 'p') + ".cfg";
-    WriteAll(path, QByteArray(64, '\x03'));
+    QByteArray bytes(64, '\0');
+    bytes[0] = 3;
+    bytes[3] = 16;
+    WriteAll(path, bytes);
     PlugAdapter();
     StartWindow({path});
     EXPECT_EQ(form->StatusText(),

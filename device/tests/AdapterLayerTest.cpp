@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "config/SettingsRules.h"
 #include "device/AdapterSession.h"
+#include "device/SettingsRecord.h"
 #include "hid/emulated/EmulatedBus.h"
 #include "hid/emulated/QuillonAdapter.h"
+#include "tests/ConfigFileCases.h"
+#include "tests/TempDirectory.h"
 
 namespace quillon {
 namespace {
@@ -70,6 +75,38 @@ TEST(AdapterLayerTest, AFailureCarriesItsCodeAndTheReason) {
     const auto reset = session.Reset(1);
     EXPECT_TRUE(reset);
     EXPECT_EQ(bench.second->ResetCount(), 1);
+}
+
+// A file goes to an adapter only whole and as the settings page would show it: its settings
+// decoded and encoded again, bytes 13 to 63 as they are, the adapter's version kept.
+TEST(AdapterLayerTest, ConfigurationFilesAreCheckedInFullBeforeTheyReachAnAdapter) {
+    const std::filesystem::path folder = test::MakeTempDirectory("quillon-cfg-");
+    for (const test::ConfigFileCase& file : test::ConfigFileCases()) {
+        SCOPED_TRACE(file.Name);
+        const std::string path = (folder / file.Name).string();
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(file.Bytes.data()),
+                   static_cast<std::streamsize>(file.Bytes.size()));
+        const auto checked = CheckSettingsFile(path);
+        if (!file.Sound) {
+            ASSERT_FALSE(checked);
+            EXPECT_EQ(checked.Error().Error, AdapterError::FileRefused);
+            EXPECT_NE(checked.Error().Message.find(file.Refusal), std::string::npos)
+                << checked.Error().Message;
+            EXPECT_NE(checked.Error().Message.find(path), std::string::npos);
+            continue;
+        }
+        ASSERT_TRUE(checked) << checked.Error().Message;
+        ReportBuffer record{};
+        record[DeviceSettings::Version] = 42;
+        const SettingsControlValues shown = LaySettingsFile(*checked, record);
+        EXPECT_EQ(shown.BaudText, "9600");
+        PrepareSettingsWrite(shown, record);
+        EXPECT_EQ(record[DeviceSettings::Version], 42);
+        EXPECT_EQ(record[DeviceSettings::BaudRate], 8);
+        EXPECT_EQ(record[40], 0x5A);
+    }
+    std::filesystem::remove_all(folder);
 }
 
 }  // namespace
