@@ -28,12 +28,12 @@ void BM_UpdateProtocol(benchmark::State& state) {
     testing::AdapterDevice device(adapter);
     for (auto _ : state) {
         TUpdateProtocol protocol(&device, image);
-        int code = protocol.SendStart();
-        for (int b = 0; b < kBlockCount && code == UpdateReady; ++b) {
+        UpdateResult code = protocol.SendStart();
+        for (int b = 0; b < kBlockCount && code == UpdateResult::Ready; ++b) {
             code = protocol.WriteBlock(b);
         }
         protocol.Finish();
-        if (code != UpdateReady) {
+        if (code != UpdateResult::Ready) {
             state.SkipWithError("update failed");
         }
         adapter.ClearLog();
@@ -50,7 +50,7 @@ void BM_UpdateFromFile(benchmark::State& state) {
     testing::AdapterDevice device(adapter);
     FirmwareImage image;
     for (auto _ : state) {
-        if (RunFirmwareUpdate(&device, path, image).Code != UpdateReady) {
+        if (!RunFirmwareUpdate(&device, path, image).Succeeded()) {
             state.SkipWithError("update failed");
         }
         adapter.ClearLog();

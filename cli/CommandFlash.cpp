@@ -62,12 +62,8 @@ class FlashProgress {
 };
 
 int ExitCodeOf(const UpdateOutcome& outcome) {
-    if (outcome.Code == firmware::UpdateReady) {
-        return kExitSuccess;
-    }
-    // The file changed between the check and an adapter's run. An adapter's status can give
-    // the same code as a bad file; that is the adapter refusing, a transfer failure.
-    return outcome.FileFailed ? kExitFileRefused : kExitTransferFailed;
+    const auto result = UpdateOutcomeResult(outcome);
+    return result ? kExitSuccess : ToolFailure(result.Error()).Error;
 }
 
 }  // namespace
@@ -143,7 +139,8 @@ int RunFlash(CliContext& context) {
         const std::string message = refusals[k] == kExitAdapterBusy ? std::string(kAdapterBusyText)
                                     : refusals[k] != kExitSuccess
                                         ? std::string("no read/write access")
-                                        : outcomes[k].Message;
+                                    : outcomes[k].Succeeded() ? outcomes[k].Message
+                                                              : outcomes[k].Words;
         if (exitCode == kExitSuccess) {
             exitCode = code;
         }
@@ -152,8 +149,7 @@ int RunFlash(CliContext& context) {
             object["index"] = static_cast<int>(chosen[k]);
             object["path"] = QString::fromStdString(adapterPath);
             object["ok"] = code == kExitSuccess;
-            object["code"] =
-                refusals[k] != kExitSuccess ? QJsonValue() : QJsonValue(outcomes[k].Code);
+            object["exitCode"] = code;
             object["message"] = QString::fromStdString(message);
             array.append(object);
         } else {

@@ -4,7 +4,7 @@
 #include <QString>
 
 #include "cli/CliContext.h"
-#include "cli/HexText.h"
+#include "device/HexText.h"
 #include "device/ReportText.h"
 #include "hid/AccessAdvice.h"
 

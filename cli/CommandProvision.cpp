@@ -6,11 +6,12 @@
 #include <fstream>
 
 #include "cli/CliContext.h"
-#include "cli/HexText.h"
-#include "cli/ProvisionLog.h"
-#include "cli/ProvisionStation.h"
 #include "config/ConfigFile.h"
+#include "config/SettingsAssignment.h"
 #include "device/FirmwareUpdate.h"
+#include "device/HexText.h"
+#include "device/ProvisionLog.h"
+#include "device/ProvisionStation.h"
 #include "device/ReportText.h"
 #include "device/SettingsRecord.h"
 
@@ -36,7 +37,6 @@ std::string StepWord(const StepResult& step) {
 // Everything the run needs, checked before any adapter is touched.
 struct Inputs {
     ProvisionPlan Plan;
-    std::string FirmwareChecksum;
     ProvisionLog Log;
 };
 
@@ -57,41 +57,24 @@ CliResult<Inputs> CheckInputs(CliContext& context) {
                                  "provision takes no arguments; settings are given with --set"};
     }
     words.insert(words.end(), options.Arguments.begin(), options.Arguments.end());
-    Inputs inputs;
-    bool clearDataOn = false;
+    ProvisionRequest request;
+    request.FirmwareFile = options.Firmware;
+    request.ConfigFile = options.Config;
     if (!words.empty()) {
         std::string error;
         auto assignments = ParseAssignments(words, error);
         if (!assignments) {
             return Failure<ExitCode>{kExitUsage, error};
         }
-        for (const SettingAssignment& assignment : *assignments) {
-            if (assignment.Which == SettingAssignment::Key::ClearData) {
-                clearDataOn = assignment.Number != 0;
-            }
-        }
-        inputs.Plan.Assignments = std::move(*assignments);
+        request.Settings = std::move(*assignments);
     }
-
-    if (!options.Firmware.empty()) {
-        if (auto checked = CheckUpdateFile(options.Firmware); !checked) {
-            return ToolFailure(checked.Error());
-        }
-        inputs.Plan.FirmwareFile = options.Firmware;
-        inputs.FirmwareChecksum = FileCrc32(options.Firmware);
+    auto checked = CheckProvisionPlan(request);
+    if (!checked) {
+        return ToolFailure(checked.Error());
     }
-
-    if (!options.Config.empty()) {
-        const std::string& path = options.Config;
-        // Every adapter gets the file as it is now, whatever happens to it during the run.
-        const auto file = CheckSettingsFile(path);
-        if (!file) {
-            return ToolFailure(file.Error());
-        }
-        ReportBuffer record{};
-        clearDataOn = LaySettingsFile(*file, record).ClrMem;
-        inputs.Plan.ConfigBytes = *file;
-    }
+    Inputs inputs;
+    inputs.Plan = std::move(checked->Plan);
+    const bool clearDataOn = checked->SwitchesClearDataOn;
 
     // Asked once for the whole run, not for each adapter on the bench.
     if (clearDataOn) {
@@ -125,7 +108,7 @@ std::string ResultLine(const ProvisionRecord& record, const ProvisionPlan& plan)
     if (!plan.FirmwareFile.empty()) {
         line += std::string("  update ") + StepWord(record.Update);
     }
-    if (plan.ConfigBytes || plan.Assignments) {
+    if (plan.WritesSettings()) {
         line += std::string("  settings ") + StepWord(record.Settings);
         line += std::string("  verify ") + StepWord(record.Verify);
     }
@@ -154,7 +137,7 @@ std::string ResultJson(const ProvisionRecord& record, const Inputs& inputs) {
             : QJsonValue();
     if (!inputs.Plan.FirmwareFile.empty()) {
         object["firmware_file"] = QString::fromStdString(inputs.Plan.FirmwareFile);
-        object["firmware_crc32"] = QString::fromStdString(inputs.FirmwareChecksum);
+        object["firmware_crc32"] = QString::fromStdString(inputs.Plan.FirmwareChecksum);
     }
     object["settings"] = QString::fromStdString(record.SettingsWritten);
     object["update"] = StepJson(record.Update);
@@ -162,7 +145,8 @@ std::string ResultJson(const ProvisionRecord& record, const Inputs& inputs) {
     object["verify"] = StepJson(record.Verify);
     object["result"] = record.Passed ? "PASS" : "FAIL";
     object["reason"] = QString::fromStdString(record.Reason);
-    object["code"] = record.ExitCode;
+    object["exit_code"] =
+        record.Passed ? kExitSuccess : ToolFailure({record.FailureKind, {}}).Error;
     object["seconds"] = static_cast<double>(record.Took.count()) / 1000;
     return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
 }
@@ -239,7 +223,7 @@ int RunProvision(CliContext& context) {
         } else {
             ++failed;
             if (exitCode == kExitSuccess) {
-                exitCode = record.ExitCode;
+                exitCode = ToolFailure({record.FailureKind, record.Reason}).Error;
             }
         }
         context.Out << (context.Options.Json ? ResultJson(record, inputs)
@@ -247,8 +231,8 @@ int RunProvision(CliContext& context) {
                     << "\n"
                     << std::flush;
         std::string error;
-        if (inputs.Log.IsOpen() &&
-            !inputs.Log.Append(record, inputs.Plan.FirmwareFile, inputs.FirmwareChecksum, error)) {
+        if (inputs.Log.IsOpen() && !inputs.Log.Append(record, inputs.Plan.FirmwareFile,
+                                                      inputs.Plan.FirmwareChecksum, error)) {
             context.Fail("unable to write the log file " + context.Options.LogFile + ": " + error);
             if (exitCode == kExitSuccess) {
                 exitCode = kExitFileRefused;

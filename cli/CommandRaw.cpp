@@ -1,7 +1,7 @@
 #include <span>
 
 #include "cli/CliContext.h"
-#include "cli/HexText.h"
+#include "device/HexText.h"
 #include "device/ReportText.h"
 
 namespace quillon::cli {

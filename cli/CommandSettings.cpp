@@ -3,7 +3,7 @@
 #include <QString>
 
 #include "cli/CliContext.h"
-#include "cli/SettingsAssignment.h"
+#include "config/SettingsAssignment.h"
 #include "device/SettingsRecord.h"
 
 namespace quillon::cli {

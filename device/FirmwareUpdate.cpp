@@ -11,8 +11,9 @@ namespace quillon {
 AdapterResult<> CheckUpdateFile(const std::string& path) {
     std::error_code error;
     if (!std::filesystem::exists(path, error)) {
-        return AdapterFailure(AdapterError::FileRefused,
-                              firmware::UpdateMessage(firmware::UpdateFileError) + " " + path);
+        return AdapterFailure(
+            AdapterError::FileRefused,
+            firmware::UpdateMessage(firmware::UpdateResult::FileError) + " " + path);
     }
     auto image = std::make_unique<firmware::FirmwareImage>();
     const firmware::HexReadResult result = firmware::ReadUpdateFile(path, *image);
@@ -20,6 +21,24 @@ AdapterResult<> CheckUpdateFile(const std::string& path) {
         return AdapterFailure(AdapterError::FileRefused, result.Message() + " (" + path + ")");
     }
     return {};
+}
+
+AdapterResult<> UpdateOutcomeResult(const firmware::UpdateOutcome& outcome) {
+    using firmware::UpdateResult;
+    switch (outcome.Result) {
+        case UpdateResult::Ready:
+            return {};
+        case UpdateResult::FileError:
+            return AdapterFailure(AdapterError::FileRefused, outcome.Words);
+        case UpdateResult::AccessError:
+            return AdapterFailure(AdapterError::NoAdapter, outcome.Words);
+        case UpdateResult::SetReportError:
+        case UpdateResult::GetReportError:
+        case UpdateResult::ChecksumError:
+        case UpdateResult::AdapterRefused:
+            break;
+    }
+    return AdapterFailure(AdapterError::TransferFailed, outcome.Words);
 }
 
 }  // namespace quillon

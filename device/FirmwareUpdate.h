@@ -3,11 +3,17 @@
 #include <string>
 
 #include "device/Adapter.h"
+#include "firmware/UpdateRun.h"
 
 namespace quillon {
 
 // The update file, read and checked in full before any adapter is touched; FileRefused with
 // the reason when it is missing, unreadable or not sound.
 AdapterResult<> CheckUpdateFile(const std::string& path);
+
+// An update's outcome as the adapter layer's result, its message in words: a refused file is
+// FileRefused, a missing device NoAdapter, and a failed report, a wrong checksum or the adapter
+// refusing a command are TransferFailed.
+AdapterResult<> UpdateOutcomeResult(const firmware::UpdateOutcome& outcome);
 
 }  // namespace quillon

@@ -109,8 +109,8 @@ void TFlasherForm::FormActivate() {
             QCoreApplication::processEvents();
             ProgressBar1->setValue(block);
         });
-    resultCode_ = outcome.Code;
-    if (outcome.Code != firmware::UpdateReady) {
+    resultCode_ = outcome.WindowCode();
+    if (!outcome.Succeeded()) {
         bnClose->setText("close");
         dialogs_.ShowMessage(this, QString::fromStdString(outcome.Message));
     } else {

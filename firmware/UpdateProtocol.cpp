@@ -7,77 +7,102 @@
 
 namespace quillon::firmware {
 
-std::string UpdateMessage(int code, uint8_t status) {
-    switch (code) {
-        case UpdateReady:
-            return "ready";
-        case UpdateFileError:
-            return "ERROR: File not found!";
-        case UpdateAccessError:
-            return "ACCESS ERROR";
-        case UpdateSetReportError:
-            return "ERROR: set report";
-        case UpdateGetReportError:
-            return "ERROR: get report";
-        case UpdateChecksumError:
-            return "CRC Error during flash write";
-        case UpdateUnexpectedStatus:
-            return "ERROR: the adapter answered with the unknown status " + std::to_string(status);
-        default:
-            return "ERROR: update failed with code " + std::to_string(code);
+int WindowResultCode(UpdateResult result, uint8_t status) {
+    if (result != UpdateResult::AdapterRefused) {
+        return static_cast<int>(result);
     }
+    return status >= 2 && status <= 6 ? status - 1 : static_cast<int>(UpdateResult::AdapterRefused);
+}
+
+std::string UpdateMessage(UpdateResult result, uint8_t status) {
+    switch (WindowResultCode(result, status)) {
+        case 0:
+            return "ready";
+        case 1:
+            return "ERROR: File not found!";
+        case 2:
+            return "ACCESS ERROR";
+        case 3:
+            return "ERROR: set report";
+        case 4:
+            return "ERROR: get report";
+        case 5:
+            return "CRC Error during flash write";
+        default:
+            return "ERROR: the adapter answered with the unknown status " + std::to_string(status);
+    }
+}
+
+std::string DescribeUpdateFailure(UpdateResult result, uint8_t status, int block) {
+    const std::string where =
+        block >= 0 ? " block " + std::to_string(block + 1) + " of " + std::to_string(kBlockCount)
+                   : std::string();
+    switch (result) {
+        case UpdateResult::Ready:
+            return "updated";
+        case UpdateResult::FileError:
+            return "the update file was refused";
+        case UpdateResult::AccessError:
+            return "no adapter";
+        case UpdateResult::SetReportError:
+            return "a report could not be sent to the adapter" +
+                   (block >= 0 ? " at" + where : std::string());
+        case UpdateResult::GetReportError:
+            return "a report could not be read from the adapter" +
+                   (block >= 0 ? " at" + where : std::string());
+        case UpdateResult::ChecksumError:
+            return "the adapter's checksum of" + where + " differs from the file's";
+        case UpdateResult::AdapterRefused:
+            return "the adapter refused" + (block >= 0 ? where : std::string(" the update")) +
+                   " (status " + std::to_string(status) + ")";
+    }
+    return "the update failed";
 }
 
 TUpdateProtocol::TUpdateProtocol(IFeatureReportDevice* device, const FirmwareImage& image)
     : device_(device), image_(image) {}
 
-int TUpdateProtocol::SendReport(std::span<const uint8_t> report) {
+UpdateResult TUpdateProtocol::SendReport(std::span<const uint8_t> report) {
     if (device_ == nullptr) {
-        return UpdateAccessError;
+        return UpdateResult::AccessError;
     }
-    return device_->SetFeatureReport(report) ? UpdateReady : UpdateSetReportError;
+    return device_->SetFeatureReport(report) ? UpdateResult::Ready : UpdateResult::SetReportError;
 }
 
-int TUpdateProtocol::ReadReport(std::span<uint8_t> report) {
+UpdateResult TUpdateProtocol::ReadReport(std::span<uint8_t> report) {
     if (device_ == nullptr) {
-        return UpdateAccessError;
+        return UpdateResult::AccessError;
     }
-    return device_->GetFeatureReport(report) ? UpdateReady : UpdateGetReportError;
+    return device_->GetFeatureReport(report) ? UpdateResult::Ready : UpdateResult::GetReportError;
 }
 
-int TUpdateProtocol::SendStart() {
+UpdateResult TUpdateProtocol::SendStart() {
     const uint8_t command[kCommandReportLength] = {kCommandReportId, kCommandStart, 0, 0};
     return SendReport(command);
 }
 
-int TUpdateProtocol::CommandStep(uint8_t code, uint8_t parameter) {
+UpdateResult TUpdateProtocol::CommandStep(uint8_t code, uint8_t parameter) {
     const uint8_t command[kCommandReportLength] = {kCommandReportId, code, parameter, 0};
     // A command that did not reach the adapter must stop the run: the status read after it
     // would only repeat the previous command's status, and the block would be written
     // without having been prepared.
-    if (const int sent = SendReport(command); sent != UpdateReady) {
+    if (const UpdateResult sent = SendReport(command); sent != UpdateResult::Ready) {
         return sent;
     }
     uint8_t status[kStatusReportLength] = {kStatusReportId, 0x02};
-    if (const int read = ReadReport(status); read != UpdateReady) {
+    if (const UpdateResult read = ReadReport(status); read != UpdateResult::Ready) {
         return read;
     }
     lastStatus_ = status[1];
-    if (lastStatus_ == kStatusSuccess) {
-        return UpdateReady;
-    }
-    // Status 2 to 6 name the result codes 1 to 5. Any other status is not success either:
-    // taking 0 for success would report a flash that was never written as updated.
-    if (lastStatus_ >= 2 && lastStatus_ <= 6) {
-        return lastStatus_ - 1;
-    }
-    return UpdateUnexpectedStatus;
+    // Any status but success is a refusal: taking 0 for success would report a flash that was
+    // never written as updated.
+    return lastStatus_ == kStatusSuccess ? UpdateResult::Ready : UpdateResult::AdapterRefused;
 }
 
-int TUpdateProtocol::SendBlockData(int block) {
+UpdateResult TUpdateProtocol::SendBlockData(int block) {
     const uint8_t command[kCommandReportLength] = {kCommandReportId, kCommandBlockData,
                                                    uint8_t(block + kFirstDeviceBlock), 0};
-    if (const int sent = SendReport(command); sent != UpdateReady) {
+    if (const UpdateResult sent = SendReport(command); sent != UpdateResult::Ready) {
         return sent;
     }
     const uint8_t* blockData = image_.data() + size_t(block) * kBlockSize;
@@ -88,52 +113,52 @@ int TUpdateProtocol::SendBlockData(int block) {
         const size_t count = std::min(kDataBytesPerReport, kBlockSize - from);
         std::memcpy(report + 1, blockData + from, count);
         std::memset(report + 1 + count, kFillValue, kDataBytesPerReport - count);
-        if (const int sent = SendReport(report); sent != UpdateReady) {
+        if (const UpdateResult sent = SendReport(report); sent != UpdateResult::Ready) {
             return sent;
         }
     }
-    return UpdateReady;
+    return UpdateResult::Ready;
 }
 
-int TUpdateProtocol::VerifyBlock(uint16_t checksum) {
+UpdateResult TUpdateProtocol::VerifyBlock(uint16_t checksum) {
     const uint8_t command[kCommandReportLength] = {kCommandReportId, kCommandChecksum, 0, 0};
-    if (const int sent = SendReport(command); sent != UpdateReady) {
+    if (const UpdateResult sent = SendReport(command); sent != UpdateResult::Ready) {
         return sent;
     }
     uint8_t answer[kChecksumReportLength] = {kChecksumReportId, 0, 0};
-    if (const int read = ReadReport(answer); read != UpdateReady) {
+    if (const UpdateResult read = ReadReport(answer); read != UpdateResult::Ready) {
         return read;
     }
     const uint16_t adapters = static_cast<uint16_t>(answer[1] | answer[2] << 8);
-    return adapters == checksum ? UpdateReady : UpdateChecksumError;
+    return adapters == checksum ? UpdateResult::Ready : UpdateResult::ChecksumError;
 }
 
-int TUpdateProtocol::WriteBlock(int block) {
+UpdateResult TUpdateProtocol::WriteBlock(int block) {
     const auto deviceBlock = static_cast<uint8_t>(block + kFirstDeviceBlock);
-    int code = CommandStep(kCommandFirstBlockStep, deviceBlock);
-    if (code == UpdateReady) {
+    UpdateResult code = CommandStep(kCommandFirstBlockStep, deviceBlock);
+    if (code == UpdateResult::Ready) {
         code = CommandStep(kCommandSecondBlockStep, deviceBlock);
     }
-    if (code == UpdateReady) {
+    if (code == UpdateResult::Ready) {
         const uint16_t checksum = BlockChecksum(image_, block);
         code = SendBlockData(block);
-        if (code == UpdateReady) {
+        if (code == UpdateResult::Ready) {
             code = VerifyBlock(checksum);
         }
     }
     return code;
 }
 
-int TUpdateProtocol::Finish() {
+UpdateResult TUpdateProtocol::Finish() {
     const uint8_t command[kCommandReportLength] = {kCommandReportId, kCommandFinish, 0, 0};
     // An adapter that never got the finish command is still in its update mode, so the
     // update did not end well whatever came before.
-    if (const int sent = SendReport(command); sent != UpdateReady) {
+    if (const UpdateResult sent = SendReport(command); sent != UpdateResult::Ready) {
         return sent;
     }
     uint8_t status[kStatusReportLength] = {kStatusReportId, 0x02};
     ReadReport(status);
-    return UpdateReady;
+    return UpdateResult::Ready;
 }
 
 }  // namespace quillon::firmware

@@ -10,16 +10,23 @@
 
 namespace quillon::firmware {
 
-// Result codes of the update steps; 0 is success, every other code ends the run.
-enum UpdateCode : int {
-    UpdateReady = 0,
-    UpdateFileError = 1,        // update file missing, unreadable or refused
-    UpdateAccessError = 2,      // no device
-    UpdateSetReportError = 3,   // a report could not be sent
-    UpdateGetReportError = 4,   // a report could not be read
-    UpdateChecksumError = 5,    // the adapter's block checksum differs from ours
-    UpdateUnexpectedStatus = 6  // the adapter answered a status byte of 0 or above 6
+// How an update step ended; Ready is success, everything else ends the run. The first six
+// are the window's result codes 0 to 5, each with its text. The adapter refusing a command is
+// kept apart from them: its status byte 2 to 6 names one of those texts, but it says what the
+// adapter did, not that the file is wrong or a report failed.
+enum class UpdateResult : int {
+    Ready = 0,
+    FileError = 1,       // update file missing, unreadable or refused
+    AccessError = 2,     // no device
+    SetReportError = 3,  // a report could not be sent
+    GetReportError = 4,  // a report could not be read
+    ChecksumError = 5,   // the adapter's block checksum differs from ours
+    AdapterRefused = 6,  // the adapter answered a command with a status other than success
 };
+
+// The window's result code of an outcome: the result itself, or for a refusal the code that
+// the adapter's status names (status 2 to 6 name codes 1 to 5); 6 for any other status.
+int WindowResultCode(UpdateResult result, uint8_t status);
 
 // Feature reports of the update. Lengths are fixed, whatever the device's feature report
 // length, and count the report ID byte.
@@ -47,31 +54,34 @@ constexpr int kDataReportsPerBlock =
 // Start, 16 per block, finish command and its status read.
 constexpr int kTransfersPerUpdate = 1 + 16 * kBlockCount + 2;
 
-// The text shown for a result code; status is the adapter's status byte behind
-// UpdateUnexpectedStatus.
-std::string UpdateMessage(int code, uint8_t status = 0);
+// The window's text for an outcome; status is the adapter's status byte behind AdapterRefused.
+std::string UpdateMessage(UpdateResult result, uint8_t status = 0);
 
-// The steps of the update protocol over one device. Each returns a result code.
+// The outcome in words for an operator or a script, naming the block where one was being
+// written (-1: none): "the adapter refused block 15 (status 2)".
+std::string DescribeUpdateFailure(UpdateResult result, uint8_t status, int block);
+
+// The steps of the update protocol over one device. Each returns how it ended.
 class TUpdateProtocol {
   public:
     // device may be null (no adapter); the image must outlive the protocol.
     TUpdateProtocol(IFeatureReportDevice* device, const FirmwareImage& image);
 
-    int SendReport(std::span<const uint8_t> report);
-    int ReadReport(std::span<uint8_t> report);
+    UpdateResult SendReport(std::span<const uint8_t> report);
+    UpdateResult ReadReport(std::span<uint8_t> report);
 
-    int SendStart();
+    UpdateResult SendStart();
     // Sends a command and reads the adapter's status for it.
-    int CommandStep(uint8_t code, uint8_t parameter);
+    UpdateResult CommandStep(uint8_t code, uint8_t parameter);
     // The block data command and the nine data reports of image block b.
-    int SendBlockData(int block);
+    UpdateResult SendBlockData(int block);
     // Asks the adapter for the checksum of what it received and compares it.
-    int VerifyBlock(uint16_t checksum);
+    UpdateResult VerifyBlock(uint16_t checksum);
     // Everything one image block needs: both block commands, its data and its checksum.
-    int WriteBlock(int block);
+    UpdateResult WriteBlock(int block);
     // Ends the update mode of the adapter. The adapter's status for it is read but carries no
     // meaning; only a finish command that could not be sent is a failure.
-    int Finish();
+    UpdateResult Finish();
 
     // The status byte of the last status read.
     uint8_t LastStatus() const { return lastStatus_; }

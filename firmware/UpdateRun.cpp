@@ -12,43 +12,43 @@ TUpdateRun::TUpdateRun(IFeatureReportDevice* device, std::string fileName, Firmw
 void TUpdateRun::Begin() {
     std::error_code error;
     if (!std::filesystem::exists(fileName_, error)) {
-        fileResult_.Code = UpdateFileError;
-        fileFailed_ = true;
-        code_ = UpdateFileError;
+        fileResult_.Code = static_cast<int>(UpdateResult::FileError);
+        result_ = UpdateResult::FileError;
         return;
     }
     fileResult_ = ReadUpdateFile(fileName_, image_);
-    code_ = fileResult_.Code;
-    fileFailed_ = code_ != UpdateReady;
-    if (code_ == UpdateReady) {
-        code_ = protocol_.SendStart();
+    if (fileResult_.Code != 0) {
+        result_ = UpdateResult::FileError;
+        return;
     }
+    result_ = protocol_.SendStart();
 }
 
 void TUpdateRun::RunBlock(int block) {
-    if (code_ == UpdateReady) {
-        code_ = protocol_.WriteBlock(block);
-        if (code_ != UpdateReady) {
+    if (result_ == UpdateResult::Ready) {
+        result_ = protocol_.WriteBlock(block);
+        if (result_ != UpdateResult::Ready) {
+            failedBlock_ = block;
             Log(LogCategory::Firmware, [&] {
-                return "block " + std::to_string(block) + " failed with code " +
-                       std::to_string(code_);
+                return "block " + std::to_string(block) + ": " +
+                       DescribeUpdateFailure(result_, protocol_.LastStatus(), block);
             });
         }
     }
 }
 
 void TUpdateRun::Finish() {
-    const int finished = protocol_.Finish();
-    if (code_ == UpdateReady) {
-        code_ = finished;
+    const UpdateResult finished = protocol_.Finish();
+    if (result_ == UpdateResult::Ready) {
+        result_ = finished;
     }
 }
 
 std::string TUpdateRun::Message() const {
-    if (fileFailed_) {
+    if (result_ == UpdateResult::FileError) {
         return fileResult_.Message();
     }
-    return UpdateMessage(code_, protocol_.LastStatus());
+    return UpdateMessage(result_, protocol_.LastStatus());
 }
 
 UpdateOutcome RunFirmwareUpdate(IFeatureReportDevice* device, const std::string& fileName,
@@ -67,7 +67,12 @@ UpdateOutcome RunFirmwareUpdate(IFeatureReportDevice* device, const std::string&
         }
     }
     run.Finish();
-    const UpdateOutcome outcome{run.Code(), run.Message(), run.FileFailed()};
+    UpdateOutcome outcome{run.Result(), run.Status(), run.FailedBlock(), run.Message(), {}};
+    // A refused file is told by the reader, with its line; everything else in words that
+    // do not borrow the window's texts.
+    outcome.Words = outcome.Result == UpdateResult::FileError
+                        ? outcome.Message + " (" + fileName + ")"
+                        : DescribeUpdateFailure(outcome.Result, outcome.Status, outcome.Block);
     Log(LogCategory::Firmware, [&] { return "update from " + fileName + ": " + outcome.Message; });
     return outcome;
 }

@@ -27,12 +27,14 @@ class TUpdateRun {
     // the command cannot be sent.
     void Finish();
 
-    int Code() const { return code_; }
-    bool Succeeded() const { return code_ == UpdateReady; }
-    // The update file was missing, unreadable or refused. An adapter's status can also give
-    // UpdateFileError ("File not found!"), so the code alone does not say this.
-    bool FileFailed() const { return fileFailed_; }
-    // The text for the outcome: "ready", or what went wrong.
+    UpdateResult Result() const { return result_; }
+    bool Succeeded() const { return result_ == UpdateResult::Ready; }
+    // The adapter's status byte of the last command, behind AdapterRefused.
+    uint8_t Status() const { return protocol_.LastStatus(); }
+    // The block being written when the run failed; -1 when none was.
+    int FailedBlock() const { return failedBlock_; }
+    // The window's text for the outcome: "ready", or what went wrong (the reader's message
+    // for a refused file).
     std::string Message() const;
 
   private:
@@ -40,14 +42,20 @@ class TUpdateRun {
     FirmwareImage& image_;
     TUpdateProtocol protocol_;
     HexReadResult fileResult_;
-    bool fileFailed_ = false;
-    int code_ = UpdateReady;
+    UpdateResult result_ = UpdateResult::Ready;
+    int failedBlock_ = -1;
 };
 
 struct UpdateOutcome {
-    int Code = UpdateReady;
-    std::string Message;
-    bool FileFailed = false;  // as TUpdateRun::FileFailed
+    UpdateResult Result = UpdateResult::Ready;
+    uint8_t Status = 0;   // the adapter's status behind AdapterRefused
+    int Block = -1;       // the block being written when it failed; -1: none
+    std::string Message;  // the window's text
+    std::string Words;    // the outcome in words for the tool and the station
+
+    bool Succeeded() const { return Result == UpdateResult::Ready; }
+    // The window's result code 0 to 6 (WindowResultCode).
+    int WindowCode() const { return WindowResultCode(Result, Status); }
 };
 
 // A whole update, finish command included. After a good start, beforeBlock(b) runs before

@@ -13,8 +13,8 @@
 
 #include "cli/CliRunner.h"
 #include "cli/ExitCodes.h"
-#include "cli/SettingsAssignment.h"
 #include "cli/tests/CliTestSupport.h"
+#include "config/SettingsAssignment.h"
 #include "tests/ConfigFileCases.h"
 #include "tests/HexFiles.h"
 

@@ -73,9 +73,10 @@ TEST_F(CliFlashTest, AllUpdatesEveryAdapterAndReportsEachOutcome) {
         EXPECT_EQ(each[i]["index"].toInt(), i);
         EXPECT_EQ(each[i]["path"].toString(), QString("emu:%1").arg(i + 1));
         EXPECT_EQ(each[i]["ok"].toBool(), i != 2);
-        EXPECT_EQ(each[i]["code"].toInt(), i == 2 ? firmware::UpdateChecksumError : 0);
+        EXPECT_EQ(each[i]["exitCode"].toInt(), i == 2 ? kExitTransferFailed : kExitSuccess);
     }
-    EXPECT_EQ(each[2]["message"].toString(), "CRC Error during flash write");
+    EXPECT_TRUE(each[2]["message"].toString().startsWith("the adapter's checksum of block "))
+        << each[2]["message"].toString().toStdString();
     ExpectFlashed(*adapters[0]);
     ExpectFlashed(*adapters[3]);
 }
@@ -135,7 +136,7 @@ TEST_F(CliFlashTest, FailingAdapterGivesTheTransferExitCodeAndItsMessage) {
     adapter->FailTransfer(0);  // the start command
     const CliResult result = cli.Run({"flash", file, "--emulate"});
     EXPECT_EQ(result.Code, kExitTransferFailed);
-    EXPECT_EQ(result.Out, "adapter 0 (emu:1): ERROR: set report\n");
+    EXPECT_EQ(result.Out, "adapter 0 (emu:1): a report could not be sent to the adapter\n");
 }
 
 TEST_F(CliFlashTest, FinishCommandThatDoesNotReachTheAdapterIsATransferFailure) {
@@ -147,8 +148,8 @@ TEST_F(CliFlashTest, FinishCommandThatDoesNotReachTheAdapterIsATransferFailure) 
     const CliResult result = cli.Run({"flash", file, "--all", "--emulate=2"});
     EXPECT_EQ(result.Code, kExitTransferFailed);
     EXPECT_EQ(result.Out,
-              "adapter 0 (emu:1): ERROR: set report\n"
-              "adapter 1 (emu:2): ERROR: set report\n");
+              "adapter 0 (emu:1): a report could not be sent to the adapter\n"
+              "adapter 1 (emu:2): a report could not be sent to the adapter\n");
 }
 
 // Status 2 has the text of a missing file, but it is the adapter that refused.
@@ -157,7 +158,7 @@ TEST_F(CliFlashTest, AdapterRefusingABlockIsATransferFailure) {
     adapter->AnswerStatus(0x01, 2, 12);
     CliResult result = cli.Run({"flash", file, "--emulate"});
     EXPECT_EQ(result.Code, kExitTransferFailed);
-    EXPECT_EQ(result.Out, "adapter 0 (emu:1): ERROR: File not found!\n");
+    EXPECT_EQ(result.Out, "adapter 0 (emu:1): the adapter refused block 3 of 20 (status 2)\n");
 
     auto second = cli.AddAdapter();
     result = cli.Run({"flash", file, "--all", "--emulate=2", "--json"});
@@ -166,7 +167,7 @@ TEST_F(CliFlashTest, AdapterRefusingABlockIsATransferFailure) {
                                 .object()["adapters"]
                                 .toArray();
     ASSERT_EQ(each.size(), 2);
-    EXPECT_EQ(each[0]["code"].toInt(), firmware::UpdateFileError);
+    EXPECT_EQ(each[0]["exitCode"].toInt(), kExitTransferFailed);
     EXPECT_FALSE(each[0]["ok"].toBool());
     EXPECT_TRUE(each[1]["ok"].toBool());
     ExpectFlashed(*second);

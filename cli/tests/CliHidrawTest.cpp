@@ -134,7 +134,7 @@ TEST_F(CliHidrawTest, ShortStatusReplyIsAFailedRead) {
         folder.Write("update.hex", quillon::testing::HexFileFor(quillon::testing::PatternImage()));
     const CliResult result = cli.Run({"flash", update, "--device", bed.NodePath("hidraw2")});
     EXPECT_EQ(result.Code, kExitTransferFailed) << result.Err;
-    EXPECT_TRUE(Contains(result.Out, "ERROR: get report")) << result.Out;
+    EXPECT_TRUE(Contains(result.Out, "a report could not be read from the adapter")) << result.Out;
 }
 
 TEST_F(CliHidrawTest, ProvisionConfiguresTheNodesItMayWriteAndFailsTheOther) {
@@ -152,7 +152,7 @@ TEST_F(CliHidrawTest, ProvisionConfiguresTheNodesItMayWriteAndFailsTheOther) {
             ++passed;
         } else if (object["node"].toString().toStdString() == bed.NodePath("hidraw1")) {
             EXPECT_EQ(object["reason"], "cannot open: Permission denied");
-            EXPECT_EQ(object["code"], kExitNoPermission);
+            EXPECT_EQ(object["exit_code"], kExitNoPermission);
         }
     }
     EXPECT_EQ(passed, 1) << result.Out;

@@ -203,8 +203,9 @@ TEST_F(CliProvisionTest, PullDuringTheUpdateOrTheSettingsWriteFailsThatAdapterOn
     EXPECT_EQ(byNode["emu:1"]["result"], "FAIL");
     EXPECT_EQ(byNode["emu:1"]["update"], "failed");
     EXPECT_TRUE(byNode["emu:1"]["settings_write"].isNull());
-    EXPECT_EQ(byNode["emu:1"]["reason"], "update: ERROR: set report");
-    EXPECT_EQ(byNode["emu:1"]["code"], kExitTransferFailed);
+    EXPECT_EQ(byNode["emu:1"]["reason"],
+              "update: a report could not be sent to the adapter at block 7 of 20");
+    EXPECT_EQ(byNode["emu:1"]["exit_code"], kExitTransferFailed);
     EXPECT_EQ(byNode["emu:2"]["result"], "FAIL");
     EXPECT_EQ(byNode["emu:2"]["update"], "ok");
     EXPECT_EQ(byNode["emu:2"]["settings_write"], "failed");
@@ -279,6 +280,18 @@ TEST_F(CliProvisionTest, AnAdapterHeldByAnotherProgramIsLeftUntouched) {
     EXPECT_TRUE(Contains(result.Out, "\n1 passed, 1 failed\n")) << result.Out;
     EXPECT_EQ(held->TransferCount(), 0u);
     EXPECT_EQ(free->Settings()[11], 2);
+}
+
+// The same outcome as `flash` gives it: the adapter's refusal is a transfer failure, in words
+// that do not send the operator looking for a file.
+TEST_F(CliProvisionTest, AnAdapterRefusingABlockFailsAsATransferFailure) {
+    auto adapter = cli.AddAdapter();
+    adapter->AnswerStatus(0x01, 2, 12);
+    const CliResult result =
+        cli.Run({"provision", "--firmware", hexFile, "--all-present", "--count", "1", "--emulate"});
+    EXPECT_EQ(result.Code, kExitTransferFailed) << result.Err;
+    EXPECT_TRUE(Contains(result.Out, "FAIL: update: the adapter refused block 3 of 20 (status 2)"))
+        << result.Out;
 }
 
 TEST_F(CliProvisionTest, BadInputIsRefusedBeforeAnyAdapterIsTouched) {

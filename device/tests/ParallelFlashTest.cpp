@@ -80,7 +80,7 @@ TEST(ParallelFlashTest, EveryDeviceIsUpdatedOnItsOwnThreadAndEveryBlockIsReporte
         allBlocks[b] = b;
     }
     for (size_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(outcomes[i].Code, firmware::UpdateReady) << outcomes[i].Message;
+        EXPECT_EQ(outcomes[i].Result, firmware::UpdateResult::Ready) << outcomes[i].Message;
         EXPECT_EQ(outcomes[i].Message, "ready");
         EXPECT_EQ(blocks[i], allBlocks);
         EXPECT_EQ(outcomesSeen[i], 1);
@@ -101,10 +101,10 @@ TEST(ParallelFlashTest, OneDeviceFailingLeavesTheOthersToFinish) {
         devices.push_back(&bench.session->Adapter(i));
     }
     const auto outcomes = FlashDevices(devices, file);
-    EXPECT_EQ(outcomes[0].Code, firmware::UpdateReady);
-    EXPECT_EQ(outcomes[1].Code, firmware::UpdateChecksumError);
+    EXPECT_EQ(outcomes[0].Result, firmware::UpdateResult::Ready);
+    EXPECT_EQ(outcomes[1].Result, firmware::UpdateResult::ChecksumError);
     EXPECT_EQ(outcomes[1].Message, "CRC Error during flash write");
-    EXPECT_EQ(outcomes[2].Code, firmware::UpdateReady);
+    EXPECT_EQ(outcomes[2].Result, firmware::UpdateResult::Ready);
     ExpectFlashed(*bench.adapters[0], image);
     ExpectFlashed(*bench.adapters[2], image);
     EXPECT_FALSE(bench.adapters[1]->InUpdateMode());  // the finish command came all the same

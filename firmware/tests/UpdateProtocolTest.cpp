@@ -23,15 +23,16 @@ constexpr size_t BlockStart(int b) {
 constexpr size_t kFinishCommand = 321;
 
 // The outcome a run must have when transfer k of the sequence fails.
-int CodeWhenTransferFails(size_t k) {
+UpdateResult CodeWhenTransferFails(size_t k) {
     if (k > kFinishCommand) {
-        return UpdateReady;  // the status answered to the finish command changes nothing
+        return UpdateResult::Ready;  // the status answered to the finish command changes nothing
     }
     if (k == 0 || k == kFinishCommand) {
-        return UpdateSetReportError;
+        return UpdateResult::SetReportError;
     }
     const size_t step = (k - 1) % 16;
-    return step == 1 || step == 3 || step == 15 ? UpdateGetReportError : UpdateSetReportError;
+    return step == 1 || step == 3 || step == 15 ? UpdateResult::GetReportError
+                                                : UpdateResult::SetReportError;
 }
 
 class UpdateTest : public ::testing::Test {
@@ -83,7 +84,7 @@ TEST(BlockChecksumTest, CheckValues) {
 
 TEST_F(UpdateTest, SuccessfulRunSendsTheWholeSequenceAndWritesTheFlash) {
     const UpdateOutcome outcome = Run();
-    EXPECT_EQ(outcome.Code, UpdateReady);
+    EXPECT_EQ(outcome.Result, UpdateResult::Ready);
     EXPECT_EQ(outcome.Message, "ready");
     const std::vector<Transfer> log = adapter_.Log();
     ASSERT_EQ(log.size(), size_t(kTransfersPerUpdate));
@@ -118,8 +119,8 @@ TEST_F(UpdateTest, EveryFailingTransferEndsTheRunWithItsCode) {
     for (size_t k = 0; k < size_t(kTransfersPerUpdate); ++k) {
         const auto [outcome, log, unplugged] =
             RunOnBrokenAdapter([k](QuillonAdapter& adapter) { adapter.FailTransfer(k); });
-        const int code = CodeWhenTransferFails(k);
-        ASSERT_EQ(outcome.Code, code) << "transfer " << k;
+        const UpdateResult code = CodeWhenTransferFails(k);
+        ASSERT_EQ(outcome.Result, code) << "transfer " << k;
         EXPECT_EQ(outcome.Message, UpdateMessage(code)) << "transfer " << k;
 
         const std::vector<Transfer> expected = testing::SuccessfulUpdateLog(image_);
@@ -140,7 +141,7 @@ TEST_F(UpdateTest, AdapterUnpluggedAtAnyTransferEndsTheRunWithItsCode) {
     for (size_t k = 0; k < size_t(kTransfersPerUpdate); ++k) {
         const auto [outcome, log, unplugged] =
             RunOnBrokenAdapter([k](QuillonAdapter& adapter) { adapter.UnplugAtTransfer(k); });
-        ASSERT_EQ(outcome.Code, CodeWhenTransferFails(k)) << "transfer " << k;
+        ASSERT_EQ(outcome.Result, CodeWhenTransferFails(k)) << "transfer " << k;
         EXPECT_TRUE(unplugged);
         ASSERT_EQ(log.size(), k + 1) << "nothing reaches an adapter that is gone";
         EXPECT_FALSE(log.back().Ok);
@@ -150,7 +151,7 @@ TEST_F(UpdateTest, AdapterUnpluggedAtAnyTransferEndsTheRunWithItsCode) {
 TEST_F(UpdateTest, WrongChecksumOfBlockFiveStopsBeforeBlockSix) {
     adapter_.AnswerWrongChecksum(15);
     const UpdateOutcome outcome = Run();
-    EXPECT_EQ(outcome.Code, UpdateChecksumError);
+    EXPECT_EQ(outcome.Result, UpdateResult::ChecksumError);
     EXPECT_EQ(outcome.Message, "CRC Error during flash write");
     const std::vector<Transfer> log = adapter_.Log();
     const size_t checksumRead = BlockStart(5) + 15;
@@ -163,27 +164,31 @@ TEST_F(UpdateTest, WrongChecksumOfBlockFiveStopsBeforeBlockSix) {
 }
 
 TEST_F(UpdateTest, StatusBytesDecideTheOutcome) {
+    // The window's code and text follow the status; for everyone else it is the adapter
+    // refusing the block, whatever text the window borrows for it.
     struct Case {
         uint8_t status;
         int code;
         std::string message;
     };
     const std::vector<Case> cases = {
-        {2, UpdateFileError, "ERROR: File not found!"},
-        {3, UpdateAccessError, "ACCESS ERROR"},
-        {6, UpdateChecksumError, "CRC Error during flash write"},
-        {0, UpdateUnexpectedStatus, "ERROR: the adapter answered with the unknown status 0"},
-        {7, UpdateUnexpectedStatus, "ERROR: the adapter answered with the unknown status 7"},
-        {255, UpdateUnexpectedStatus, "ERROR: the adapter answered with the unknown status 255"},
+        {2, 1, "ERROR: File not found!"},
+        {3, 2, "ACCESS ERROR"},
+        {6, 5, "CRC Error during flash write"},
+        {0, 6, "ERROR: the adapter answered with the unknown status 0"},
+        {7, 6, "ERROR: the adapter answered with the unknown status 7"},
+        {255, 6, "ERROR: the adapter answered with the unknown status 255"},
     };
     for (const Case& c : cases) {
         const auto [outcome, log, unplugged] = RunOnBrokenAdapter([&c](QuillonAdapter& adapter) {
             // The second block command of block 2 (device block 12).
             adapter.AnswerStatus(0x02, c.status, 12);
         });
-        EXPECT_EQ(outcome.Code, c.code) << int(c.status);
+        EXPECT_EQ(outcome.Result, UpdateResult::AdapterRefused) << int(c.status);
+        EXPECT_EQ(outcome.WindowCode(), c.code) << int(c.status);
         EXPECT_EQ(outcome.Message, c.message);
-        EXPECT_FALSE(outcome.FileFailed) << "the adapter's status, not the file";
+        EXPECT_EQ(outcome.Words,
+                  "the adapter refused block 3 of 20 (status " + std::to_string(c.status) + ")");
         const size_t statusRead = BlockStart(2) + 3;
         ASSERT_EQ(log.size(), statusRead + 3) << int(c.status);
         EXPECT_EQ(log[statusRead], StatusRead(c.status));
@@ -193,13 +198,12 @@ TEST_F(UpdateTest, StatusBytesDecideTheOutcome) {
 
 TEST_F(UpdateTest, StatusOfTheFinishCommandIsIgnored) {
     adapter_.AnswerStatus(0x06, 0);
-    EXPECT_EQ(Run().Code, UpdateReady);
+    EXPECT_EQ(Run().Result, UpdateResult::Ready);
 }
 
 TEST_F(UpdateTest, MissingFileSendsOnlyTheFinishCommand) {
     const UpdateOutcome outcome = Run(&device_, dir_.PathOf("missing.hex"));
-    EXPECT_EQ(outcome.Code, UpdateFileError);
-    EXPECT_TRUE(outcome.FileFailed);
+    EXPECT_EQ(outcome.Result, UpdateResult::FileError);
     EXPECT_EQ(outcome.Message, "ERROR: File not found!");
     EXPECT_EQ(adapter_.Log(), (std::vector<Transfer>{Command(0x06, 0), StatusRead()}));
     EXPECT_TRUE(blocksSeen_.empty());
@@ -208,7 +212,7 @@ TEST_F(UpdateTest, MissingFileSendsOnlyTheFinishCommand) {
 TEST_F(UpdateTest, RefusedFileSendsOnlyTheFinishCommand) {
     const std::string bad = dir_.Write("bad.hex", "\n:0414000001020304E0\n:00000001FF\n");
     const UpdateOutcome outcome = Run(&device_, bad);
-    EXPECT_EQ(outcome.Code, UpdateFileError);
+    EXPECT_EQ(outcome.Result, UpdateResult::FileError);
     EXPECT_EQ(outcome.Message,
               "ERROR: invalid update file, line 2: wrong checksum E0, the record's bytes give DE");
     EXPECT_EQ(adapter_.Log(), (std::vector<Transfer>{Command(0x06, 0), StatusRead()}));
@@ -217,10 +221,10 @@ TEST_F(UpdateTest, RefusedFileSendsOnlyTheFinishCommand) {
 
 TEST_F(UpdateTest, NoDevice) {
     UpdateOutcome outcome = Run(nullptr, file_);
-    EXPECT_EQ(outcome.Code, UpdateAccessError);
+    EXPECT_EQ(outcome.Result, UpdateResult::AccessError);
     EXPECT_EQ(outcome.Message, "ACCESS ERROR");
     outcome = Run(nullptr, dir_.PathOf("missing.hex"));
-    EXPECT_EQ(outcome.Code, UpdateFileError);
+    EXPECT_EQ(outcome.Result, UpdateResult::FileError);
     EXPECT_EQ(outcome.Message, "ERROR: File not found!");
     EXPECT_EQ(adapter_.TransferCount(), 0u);
 }
@@ -229,7 +233,7 @@ TEST_F(UpdateTest, ErasedImageIsSentInFull) {
     image_.fill(0xFF);
     const std::string empty = dir_.Write("erased.hex", testing::HexFileFor(image_));
     const UpdateOutcome outcome = Run(&device_, empty);
-    EXPECT_EQ(outcome.Code, UpdateReady);
+    EXPECT_EQ(outcome.Result, UpdateResult::Ready);
     const std::vector<Transfer> log = adapter_.Log();
     EXPECT_EQ(log, testing::SuccessfulUpdateLog(image_));
     for (int b = 0; b < kBlockCount; ++b) {
@@ -242,24 +246,24 @@ TEST_F(UpdateTest, ErasedImageIsSentInFull) {
 
 TEST_F(UpdateTest, StepsReportTheirOwnCodes) {
     TUpdateProtocol protocol(&device_, image_);
-    EXPECT_EQ(protocol.SendStart(), UpdateReady);
-    EXPECT_EQ(protocol.CommandStep(0x01, 10), UpdateReady);
+    EXPECT_EQ(protocol.SendStart(), UpdateResult::Ready);
+    EXPECT_EQ(protocol.CommandStep(0x01, 10), UpdateResult::Ready);
     // The adapter refuses a block that belongs to its boot loader.
-    EXPECT_EQ(protocol.CommandStep(0x01, 3), UpdateAccessError);
+    EXPECT_EQ(protocol.CommandStep(0x01, 3), UpdateResult::AdapterRefused);
     EXPECT_EQ(protocol.LastStatus(), 3);
     adapter_.FailTransfer(adapter_.TransferCount() + 1);  // the status read
-    EXPECT_EQ(protocol.CommandStep(0x01, 10), UpdateGetReportError);
+    EXPECT_EQ(protocol.CommandStep(0x01, 10), UpdateResult::GetReportError);
     adapter_.FailTransfer(adapter_.TransferCount() + 1);  // the checksum read
-    EXPECT_EQ(protocol.VerifyBlock(0), UpdateGetReportError);
+    EXPECT_EQ(protocol.VerifyBlock(0), UpdateResult::GetReportError);
     TUpdateProtocol noDevice(nullptr, image_);
-    EXPECT_EQ(noDevice.CommandStep(0x01, 10), UpdateAccessError);
-    EXPECT_EQ(noDevice.SendBlockData(0), UpdateAccessError);
-    EXPECT_EQ(noDevice.VerifyBlock(0), UpdateAccessError);
+    EXPECT_EQ(noDevice.CommandStep(0x01, 10), UpdateResult::AccessError);
+    EXPECT_EQ(noDevice.SendBlockData(0), UpdateResult::AccessError);
+    EXPECT_EQ(noDevice.VerifyBlock(0), UpdateResult::AccessError);
 }
 
 TEST_F(UpdateTest, SlowAdapterGivesTheSameResult) {
     adapter_.SetTransferDelay(std::chrono::microseconds(50));
-    EXPECT_EQ(Run().Code, UpdateReady);
+    EXPECT_EQ(Run().Result, UpdateResult::Ready);
     EXPECT_EQ(adapter_.Log(), testing::SuccessfulUpdateLog(image_));
 }
 

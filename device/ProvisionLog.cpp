@@ -1,4 +1,4 @@
-#include "cli/ProvisionLog.h"
+#include "device/ProvisionLog.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,10 +15,10 @@
 #include <unistd.h>
 #endif
 
-#include "cli/HexText.h"
+#include "device/HexText.h"
 #include "device/ReportText.h"
 
-namespace quillon::cli {
+namespace quillon {
 namespace {
 
 // The few file calls the log needs, which differ between the systems.
@@ -207,4 +207,4 @@ std::string UtcTimeText(std::chrono::system_clock::time_point time) {
     return text;
 }
 
-}  // namespace quillon::cli
+}  // namespace quillon

@@ -1,8 +1,8 @@
-#include "cli/HexText.h"
+#include "device/HexText.h"
 
 #include <gtest/gtest.h>
 
-namespace quillon::cli {
+namespace quillon {
 namespace {
 
 TEST(HexTextTest, BytesAreTypedAsOnTheRawReportPage) {
@@ -20,4 +20,4 @@ TEST(HexTextTest, TextThatIsNoHexNumberIsRefusedRatherThanTakenAsZero) {
 }
 
 }  // namespace
-}  // namespace quillon::cli
+}  // namespace quillon

@@ -14,11 +14,11 @@
 #include <utility>
 #include <vector>
 
-#include "cli/ProvisionJob.h"
+#include "device/ProvisionJob.h"
 #include "hid/HidPlatform.h"
 #include "hid/PlainEventLoop.h"
 
-namespace quillon::cli {
+namespace quillon {
 
 // An adapter whose job is running, as the live display shows it.
 struct LiveJob {
@@ -101,4 +101,4 @@ class ProvisionStation {
     std::mutex mutex_;  // the jobs' Finished flags
 };
 
-}  // namespace quillon::cli
+}  // namespace quillon

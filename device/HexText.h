@@ -8,7 +8,7 @@
 
 #include "device/ReportText.h"
 
-namespace quillon::cli {
+namespace quillon {
 
 // A byte typed as hexadecimal digits, as on the raw-report page: no sign or blanks, at most
 // 32 bits, of which the low 8 are used ("3" is 03, "1FF" is FF). An optional "0x" is allowed.
@@ -20,4 +20,4 @@ std::optional<uint8_t> ParseHexByteStrict(std::string_view text);
 enum class HexLetters { Upper, Lower };
 std::string FourHexDigits(uint16_t value, HexLetters letters = HexLetters::Upper);
 
-}  // namespace quillon::cli
+}  // namespace quillon

@@ -1,17 +1,17 @@
-#include "cli/ProvisionJob.h"
+#include "device/ProvisionJob.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <memory>
 
-#include "cli/ExitCodes.h"
+#include "device/FirmwareUpdate.h"
 #include "device/LoggingFeatureDevice.h"
 #include "device/SettingsRecord.h"
 #include "firmware/UpdateRun.h"
 #include "hid/AccessAdvice.h"
 #include "hid/ReportDescriptor.h"
 
-namespace quillon::cli {
+namespace quillon {
 namespace {
 
 // The feature transfers of the job's own handle, passed through as the device object passes
@@ -59,15 +59,15 @@ class Job {
     }
 
   private:
-    bool Fail(int exitCode, std::string reason) {
-        record_.ExitCode = exitCode;
+    bool Fail(AdapterError kind, std::string reason) {
+        record_.FailureKind = kind;
         record_.Reason = std::move(reason);
         return false;
     }
-    bool FailStep(StepResult& step, int exitCode, std::string reason) {
+    bool FailStep(StepResult& step, AdapterError kind, std::string reason) {
         step.Outcome = StepResult::State::Failed;
         step.Detail = reason;
-        return Fail(exitCode, std::move(reason));
+        return Fail(kind, std::move(reason));
     }
     std::string LastErrorText() {
         const uint32_t code = platform_.LastError();
@@ -78,8 +78,9 @@ class Job {
         handle_ = platform_.Open(info_.InterfacePath, HidAccess::ReadWrite);
         if (handle_ == nullptr) {
             const uint32_t error = platform_.LastError();
-            return Fail(IsAccessRefusal(error) ? kExitNoPermission : kExitTransferFailed,
-                        "cannot open: " + LastErrorText());
+            return Fail(
+                IsAccessRefusal(error) ? AdapterError::NoPermission : AdapterError::TransferFailed,
+                "cannot open: " + LastErrorText());
         }
         // Held until the handle closes at the end of the job, so that no other program (or
         // window of this one) writes to the adapter between the update and the read-back.
@@ -87,13 +88,14 @@ class Job {
             case HidLockResult::Held:
                 break;
             case HidLockResult::Busy:
-                return Fail(kExitAdapterBusy, "in use by another program");
+                return Fail(AdapterError::Busy, "in use by another program");
             case HidLockResult::Failed:
-                return Fail(kExitTransferFailed, "cannot take the adapter: " + LastErrorText());
+                return Fail(AdapterError::TransferFailed,
+                            "cannot take the adapter: " + LastErrorText());
         }
         const auto identity = handle_->GetAttributes();
         if (!identity) {
-            return Fail(kExitTransferFailed, "cannot identify: " + LastErrorText());
+            return Fail(AdapterError::TransferFailed, "cannot identify: " + LastErrorText());
         }
         record_.Identity = *identity;
         record_.Manufacturer = handle_->GetManufacturerString().value_or(std::u16string());
@@ -119,11 +121,9 @@ class Job {
         const firmware::UpdateOutcome outcome =
             firmware::RunFirmwareUpdate(logged_.get(), plan_.FirmwareFile, *image,
                                         [this](int block) { progress_.Block = block; });
-        if (outcome.Code != firmware::UpdateReady) {
-            // The file changed on disk after it was checked.
-            const int exitCode =
-                outcome.Code == firmware::UpdateFileError ? kExitFileRefused : kExitTransferFailed;
-            return FailStep(record_.Update, exitCode, "update: " + outcome.Message);
+        if (const auto result = UpdateOutcomeResult(outcome); !result) {
+            return FailStep(record_.Update, result.Error().Error,
+                            "update: " + result.Error().Message);
         }
         record_.Update = {StepResult::State::Passed, outcome.Message};
         return true;
@@ -132,20 +132,20 @@ class Job {
     std::optional<ReportBuffer> ReadRecord(StepResult& step) {
         auto record = ReadSettingsRecord(*logged_, featureLength_);
         if (!record) {
-            FailStep(step, kExitTransferFailed, record.Error().Message);
+            FailStep(step, AdapterError::TransferFailed, record.Error().Message);
             return std::nullopt;
         }
         return *record;
     }
 
     bool WriteSettings() {
-        if (!plan_.ConfigBytes && !plan_.Assignments) {
+        if (!plan_.WritesSettings()) {
             return true;
         }
         progress_.CurrentStep = ProvisionProgress::WritingSettings;
         StepResult& step = record_.Settings;
         if (featureLength_ == 0) {
-            return FailStep(step, kExitTransferFailed,
+            return FailStep(step, AdapterError::TransferFailed,
                             "the adapter reports no feature report length");
         }
         // The adapter's record first: its version byte stays.
@@ -159,14 +159,14 @@ class Job {
         } else {
             const auto plan = PlanSettings(*ShownSettings(*buffer), *plan_.Assignments);
             if (!plan) {
-                return FailStep(step, kExitUsage, plan.Error().Message);
+                return FailStep(step, AdapterError::NotAllowed, plan.Error().Message);
             }
             meant = plan->Values;
         }
         PrepareSettingsWrite(meant, *buffer);
         record_.SettingsWritten = SettingsText(meant);
         if (auto sent = SendSettingsRecord(*logged_, featureLength_, *buffer); !sent) {
-            return FailStep(step, kExitTransferFailed, sent.Error().Message);
+            return FailStep(step, AdapterError::TransferFailed, sent.Error().Message);
         }
         step = {StepResult::State::Passed, record_.SettingsWritten};
 
@@ -176,7 +176,7 @@ class Job {
             return false;
         }
         if (const auto at = FirstRecordDifference(*buffer, *readBack)) {
-            return FailStep(record_.Verify, kExitTransferFailed,
+            return FailStep(record_.Verify, AdapterError::TransferFailed,
                             "read back differs at byte " + std::to_string(*at) + ": wrote " +
                                 std::to_string((*buffer)[*at]) + ", read " +
                                 std::to_string((*readBack)[*at]));
@@ -219,7 +219,7 @@ ProvisionRecord RunProvisionJob(IHidPlatform& platform, const THidPnPInfo& info,
         ProvisionRecord record;
         record.Path = info.InterfacePath;
         record.Identity = seen;
-        record.ExitCode = kExitTransferFailed;
+        record.FailureKind = AdapterError::TransferFailed;
         record.Reason = std::string("internal error: ") + error.what();
         progress.CurrentStep = ProvisionProgress::Done;
         return record;
@@ -271,4 +271,4 @@ std::string UsbPortOf(const std::string& node) {
     return port;
 }
 
-}  // namespace quillon::cli
+}  // namespace quillon

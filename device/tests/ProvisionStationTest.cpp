@@ -1,16 +1,17 @@
-#include "cli/ProvisionStation.h"
+#include "device/ProvisionStation.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
-#include "cli/ProvisionLog.h"
+#include "config/SettingsAssignment.h"
+#include "device/ProvisionLog.h"
 #include "firmware/UpdateProtocol.h"
 #include "hid/emulated/EmulatedBus.h"
 #include "hid/emulated/QuillonAdapter.h"
 #include "tests/HexFiles.h"
 
-namespace quillon::cli {
+namespace quillon {
 namespace {
 
 // The station's threads without the tool around it, so that the thread-sanitizer build
@@ -68,4 +69,4 @@ TEST(ProvisionLogTest, FieldsAreQuotedOnlyWhereASpreadsheetNeedsIt) {
 }
 
 }  // namespace
-}  // namespace quillon::cli
+}  // namespace quillon

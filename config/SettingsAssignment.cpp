@@ -1,11 +1,11 @@
-#include "cli/SettingsAssignment.h"
+#include "config/SettingsAssignment.h"
 
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <string_view>
 
-namespace quillon::cli {
+namespace quillon {
 namespace {
 
 using Key = SettingAssignment::Key;
@@ -162,4 +162,4 @@ std::optional<std::vector<SettingAssignment>> ParseAssignments(
     return assignments;
 }
 
-}  // namespace quillon::cli
+}  // namespace quillon

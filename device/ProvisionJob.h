@@ -7,22 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "cli/SettingsAssignment.h"
-#include "config/ConfigFile.h"
+#include "device/Adapter.h"
+#include "device/ProvisionPlan.h"
 #include "hid/HidPlatform.h"
 #include "hid/HidTypes.h"
 
-namespace quillon::cli {
-
-// What every adapter of a provisioning run gets; checked in full before the first adapter is
-// touched and never changed afterwards.
-struct ProvisionPlan {
-    std::string FirmwareFile;  // empty: no update
-    // At most one of the two: a checked configuration file, laid over the adapter's own record
-    // as a load does, or the settings named on the command line.
-    std::optional<ConfigFileBytes> ConfigBytes;
-    std::optional<std::vector<SettingAssignment>> Assignments;
-};
+namespace quillon {
 
 // One step of a job.
 struct StepResult {
@@ -49,8 +39,8 @@ struct ProvisionRecord {
     StepResult Verify;
     std::string SettingsWritten;  // "baud=19200 char-delay=0 ..."; empty when none were
     bool Passed = false;
-    int ExitCode = 0;    // the tool's exit code for this adapter's outcome
-    std::string Reason;  // why it failed; empty on a pass
+    AdapterError FailureKind = AdapterError::TransferFailed;  // why it failed, when it did
+    std::string Reason;  // why it failed, in words; empty on a pass
     std::chrono::system_clock::time_point Started;
     std::chrono::milliseconds Took{0};
 };
@@ -76,4 +66,4 @@ std::string SettingsText(const SettingsControlValues& values);
 // The USB port ("1-2.3") of a hidraw node, from the kernel's device tree; empty elsewhere.
 std::string UsbPortOf(const std::string& node);
 
-}  // namespace quillon::cli
+}  // namespace quillon

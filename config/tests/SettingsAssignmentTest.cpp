@@ -1,8 +1,8 @@
-#include "cli/SettingsAssignment.h"
+#include "config/SettingsAssignment.h"
 
 #include <gtest/gtest.h>
 
-namespace quillon::cli {
+namespace quillon {
 namespace {
 
 std::optional<SettingsPlan> Plan(const SettingsControlValues& shown,
@@ -99,4 +99,4 @@ TEST(SettingsAssignmentTest, OnlySwitchingClearDataOnAsksForConfirmation) {
 }
 
 }  // namespace
-}  // namespace quillon::cli
+}  // namespace quillon

@@ -5,9 +5,9 @@
 #include <utility>
 #include <vector>
 
-#include "cli/ProvisionJob.h"
+#include "device/ProvisionJob.h"
 
-namespace quillon::cli {
+namespace quillon {
 
 // The station's record of every adapter: a CSV file that a spreadsheet opens, one line per
 // adapter, appended. Each line goes to the file in a single write on a descriptor opened for
@@ -50,4 +50,4 @@ std::string FileCrc32(const std::string& path);
 // "2026-01-31T14:05:09Z"
 std::string UtcTimeText(std::chrono::system_clock::time_point time);
 
-}  // namespace quillon::cli
+}  // namespace quillon

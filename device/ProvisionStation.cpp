@@ -1,10 +1,10 @@
-#include "cli/ProvisionStation.h"
+#include "device/ProvisionStation.h"
 
 #include <algorithm>
 
 #include "device/Adapter.h"
 
-namespace quillon::cli {
+namespace quillon {
 namespace {
 
 // How often the loop looks at the interrupt flag and redraws the live display.
@@ -156,4 +156,4 @@ void ProvisionStation::CollectFinished(const StationEvents& events) {
     }
 }
 
-}  // namespace quillon::cli
+}  // namespace quillon

@@ -6,7 +6,7 @@
 
 #include "config/SettingsRules.h"
 
-namespace quillon::cli {
+namespace quillon {
 
 // One setting named on the command line, its value already checked.
 using SettingAssignment = SettingChange;
@@ -19,4 +19,4 @@ const std::vector<std::string>& SettingNames();
 std::optional<std::vector<SettingAssignment>> ParseAssignments(
     const std::vector<std::string>& words, std::string& error);
 
-}  // namespace quillon::cli
+}  // namespace quillon

@@ -1,8 +1,8 @@
-#include "cli/HexText.h"
+#include "device/HexText.h"
 
 #include <cstdio>
 
-namespace quillon::cli {
+namespace quillon {
 
 std::optional<uint8_t> ParseHexByteStrict(std::string_view text) {
     if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
@@ -37,4 +37,4 @@ std::string FourHexDigits(uint16_t value, HexLetters letters) {
     return text;
 }
 
-}  // namespace quillon::cli
+}  // namespace quillon
