@@ -112,6 +112,7 @@ TMainForm::~TMainForm() {
 }
 
 void TMainForm::CreateMenu() {
+    menuBar()->setObjectName("MainMenu1");
     File1 = menuBar()->addMenu("&File");
     File1->setObjectName("File1");
     const auto addItem = [this](const char* name, const QString& caption, Qt::Key key) {

@@ -139,7 +139,8 @@ int RunCli(const QStringList& arguments, std::ostream& out, std::ostream& err,
           &duration, &firmwareFile, &configFile, &setting, &logFile, &allPresent}) {
         parser.addOption(*option);
     }
-    parser.addPositionalArgument("command", "One of the commands below.", "COMMAND [ARGS...]");
+    parser.addPositionalArgument("command", "One of the commands listed above.",
+                                 "COMMAND [ARGS...]");
 
     const auto usageError = [&](const QString& message) {
         err << "quillon-cli: " << message.toStdString() << "\n"

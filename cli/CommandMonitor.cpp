@@ -47,8 +47,10 @@ class Monitor {
                      << std::flush;
         ++shown_;
     }
+    // The output carries reports only, for the scripts that read it; a failed read (most often
+    // the adapter being pulled, which ends the run) is told on the error stream.
     void DataError(THidDevice*, uint32_t error) {
-        context_.Out << TimeStamp() << " READ ERROR: " << device_.Platform().ErrorMessage(error)
+        context_.Err << TimeStamp() << " READ ERROR: " << device_.Platform().ErrorMessage(error)
                      << "\n"
                      << std::flush;
     }

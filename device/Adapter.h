@@ -12,11 +12,11 @@
 namespace quillon {
 
 // The adapter this program configures; any other HID device is left alone.
-inline constexpr uint16_t kSupportedVendorID = 0x169B;
-inline constexpr uint16_t kSupportedProductID = 0x0110;
+inline constexpr uint16_t SupportedVendorID = 0x169B;
+inline constexpr uint16_t SupportedProductID = 0x0110;
 
 inline bool IsAdapter(const HidIdentity& identity) {
-    return identity.VendorID == kSupportedVendorID && identity.ProductID == kSupportedProductID;
+    return identity.VendorID == SupportedVendorID && identity.ProductID == SupportedProductID;
 }
 
 // The report buffer holds 65 bytes: a device announcing longer feature reports is served with

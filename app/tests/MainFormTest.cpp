@@ -56,6 +56,7 @@ class MainFormTest : public ::testing::Test {
 TEST_F(MainFormTest, WindowCaptionPagesAndStatusLine) {
     EXPECT_EQ(form->windowTitle(), "Morvane Quillon - Utility");
     EXPECT_EQ(form->objectName(), "MainForm");
+    EXPECT_EQ(form->menuBar()->objectName(), "MainMenu1");
     EXPECT_EQ(CurrentPage(), Child<TSettingsPage>(*form, "tsMain"));
     EXPECT_EQ(Child<QStackedWidget>(*form, "PageControl")->count(), 3);
     EXPECT_EQ(Child<QWidget>(*form, "tsWellcome")->objectName(), "tsWellcome");

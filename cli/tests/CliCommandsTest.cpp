@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <iterator>
 #include <regex>
+#include <thread>
 
 #include "cli/CliRunner.h"
 #include "cli/ExitCodes.h"
@@ -501,6 +502,33 @@ TEST_F(CliCommandsTest, MonitorPrintsInputReportsWithATimeStamp) {
         EXPECT_TRUE(std::regex_match(text, line)) << text;
     }
     EXPECT_EQ(count, 3);
+}
+
+// Scripts read the output as reports only: the pull that ends the run is told on the error
+// stream, whatever read failed on the way.
+TEST_F(CliCommandsTest, MonitorPulledMidRunKeepsItsOutputToReports) {
+    auto adapter = cli.AddAdapter();
+    adapter->StartInputReports(500);
+    std::thread puller([&] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (std::chrono::steady_clock::now() < deadline &&
+               (cli.Bus.load() == nullptr || adapter->InputReportsSent() < 5)) {
+            std::this_thread::yield();
+        }
+        if (emu::EmulatedBus* bus = cli.Bus.load()) {
+            bus->UnplugAll();
+        }
+    });
+    const CliResult result = cli.Run({"monitor", "--emulate"});
+    puller.join();
+    adapter->StopInputReports();
+    EXPECT_EQ(result.Code, kExitNoAdapter) << result.Err;
+    EXPECT_TRUE(Contains(result.Err, "was removed")) << result.Err;
+    const std::regex line(R"(\d\d:\d\d:\d\d\.\d{3} R 01  ([0-9A-F]{2} ){8})");
+    std::istringstream lines(result.Out);
+    for (std::string text; std::getline(lines, text);) {
+        EXPECT_TRUE(std::regex_match(text, line)) << text;
+    }
 }
 
 TEST_F(CliCommandsTest, MonitorEndsAfterItsDurationOrWhenInterrupted) {
