@@ -67,7 +67,7 @@ AdapterResult<size_t> CliContext::SelectAdapter(bool needWrite, bool take) {
         }
     }
     if (take) {
-        if (auto claimed = session_->Claim(*index); !claimed) {
+        if (auto claimed = session_->Service(*index).Claim(); !claimed) {
             return claimed.Error();
         }
     }

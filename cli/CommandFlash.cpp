@@ -101,7 +101,7 @@ int RunFlash(CliContext& context) {
 
     // Adapters that may not be written are reported and left out; the others are updated.
     std::vector<int> refusals(chosen.size(), kExitSuccess);
-    std::vector<IFeatureReportDevice*> devices;
+    std::vector<AdapterService*> devices;
     std::vector<size_t> running;  // position in chosen of each device handed to the workers
     std::vector<std::string> names;
     for (size_t k = 0; k < chosen.size(); ++k) {
@@ -110,11 +110,11 @@ int RunFlash(CliContext& context) {
             continue;
         }
         // Held until the run ends, the whole update long.
-        if (auto claimed = context.Session().Claim(chosen[k]); !claimed) {
+        if (auto claimed = context.Session().Service(chosen[k]).Claim(); !claimed) {
             refusals[k] = context.Report(claimed.Error());
             continue;
         }
-        devices.push_back(&context.Session().Transfers(chosen[k]));
+        devices.push_back(&context.Session().Service(chosen[k]));
         running.push_back(k);
         names.push_back("adapter " + std::to_string(chosen[k]) + " (" +
                         context.Session().Adapter(chosen[k]).InterfacePath() + ")");

@@ -50,11 +50,13 @@ int RawGet(CliContext& context, const std::vector<std::string>& words) {
         return context.Report(adapter.Error());
     }
     const auto [index, length] = *adapter;
-    const auto report = context.Session().GetReport(index, *reportId, length);
-    if (!report) {
-        return context.Report(report.Error());
+    ReportBuffer report{};
+    report[0] = *reportId;
+    if (auto read = context.Session().Service(index).ReadReport(std::span(report).first(length));
+        !read) {
+        return context.Report(read.Error());
     }
-    context.Out << HistoryLine('R', *reportId, report->data() + 1, length - 1) << "\n";
+    context.Out << HistoryLine('R', *reportId, report.data() + 1, length - 1) << "\n";
     return kExitSuccess;
 }
 
@@ -90,7 +92,8 @@ int RawSet(CliContext& context, const std::vector<std::string>& words) {
                               std::to_string(words.size() - 1) + " bytes do not fit a report of " +
                                   std::to_string(length) + " bytes (report ID included)");
     }
-    if (auto sent = context.Session().SetReport(index, std::span(buffer).first(length)); !sent) {
+    if (auto sent = context.Session().Service(index).WriteReport(std::span(buffer).first(length));
+        !sent) {
         return context.Report(sent.Error());
     }
     context.Out << HistoryLine('W', *reportId, buffer.data() + 1, length - 1) << "\n";
@@ -116,7 +119,7 @@ int RunReset(CliContext& context) {
     if (!index) {
         return context.Report(index.Error());
     }
-    if (auto reset = context.Session().Reset(*index); !reset) {
+    if (auto reset = context.Session().Service(*index).Reset(); !reset) {
         return context.Report(reset.Error());
     }
     return kExitSuccess;

@@ -43,7 +43,7 @@ AdapterResult<AdapterRecord> ReadAdapterSettings(CliContext& context, bool toWri
     if (!index) {
         return index.Error();
     }
-    const auto record = context.Session().ReadSettings(*index);
+    const auto record = context.Session().Service(*index).ReadSettings();
     if (!record) {
         return record.Error();
     }

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "config/SettingsRules.h"
 #include "device/ReportText.h"
-#include "device/SettingsRecord.h"
 #include "hid/AccessAdvice.h"
 #include "hid/Log.h"
 
@@ -19,8 +19,8 @@ AdapterSession::AdapterSession(IHidPlatform& platform, bool followChanges)
 }
 
 AdapterSession::~AdapterSession() {
-    transfers_.clear();
-    claims_.clear();
+    services_.clear();
+    locks_.clear();
     adapters_.Release();
     controller_.reset();
 }
@@ -30,7 +30,8 @@ AdapterResult<> AdapterSession::Scan(std::chrono::milliseconds limit) {
         return AdapterFailure(AdapterError::NoAdapter,
                               "the list of HID devices did not come in time");
     }
-    transfers_.resize(adapters_.Count());
+    services_.resize(adapters_.Count());
+    locks_.resize(adapters_.Count());
     return {};
 }
 
@@ -106,86 +107,28 @@ AdapterResult<> AdapterSession::CheckWritable(size_t index) const {
                                                                 : summary.OpenErrorMessage));
 }
 
-AdapterResult<> AdapterSession::Claim(size_t index) {
-    THidDevice& device = Adapter(index);
-    auto claim = std::make_unique<THidExclusiveUse>(&device);
-    if (claim->Busy()) {
-        return AdapterFailure(AdapterError::Busy,
-                              std::string(kAdapterBusyText) + " (" + device.InterfacePath() + ")");
-    }
-    claims_.push_back(std::move(claim));
-    return {};
-}
-
-LoggingFeatureDevice& AdapterSession::Transfers(size_t index) {
-    if (transfers_[index] == nullptr) {
+AdapterService& AdapterSession::Service(size_t index) {
+    if (services_[index] == nullptr) {
         THidDevice& device = Adapter(index);
-        transfers_[index] =
-            std::make_unique<LoggingFeatureDevice>(device, platform_, device.InterfacePath());
+        locks_[index] = std::make_unique<DeviceAdapterLock>(device);
+        services_[index] = std::make_unique<AdapterService>(
+            device, platform_, device.InterfacePath(), FeatureLength(index), locks_[index].get());
     }
-    return *transfers_[index];
+    return *services_[index];
 }
 
 size_t AdapterSession::FeatureLength(size_t index) const {
     return quillon::FeatureLength(&Adapter(index));
 }
 
-AdapterResult<ReportBuffer> AdapterSession::ReadSettings(size_t index) {
-    const size_t length = FeatureLength(index);
-    if (length == 0) {
-        return AdapterFailure(AdapterError::TransferFailed,
-                              Adapter(index).InterfacePath() + " reports no feature report length");
-    }
-    return ReadSettingsRecord(Transfers(index), length);
-}
-
 AdapterResult<> AdapterSession::WriteSettings(size_t index, const SettingsControlValues& values,
                                               ReportBuffer record) {
     PrepareSettingsWrite(values, record);
-    if (auto sent = SendSettingsRecord(Transfers(index), FeatureLength(index), record); !sent) {
+    AdapterService& adapter = Service(index);
+    if (auto sent = adapter.WriteSettings(record); !sent) {
         return sent;
     }
-    const auto readBack = ReadSettings(index);
-    if (!readBack) {
-        return readBack.Error();
-    }
-    if (FirstRecordDifference(record, *readBack)) {
-        return AdapterFailure(AdapterError::TransferFailed,
-                              "the adapter did not keep the settings written to it");
-    }
-    return {};
-}
-
-AdapterResult<ReportBuffer> AdapterSession::GetReport(size_t index, uint8_t reportId,
-                                                      size_t length) {
-    ReportBuffer buffer{};
-    buffer[0] = reportId;
-    LoggingFeatureDevice& device = Transfers(index);
-    if (!device.GetFeatureReport({buffer.data(), length})) {
-        return AdapterFailure(
-            AdapterError::TransferFailed,
-            "unable to read report " + FormatHexByte(reportId) + ": " + device.LastErrorMessage());
-    }
-    return buffer;
-}
-
-AdapterResult<> AdapterSession::SetReport(size_t index, std::span<const uint8_t> report) {
-    LoggingFeatureDevice& device = Transfers(index);
-    if (!device.SetFeatureReport(report)) {
-        return AdapterFailure(AdapterError::TransferFailed, "unable to write report " +
-                                                                FormatHexByte(report[0]) + ": " +
-                                                                device.LastErrorMessage());
-    }
-    return {};
-}
-
-AdapterResult<> AdapterSession::Reset(size_t index) {
-    LoggingFeatureDevice& device = Transfers(index);
-    if (!device.SetFeatureReport(ResetReport)) {
-        return AdapterFailure(AdapterError::TransferFailed,
-                              "unable to send the reset report: " + device.LastErrorMessage());
-    }
-    return {};
+    return adapter.VerifySettings(record);
 }
 
 }  // namespace quillon

@@ -12,10 +12,9 @@
 #include "config/DeviceSettings.h"
 #include "device/Adapter.h"
 #include "device/AdapterList.h"
-#include "device/LoggingFeatureDevice.h"
+#include "device/AdapterService.h"
 #include "hid/HidDevice.h"
 #include "hid/HidDeviceController.h"
-#include "hid/HidExclusiveUse.h"
 #include "hid/HidPlatform.h"
 #include "hid/PlainEventLoop.h"
 
@@ -62,26 +61,16 @@ class AdapterSession {
 
     // Whether the adapter was opened for writing; the advice or the reason when not.
     AdapterResult<> CheckWritable(size_t index) const;
-    // Takes the adapter for this session's writes, until the session ends; Busy when another
-    // program is writing to it.
-    AdapterResult<> Claim(size_t index);
-
-    // The adapter's feature transfers, logged.
-    LoggingFeatureDevice& Transfers(size_t index);
+    // The adapter's operations; writes through it are held against other programs, and
+    // Claim holds the adapter for the rest of the session.
+    AdapterService& Service(size_t index);
     // The adapter's feature report length, at most the report buffer's; 0 when unknown.
     size_t FeatureLength(size_t index) const;
 
-    AdapterResult<ReportBuffer> ReadSettings(size_t index);
     // Prepares the record read before (its bytes beyond the settings are the adapter's) with
     // the values, writes it, reads it back and checks that the adapter kept it.
     AdapterResult<> WriteSettings(size_t index, const SettingsControlValues& values,
                                   ReportBuffer record);
-
-    // Feature report reportId, length bytes, report ID included.
-    AdapterResult<ReportBuffer> GetReport(size_t index, uint8_t reportId, size_t length);
-    // Sends the report as it is, report ID first.
-    AdapterResult<> SetReport(size_t index, std::span<const uint8_t> report);
-    AdapterResult<> Reset(size_t index);
 
     PlainEventLoop& Loop() { return loop_; }
     THidDeviceController& Controller() { return *controller_; }
@@ -97,8 +86,8 @@ class AdapterSession {
     AdapterList adapters_{AdapterList::RefusedAdapters::LeaveOut};
     std::vector<HidDeviceSummary> devices_;
     std::vector<size_t> adapterSummaries_;  // adapter index -> index into devices_
-    std::vector<std::unique_ptr<LoggingFeatureDevice>> transfers_;
-    std::vector<std::unique_ptr<THidExclusiveUse>> claims_;
+    std::vector<std::unique_ptr<DeviceAdapterLock>> locks_;
+    std::vector<std::unique_ptr<AdapterService>> services_;
     bool scanned_ = false;
 };
 

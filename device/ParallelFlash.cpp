@@ -9,7 +9,7 @@
 namespace quillon {
 
 std::vector<firmware::UpdateOutcome> FlashDevices(
-    const std::vector<IFeatureReportDevice*>& devices, const std::string& updateFile,
+    const std::vector<AdapterService*>& devices, const std::string& updateFile,
     const std::function<void(const FlashEvent&)>& onEvent) {
     std::mutex mutex;
     std::condition_variable changed;
@@ -33,10 +33,17 @@ std::vector<firmware::UpdateOutcome> FlashDevices(
         workers.emplace_back([&, i] {
             // Each worker reads the (already checked) file into an image of its own.
             auto image = std::make_unique<firmware::FirmwareImage>();
-            const firmware::UpdateOutcome outcome =
-                firmware::RunFirmwareUpdate(devices[i], updateFile, *image, [&](int block) {
-                    post({i, block, {}});
-                });
+            const auto updated = devices[i]->Update(updateFile, *image, [&](int block) {
+                post({i, block, {}});
+            });
+            firmware::UpdateOutcome outcome;
+            if (updated) {
+                outcome = *updated;
+            } else {
+                // Another program holds the adapter: nothing was sent.
+                outcome.Result = firmware::UpdateResult::AccessError;
+                outcome.Message = outcome.Words = updated.Error().Message;
+            }
             post({i, -1, outcome});
         });
     }

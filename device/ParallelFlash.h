@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "device/AdapterService.h"
 #include "firmware/UpdateRun.h"
-#include "hid/FeatureReportDevice.h"
 
 namespace quillon {
 
@@ -26,7 +26,7 @@ struct FlashEvent {
 // one worker. The devices must have no reader of their own running. Starting and joining the
 // threads orders each worker's use of its device against the owner's before and after.
 std::vector<firmware::UpdateOutcome> FlashDevices(
-    const std::vector<IFeatureReportDevice*>& devices, const std::string& updateFile,
+    const std::vector<AdapterService*>& devices, const std::string& updateFile,
     const std::function<void(const FlashEvent&)>& onEvent = {});
 
 }  // namespace quillon

@@ -39,7 +39,7 @@ TEST(AdapterLayerTest, TheAdapterGetsTheRecordAsApplySendsIt) {
     auto stored = bench.second->Settings();
     stored[DeviceSettings::RecordMarker] = 7;  // what the adapter left there is copied along
     bench.second->SetSettings(stored);
-    const auto record = session.ReadSettings(1);
+    const auto record = session.Service(1).ReadSettings();
     ASSERT_TRUE(record) << record.Error().Message;
     SettingsControlValues values = *ShownSettings(*record);
     values.BaudText = "9600";
@@ -59,20 +59,20 @@ TEST(AdapterLayerTest, AFailureCarriesItsCodeAndTheReason) {
     TwoAdapters bench;
     AdapterSession& session = *bench.session;
     bench.first->FailTransfer(0);
-    const auto record = session.ReadSettings(0);
+    const auto record = session.Service(0).ReadSettings();
     ASSERT_FALSE(record);
     EXPECT_EQ(record.Error().Error, AdapterError::TransferFailed);
     EXPECT_EQ(record.Error().Message.rfind("unable to read the settings: ", 0), 0u);
 
     // The read-back after the write fails: the write is not reported as done.
-    const auto good = session.ReadSettings(0);
+    const auto good = session.Service(0).ReadSettings();
     ASSERT_TRUE(good);
     bench.first->FailTransfer(3);
     const auto written = session.WriteSettings(0, *ShownSettings(*good), *good);
     ASSERT_FALSE(written);
     EXPECT_EQ(written.Error().Error, AdapterError::TransferFailed);
 
-    const auto reset = session.Reset(1);
+    const auto reset = session.Service(1).Reset();
     EXPECT_TRUE(reset);
     EXPECT_EQ(bench.second->ResetCount(), 1);
 }

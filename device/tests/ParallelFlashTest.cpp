@@ -51,13 +51,9 @@ TEST(ParallelFlashTest, EveryDeviceIsUpdatedOnItsOwnThreadAndEveryBlockIsReporte
     // Logging from the workers at once: the sink is called from several threads.
     std::atomic<int> logged{0};
     ScopedLogSink sink(LogSink{{}, [&](LogCategory, std::string_view) { ++logged; }});
-    std::vector<std::unique_ptr<LoggingFeatureDevice>> logging;
-    std::vector<IFeatureReportDevice*> devices;
+    std::vector<AdapterService*> devices;
     for (size_t i = 0; i < 4; ++i) {
-        THidDevice& device = bench.session->Adapter(i);
-        logging.push_back(
-            std::make_unique<LoggingFeatureDevice>(device, bench.bus, device.InterfacePath()));
-        devices.push_back(logging.back().get());
+        devices.push_back(&bench.session->Service(i));
     }
     bench.adapters[2]->SetTransferDelay(std::chrono::microseconds(200));
 
@@ -96,9 +92,9 @@ TEST(ParallelFlashTest, OneDeviceFailingLeavesTheOthersToFinish) {
     const std::string file = folder.Write("update.hex", quillon::testing::HexFileFor(image));
     bench.adapters[1]->AnswerWrongChecksum(15);
 
-    std::vector<IFeatureReportDevice*> devices;
+    std::vector<AdapterService*> devices;
     for (size_t i = 0; i < 3; ++i) {
-        devices.push_back(&bench.session->Adapter(i));
+        devices.push_back(&bench.session->Service(i));
     }
     const auto outcomes = FlashDevices(devices, file);
     EXPECT_EQ(outcomes[0].Result, firmware::UpdateResult::Ready);
