@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <memory>
 
+#include "device/AdapterService.h"
 #include "device/FirmwareUpdate.h"
-#include "device/LoggingFeatureDevice.h"
 #include "device/SettingsRecord.h"
 #include "firmware/UpdateRun.h"
 #include "hid/AccessAdvice.h"
@@ -82,17 +82,6 @@ class Job {
                 IsAccessRefusal(error) ? AdapterError::NoPermission : AdapterError::TransferFailed,
                 "cannot open: " + LastErrorText());
         }
-        // Held until the handle closes at the end of the job, so that no other program (or
-        // window of this one) writes to the adapter between the update and the read-back.
-        switch (handle_->TryLockExclusive()) {
-            case HidLockResult::Held:
-                break;
-            case HidLockResult::Busy:
-                return Fail(AdapterError::Busy, "in use by another program");
-            case HidLockResult::Failed:
-                return Fail(AdapterError::TransferFailed,
-                            "cannot take the adapter: " + LastErrorText());
-        }
         const auto identity = handle_->GetAttributes();
         if (!identity) {
             return Fail(AdapterError::TransferFailed, "cannot identify: " + LastErrorText());
@@ -107,8 +96,14 @@ class Job {
             featureLength_ = LimitFeatureLength(caps->FeatureReportByteLength);
         }
         transfers_ = std::make_unique<HandleFeatureDevice>(*handle_);
-        logged_ =
-            std::make_unique<LoggingFeatureDevice>(*transfers_, platform_, info_.InterfacePath);
+        lock_ = std::make_unique<HandleAdapterLock>(*handle_);
+        adapter_ = std::make_unique<AdapterService>(*transfers_, platform_, info_.InterfacePath,
+                                                    featureLength_, lock_.get());
+        // Held for the whole job, so that no other program (or window of this one) writes to
+        // the adapter between the update and the read-back.
+        if (auto claimed = adapter_->Claim(); !claimed) {
+            return Fail(AdapterError::Busy, "in use by another program");
+        }
         return true;
     }
 
@@ -118,9 +113,13 @@ class Job {
         }
         progress_.CurrentStep = ProvisionProgress::Updating;
         auto image = std::make_unique<firmware::FirmwareImage>();
-        const firmware::UpdateOutcome outcome =
-            firmware::RunFirmwareUpdate(logged_.get(), plan_.FirmwareFile, *image,
-                                        [this](int block) { progress_.Block = block; });
+        const auto updated = adapter_->Update(plan_.FirmwareFile, *image,
+                                              [this](int block) { progress_.Block = block; });
+        if (!updated) {
+            return FailStep(record_.Update, updated.Error().Error,
+                            "update: " + updated.Error().Message);
+        }
+        const firmware::UpdateOutcome& outcome = *updated;
         if (const auto result = UpdateOutcomeResult(outcome); !result) {
             return FailStep(record_.Update, result.Error().Error,
                             "update: " + result.Error().Message);
@@ -130,7 +129,7 @@ class Job {
     }
 
     std::optional<ReportBuffer> ReadRecord(StepResult& step) {
-        auto record = ReadSettingsRecord(*logged_, featureLength_);
+        auto record = adapter_->ReadSettings();
         if (!record) {
             FailStep(step, AdapterError::TransferFailed, record.Error().Message);
             return std::nullopt;
@@ -144,10 +143,6 @@ class Job {
         }
         progress_.CurrentStep = ProvisionProgress::WritingSettings;
         StepResult& step = record_.Settings;
-        if (featureLength_ == 0) {
-            return FailStep(step, AdapterError::TransferFailed,
-                            "the adapter reports no feature report length");
-        }
         // The adapter's record first: its version byte stays.
         auto buffer = ReadRecord(step);
         if (!buffer) {
@@ -165,21 +160,14 @@ class Job {
         }
         PrepareSettingsWrite(meant, *buffer);
         record_.SettingsWritten = SettingsText(meant);
-        if (auto sent = SendSettingsRecord(*logged_, featureLength_, *buffer); !sent) {
+        if (auto sent = adapter_->WriteSettings(*buffer); !sent) {
             return FailStep(step, AdapterError::TransferFailed, sent.Error().Message);
         }
         step = {StepResult::State::Passed, record_.SettingsWritten};
 
         progress_.CurrentStep = ProvisionProgress::Verifying;
-        const auto readBack = ReadRecord(record_.Verify);
-        if (!readBack) {
-            return false;
-        }
-        if (const auto at = FirstRecordDifference(*buffer, *readBack)) {
-            return FailStep(record_.Verify, AdapterError::TransferFailed,
-                            "read back differs at byte " + std::to_string(*at) + ": wrote " +
-                                std::to_string((*buffer)[*at]) + ", read " +
-                                std::to_string((*readBack)[*at]));
+        if (auto kept = adapter_->VerifySettings(*buffer); !kept) {
+            return FailStep(record_.Verify, kept.Error().Error, kept.Error().Message);
         }
         record_.Verify = {StepResult::State::Passed, "read back equal"};
         return true;
@@ -192,7 +180,8 @@ class Job {
     ProvisionRecord record_;
     std::unique_ptr<IHidHandle> handle_;
     std::unique_ptr<HandleFeatureDevice> transfers_;
-    std::unique_ptr<LoggingFeatureDevice> logged_;
+    std::unique_ptr<HandleAdapterLock> lock_;
+    std::unique_ptr<AdapterService> adapter_;
     size_t featureLength_ = 0;
 };
 

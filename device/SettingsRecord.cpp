@@ -6,30 +6,6 @@
 
 namespace quillon {
 
-AdapterResult<ReportBuffer> ReadSettingsRecord(LoggingFeatureDevice& device, size_t length) {
-    ReportBuffer buffer{};
-    buffer[0] = SettingsReportId;
-    if (!device.GetFeatureReport({buffer.data(), length})) {
-        return AdapterFailure(AdapterError::TransferFailed,
-                              "unable to read the settings: " + device.LastErrorMessage());
-    }
-    if (buffer[0] != SettingsReportId) {
-        return AdapterFailure(AdapterError::TransferFailed, "the adapter answered report " +
-                                                                std::to_string(buffer[0]) +
-                                                                " instead of its settings record");
-    }
-    return buffer;
-}
-
-AdapterResult<> SendSettingsRecord(LoggingFeatureDevice& device, size_t length,
-                                   const ReportBuffer& record) {
-    if (!device.SetFeatureReport({record.data(), length})) {
-        return AdapterFailure(AdapterError::TransferFailed,
-                              "unable to write the settings: " + device.LastErrorMessage());
-    }
-    return {};
-}
-
 AdapterResult<ConfigFileBytes> CheckSettingsFile(const std::string& path) {
     auto file = ReadCheckedConfigFile(path);
     if (!file) {

@@ -7,17 +7,8 @@
 #include "config/DeviceSettings.h"
 #include "config/SettingsRules.h"
 #include "device/Adapter.h"
-#include "device/LoggingFeatureDevice.h"
 
 namespace quillon {
-
-// Reads the adapter's settings record (feature report 3, length bytes); refused when the
-// adapter answers another report.
-AdapterResult<ReportBuffer> ReadSettingsRecord(LoggingFeatureDevice& device, size_t length);
-
-// Sends a record prepared for the write (PrepareSettingsWrite), length bytes of it.
-AdapterResult<> SendSettingsRecord(LoggingFeatureDevice& device, size_t length,
-                                   const ReportBuffer& record);
 
 // A configuration file that is to go to adapters, read and checked in full before any adapter
 // is looked at (ReadCheckedConfigFile): FileRefused with the reason otherwise.
