@@ -1,16 +1,18 @@
 #include <QAction>
 #include <QStackedWidget>
+#include <optional>
 
 #include "app/MainForm.h"
 #include "config/SettingsPage.h"
 #include "device/DeviceList.h"
+#include "device/FirmwareUpdate.h"
+#include "device/ListedAdapter.h"
 #include "device/RawReportPage.h"
 #include "device/ReportExchange.h"
 #include "device/ReportText.h"
 #include "firmware/FlasherForm.h"
 #include "hid/HidDevice.h"
 #include "hid/HidDeviceController.h"
-#include "hid/HidExclusiveUse.h"
 #include "info/InfoBox.h"
 
 // The window's wiring: the menu and the status line to the pages, the pages to the device
@@ -95,14 +97,20 @@ void TMainForm::UpdateFirmwareFrom(const QString& fileName) {
         // The adapter is held for the whole update: another program writing to it in the
         // middle would leave it half written. One that is writing to it already keeps the
         // update out.
-        const THidExclusiveUse exclusive(Devices->SelectedDevice());
-        if (exclusive.Busy()) {
-            SetStatusText(AdapterBusyMessage());
-            Dialogs.ShowMessage(this, AdapterBusyMessage());
-            return;
+        THidDevice* device = Devices->SelectedDevice();
+        std::optional<ListedAdapter> adapter;
+        if (device != nullptr) {
+            adapter.emplace(*device);
+            if (!(*adapter)->Claim()) {
+                SetStatusText(AdapterBusyMessage());
+                Dialogs.ShowMessage(this, AdapterBusyMessage());
+                return;
+            }
         }
         TFlasherForm flasher(this, Dialogs);
-        flasher.Device = Devices->SelectedDevice();
+        if (adapter) {
+            flasher.RunUpdate = UpdateRunnerFor(**adapter);
+        }
         flasher.FileName = fileName;
         Devices->ExecChild(flasher);
     }

@@ -66,7 +66,7 @@ void BM_FlasherFormRun(benchmark::State& state) {
         state.PauseTiming();
         {
             TFlasherForm form(nullptr, dialogs);
-            form.Device = &device;
+            form.RunUpdate = firmware::DirectUpdateRunner(&device);
             form.FileName = QString::fromStdString(files.path);
             form.show();
             // One pass shows and paints the window; the update that its activation queues

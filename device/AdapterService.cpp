@@ -57,8 +57,9 @@ AdapterService::~AdapterService() {
     }
 }
 
-Failure<AdapterError> AdapterService::TransferFailure(const std::string& what) const {
-    return AdapterFailure(AdapterError::TransferFailed, what + ": " + device_.LastErrorMessage());
+Failure<AdapterError> AdapterService::TransferFailure(const std::string& what) {
+    lastSystemText_ = device_.LastErrorMessage();
+    return AdapterFailure(AdapterError::TransferFailed, what + ": " + lastSystemText_);
 }
 
 Failure<AdapterError> AdapterService::BusyFailure() const {

@@ -38,6 +38,9 @@ class AdapterService {
     AdapterService& operator=(const AdapterService&) = delete;
 
     const std::string& Name() const { return name_; }
+    // The system's own text for the last transfer that failed, without the operation's words:
+    // what the raw-report page shows in its history.
+    const std::string& LastSystemText() const { return lastSystemText_; }
     size_t FeatureLength() const { return featureLength_; }
 
     // Takes the adapter until Release or the service's end; Busy while another program has it.
@@ -67,7 +70,7 @@ class AdapterService {
 
   private:
     class Use;
-    Failure<AdapterError> TransferFailure(const std::string& what) const;
+    Failure<AdapterError> TransferFailure(const std::string& what);
     Failure<AdapterError> BusyFailure() const;
 
     LoggingFeatureDevice device_;
@@ -75,6 +78,7 @@ class AdapterService {
     size_t featureLength_;
     IAdapterLock* lock_;
     int held_ = 0;  // Claim and the writes in progress; the lock is given back at 0
+    std::string lastSystemText_;
 };
 
 }  // namespace quillon

@@ -10,8 +10,7 @@
 namespace quillon {
 
 AdapterSession::AdapterSession(IHidPlatform& platform, bool followChanges)
-    : platform_(platform),
-      controller_(std::make_unique<THidDeviceController>(
+    : controller_(std::make_unique<THidDeviceController>(
           platform, loop_,
           followChanges ? THidDeviceController::FollowChanges : THidDeviceController::ScanOnce)) {
     controller_->SetOnDeviceChange(MakeHandler<&AdapterSession::DeviceChange>(this));
@@ -20,7 +19,6 @@ AdapterSession::AdapterSession(IHidPlatform& platform, bool followChanges)
 
 AdapterSession::~AdapterSession() {
     services_.clear();
-    locks_.clear();
     adapters_.Release();
     controller_.reset();
 }
@@ -31,7 +29,6 @@ AdapterResult<> AdapterSession::Scan(std::chrono::milliseconds limit) {
                               "the list of HID devices did not come in time");
     }
     services_.resize(adapters_.Count());
-    locks_.resize(adapters_.Count());
     return {};
 }
 
@@ -109,12 +106,9 @@ AdapterResult<> AdapterSession::CheckWritable(size_t index) const {
 
 AdapterService& AdapterSession::Service(size_t index) {
     if (services_[index] == nullptr) {
-        THidDevice& device = Adapter(index);
-        locks_[index] = std::make_unique<DeviceAdapterLock>(device);
-        services_[index] = std::make_unique<AdapterService>(
-            device, platform_, device.InterfacePath(), FeatureLength(index), locks_[index].get());
+        services_[index] = std::make_unique<ListedAdapter>(Adapter(index));
     }
-    return *services_[index];
+    return **services_[index];
 }
 
 size_t AdapterSession::FeatureLength(size_t index) const {

@@ -13,6 +13,7 @@
 #include "device/Adapter.h"
 #include "device/AdapterList.h"
 #include "device/AdapterService.h"
+#include "device/ListedAdapter.h"
 #include "hid/HidDevice.h"
 #include "hid/HidDeviceController.h"
 #include "hid/HidPlatform.h"
@@ -79,15 +80,13 @@ class AdapterSession {
     void DeviceChange(THidDeviceController* sender);
     bool Enumerate(THidDevice* device, int index);
 
-    IHidPlatform& platform_;
     PlainEventLoop loop_;
     std::unique_ptr<THidDeviceController> controller_;
     // Released before the controller goes, as a holder's devices are.
     AdapterList adapters_{AdapterList::RefusedAdapters::LeaveOut};
     std::vector<HidDeviceSummary> devices_;
     std::vector<size_t> adapterSummaries_;  // adapter index -> index into devices_
-    std::vector<std::unique_ptr<DeviceAdapterLock>> locks_;
-    std::vector<std::unique_ptr<AdapterService>> services_;
+    std::vector<std::unique_ptr<ListedAdapter>> services_;
     bool scanned_ = false;
 };
 

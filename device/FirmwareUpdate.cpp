@@ -41,4 +41,18 @@ AdapterResult<> UpdateOutcomeResult(const firmware::UpdateOutcome& outcome) {
     return AdapterFailure(AdapterError::TransferFailed, outcome.Words);
 }
 
+firmware::UpdateRunner UpdateRunnerFor(AdapterService& adapter) {
+    return [&adapter](const std::string& fileName, firmware::FirmwareImage& image,
+                      const std::function<void(int)>& beforeBlock) {
+        const auto updated = adapter.Update(fileName, image, beforeBlock);
+        if (updated) {
+            return *updated;
+        }
+        firmware::UpdateOutcome refused;
+        refused.Result = firmware::UpdateResult::AccessError;
+        refused.Message = refused.Words = updated.Error().Message;
+        return refused;
+    };
+}
+
 }  // namespace quillon

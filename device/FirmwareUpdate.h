@@ -3,6 +3,7 @@
 #include <string>
 
 #include "device/Adapter.h"
+#include "device/AdapterService.h"
 #include "firmware/UpdateRun.h"
 
 namespace quillon {
@@ -15,5 +16,9 @@ AdapterResult<> CheckUpdateFile(const std::string& path);
 // FileRefused, a missing device NoAdapter, and a failed report, a wrong checksum or the adapter
 // refusing a command are TransferFailed.
 AdapterResult<> UpdateOutcomeResult(const firmware::UpdateOutcome& outcome);
+
+// The update through the adapter's service, as a window or a worker runs it. An adapter that
+// another program holds gets nothing and fails as one not there.
+firmware::UpdateRunner UpdateRunnerFor(AdapterService& adapter);
 
 }  // namespace quillon

@@ -1,5 +1,7 @@
 #include "device/ParallelFlash.h"
 
+#include "device/FirmwareUpdate.h"
+
 #include <condition_variable>
 #include <deque>
 #include <memory>

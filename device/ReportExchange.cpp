@@ -1,22 +1,24 @@
 #include "device/ReportExchange.h"
 
 #include "device/DeviceList.h"
+#include "device/ListedAdapter.h"
 #include "device/ReportText.h"
 #include "hid/HidDevice.h"
-#include "hid/HidExclusiveUse.h"
 
 namespace quillon {
 
 namespace {
 
-// Why the feature transfer that just failed on this thread failed, in the system's words.
-TransferResult FailedTransfer(THidDevice* device) {
-    if (device == nullptr) {
-        return {TransferOutcome::Failed, "no device"};
+// How the service's outcome shows in the window: a failed transfer in the system's own words,
+// a write kept out by another program in the window's text.
+TransferResult ShownResult(const AdapterResult<>& result, const AdapterService& adapter) {
+    if (result) {
+        return {TransferOutcome::Done, {}};
     }
-    IHidPlatform& platform = device->Platform();
-    return {TransferOutcome::Failed,
-            CleanSystemMessage(platform.ErrorMessage(platform.LastError()))};
+    if (result.Error().Error == AdapterError::Busy) {
+        return {TransferOutcome::AdapterBusy, std::string(kAdapterBusyText)};
+    }
+    return {TransferOutcome::Failed, CleanSystemMessage(adapter.LastSystemText())};
 }
 
 }  // namespace
@@ -25,27 +27,22 @@ TReportExchange::TReportExchange(TDeviceList& devices, ReportBuffer& buffer)
     : Devices(devices), Buffer(buffer) {}
 
 TransferResult TReportExchange::DeviceGetFeature(THidDevice* device, std::span<uint8_t> report) {
-    if (device != nullptr && device->GetFeatureReport(report)) {
-        return {TransferOutcome::Done, {}};
+    if (device == nullptr) {
+        return {TransferOutcome::Failed, "no device"};
     }
-    return FailedTransfer(device);
+    ListedAdapter adapter(*device);
+    return ShownResult(adapter->ReadReport(report), *adapter);
 }
 
 TransferResult TReportExchange::DeviceSetFeature(THidDevice* device,
                                                  std::span<const uint8_t> report) {
     if (device == nullptr) {
-        return FailedTransfer(device);
+        return {TransferOutcome::Failed, "no device"};
     }
-    // Held for this write only, so that another program may still read the adapter while the
-    // window is open; one that is writing to it keeps this write out.
-    const THidExclusiveUse exclusive(device);
-    if (exclusive.Busy()) {
-        return {TransferOutcome::AdapterBusy, std::string(kAdapterBusyText)};
-    }
-    if (device->SetFeatureReport(report)) {
-        return {TransferOutcome::Done, {}};
-    }
-    return FailedTransfer(device);
+    // The service holds the adapter for this write only, so that another program may still
+    // read it while the window is open; one that is writing to it keeps this write out.
+    ListedAdapter adapter(*device);
+    return ShownResult(adapter->WriteReport(report), *adapter);
 }
 
 bool TReportExchange::AddressSelectedDevice(uint8_t reportId) {
@@ -84,7 +81,11 @@ TransferResult TReportExchange::SendReset() {
         return {};
     }
     CurrentDevice = Devices.SelectedDevice();
-    return DeviceSetFeature(CurrentDevice, ResetReport);
+    if (CurrentDevice == nullptr) {
+        return {TransferOutcome::Failed, "no device"};
+    }
+    ListedAdapter adapter(*CurrentDevice);
+    return ShownResult(adapter->Reset(), *adapter);
 }
 
 TransferResult TReportExchange::ReadSettings() {

@@ -100,8 +100,10 @@ void TFlasherForm::FormActivate() {
 
     // The run leaves the adapter's update mode after every run, also after a failure, and
     // before the outcome is shown: a finish command that does not reach the adapter fails it.
-    const firmware::UpdateOutcome outcome = firmware::RunFirmwareUpdate(
-        Device, QFile::encodeName(FileName).toStdString(), Image, [this](int block) {
+    const firmware::UpdateRunner run =
+        RunUpdate ? RunUpdate : firmware::DirectUpdateRunner(nullptr);
+    const firmware::UpdateOutcome outcome =
+        run(QFile::encodeName(FileName).toStdString(), Image, [this](int block) {
             // Only a good start reaches the blocks; the bar's range is set then.
             if (block == 0) {
                 ProgressBar1->setMaximum(firmware::kBlockCount - 1);

@@ -4,7 +4,7 @@
 #include <QString>
 
 #include "firmware/FirmwareImage.h"
-#include "hid/FeatureReportDevice.h"
+#include "firmware/UpdateRun.h"
 
 class QLabel;
 class QProgressBar;
@@ -15,21 +15,22 @@ namespace quillon {
 
 class IUserDialogs;
 
-// The "Flasher" window: writes the update file named by FileName into Device once it is
+// The "Flasher" window: writes the update file named by FileName into the adapter once it is
 // shown, showing the progress block by block, and reports the outcome on its button and,
 // after a failure, in a message box. The update runs on the GUI thread and lets waiting
 // events run once per block; the window cannot be closed until it has ended.
 //
-// Device is borrowed: the caller keeps it alive until the window has closed, whatever device
-// changes arrive while the update lets events run.
+// What RunUpdate reaches is borrowed: the caller keeps it alive until the window has closed,
+// whatever device changes arrive while the update lets events run.
 class TFlasherForm : public QDialog {
     Q_OBJECT
 
   public:
     TFlasherForm(QWidget* parent, IUserDialogs& dialogs);
 
-    // Set before the window is shown.
-    IFeatureReportDevice* Device = nullptr;
+    // Set before the window is shown: the update on the adapter in use (empty: no adapter)
+    // and the file.
+    firmware::UpdateRunner RunUpdate;
     QString FileName;
 
     firmware::FirmwareImage Image{};

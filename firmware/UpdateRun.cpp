@@ -77,4 +77,11 @@ UpdateOutcome RunFirmwareUpdate(IFeatureReportDevice* device, const std::string&
     return outcome;
 }
 
+UpdateRunner DirectUpdateRunner(IFeatureReportDevice* device) {
+    return [device](const std::string& fileName, FirmwareImage& image,
+                    const std::function<void(int)>& beforeBlock) {
+        return RunFirmwareUpdate(device, fileName, image, beforeBlock);
+    };
+}
+
 }  // namespace quillon::firmware

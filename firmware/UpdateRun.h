@@ -58,6 +58,13 @@ struct UpdateOutcome {
     int WindowCode() const { return WindowResultCode(Result, Status); }
 };
 
+// Runs a whole update on the adapter a front end has chosen, however it reaches it.
+using UpdateRunner = std::function<UpdateOutcome(const std::string& fileName, FirmwareImage& image,
+                                                 const std::function<void(int block)>&)>;
+
+// The update straight over a device's feature transfers (null: no device).
+UpdateRunner DirectUpdateRunner(IFeatureReportDevice* device);
+
 // A whole update, finish command included. After a good start, beforeBlock(b) runs before
 // each block b, also after a failure, as progress runs to its end.
 UpdateOutcome RunFirmwareUpdate(IFeatureReportDevice* device, const std::string& fileName,

@@ -40,7 +40,7 @@ class FlasherFormTest : public ::testing::Test {
   protected:
     FlasherFormTest() : image_(testing::PatternImage()) {
         file_ = QString::fromStdString(dir_.Write("update.hex", testing::HexFileFor(image_)));
-        form_.Device = &device_;
+        form_.RunUpdate = firmware::DirectUpdateRunner(&device_);
         form_.FileName = file_;
     }
 
@@ -158,7 +158,7 @@ TEST_F(FlasherFormTest, MissingFile) {
 }
 
 TEST_F(FlasherFormTest, NoDevice) {
-    form_.Device = nullptr;
+    form_.RunUpdate = {};
     ShowAndRun();
     EXPECT_EQ(dialogs_.messages, std::vector<QString>{"ACCESS ERROR"});
     EXPECT_EQ(form_.bnClose->text(), "close");
@@ -186,7 +186,7 @@ TEST_F(FlasherFormTest, RefusesTheUpdateFilesTheCommandLineRefusesWithTheSameTex
         testing::AdapterDevice device(adapter);
         FakeDialogs dialogs;
         TFlasherForm form(nullptr, dialogs);
-        form.Device = &device;
+        form.RunUpdate = firmware::DirectUpdateRunner(&device);
         form.FileName = QString::fromStdString(dir_.Write("case.hex", c.Content));
         form.show();
         ASSERT_TRUE(QTest::qWaitFor([&] { return form.Finished(); }, kDeadlineMs)) << c.Name;
