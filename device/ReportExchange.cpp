@@ -26,7 +26,7 @@ TransferResult ShownResult(const AdapterResult<>& result, const AdapterService& 
 TReportExchange::TReportExchange(TDeviceList& devices, ReportBuffer& buffer)
     : Devices(devices), Buffer(buffer) {}
 
-TransferResult TReportExchange::DeviceGetFeature(THidDevice* device, std::span<uint8_t> report) {
+TransferResult TReportExchange::ReadFrom(THidDevice* device, std::span<uint8_t> report) {
     if (device == nullptr) {
         return {TransferOutcome::Failed, "no device"};
     }
@@ -34,8 +34,7 @@ TransferResult TReportExchange::DeviceGetFeature(THidDevice* device, std::span<u
     return ShownResult(adapter->ReadReport(report), *adapter);
 }
 
-TransferResult TReportExchange::DeviceSetFeature(THidDevice* device,
-                                                 std::span<const uint8_t> report) {
+TransferResult TReportExchange::WriteTo(THidDevice* device, std::span<const uint8_t> report) {
     if (device == nullptr) {
         return {TransferOutcome::Failed, "no device"};
     }
@@ -59,21 +58,21 @@ TransferResult TReportExchange::ReadDeviceReport(uint8_t reportId) {
     if (!AddressSelectedDevice(reportId)) {
         return {};
     }
-    return DeviceGetFeature(CurrentDevice, {Buffer.data(), FeatureLength(CurrentDevice)});
+    return ReadFrom(CurrentDevice, {Buffer.data(), FeatureLength(CurrentDevice)});
 }
 
 TransferResult TReportExchange::WriteDeviceReport(uint8_t reportId) {
     if (!AddressSelectedDevice(reportId)) {
         return {};
     }
-    return DeviceSetFeature(CurrentDevice, {Buffer.data(), FeatureLength(CurrentDevice)});
+    return WriteTo(CurrentDevice, {Buffer.data(), FeatureLength(CurrentDevice)});
 }
 
 TransferResult TReportExchange::WriteToCurrentDevice(size_t length) {
     if (CurrentDevice == nullptr) {
         return {};
     }
-    return DeviceSetFeature(CurrentDevice, {Buffer.data(), length});
+    return WriteTo(CurrentDevice, {Buffer.data(), length});
 }
 
 TransferResult TReportExchange::SendReset() {

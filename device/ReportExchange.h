@@ -40,8 +40,8 @@ class TReportExchange final : public ISettingsTransfer {
     // Makes the selected device the one addressed, with reportId in the buffer's byte 0; false
     // (and none addressed) when no entry is selected.
     bool AddressSelectedDevice(uint8_t reportId);
-    static TransferResult DeviceGetFeature(THidDevice* device, std::span<uint8_t> report);
-    static TransferResult DeviceSetFeature(THidDevice* device, std::span<const uint8_t> report);
+    static TransferResult ReadFrom(THidDevice* device, std::span<uint8_t> report);
+    static TransferResult WriteTo(THidDevice* device, std::span<const uint8_t> report);
 
     TDeviceList& Devices;
     ReportBuffer& Buffer;
