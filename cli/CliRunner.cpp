@@ -3,37 +3,19 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <algorithm>
 #include <map>
 #include <mutex>
 #include <set>
 
 #include "cli/CliContext.h"
+#include "cli/CommandTable.h"
 #include "cli/QtLogSink.h"
 #include "hid/HidPlatformFactory.h"
 #include "hid/Log.h"
 
 namespace quillon::cli {
 namespace {
-
-const char* const kCommandHelp =
-    "Commands:\n"
-    "  list [--all]              adapters (--all: every HID device): index, node, IDs,\n"
-    "                            version, strings, whether it can be written and why not\n"
-    "  show                      the adapter's settings\n"
-    "  set KEY=VALUE ...         change settings: baud, char-delay, line-delay, flow, enter,\n"
-    "                            alt-key, pavex, clear-data, clear-stx, clear-etx\n"
-    "  save FILE                 save the adapter's settings as a 64-byte configuration file\n"
-    "  load FILE                 write a configuration file's settings to the adapter\n"
-    "  flash FILE [--all]        update the firmware from an Intel HEX file\n"
-    "  raw get ID [--length N]   read feature report ID (hexadecimal)\n"
-    "  raw set ID BYTE ...       write feature report ID with the bytes given (hexadecimal)\n"
-    "  monitor [--count N] [--duration S]\n"
-    "                            print input reports with a time stamp\n"
-    "  reset                     send the reset report 06 00 00 00\n"
-    "  provision [--firmware FILE] [--config FILE | --set KEY=VALUE ...] [--log FILE]\n"
-    "            [--count N] [--all-present]\n"
-    "                            wait for adapters and update, configure and check each one\n"
-    "                            as it is plugged in, several at once\n";
 
 const char* const kExitCodeHelp =
     "Exit codes:\n"
@@ -50,21 +32,38 @@ const char* const kExitCodeHelp =
     "  6  file refused: missing, unreadable, unwritable or not a valid file\n"
     "  7  the adapter is in use by another program; nothing touched\n";
 
-// Which options each command accepts, beside the global ones.
-const std::map<std::string, std::set<std::string>>& CommandOptions() {
-    static const std::map<std::string, std::set<std::string>> table = {
-        {"list", {"all"}},
-        {"show", {}},
-        {"set", {"yes"}},
-        {"save", {}},
-        {"load", {"yes"}},
-        {"flash", {"all"}},
-        {"raw", {"length"}},
-        {"monitor", {"count", "duration"}},
-        {"reset", {}},
-        {"provision", {"count", "yes", "firmware", "config", "set", "log", "all-present"}},
+// The commands as --help lists them: each synopsis, its description indented below.
+std::string CommandHelp() {
+    std::string text = "Commands:\n";
+    for (const CommandSpec& command : Commands()) {
+        text += "  " + std::string(command.Synopsis) + "\n";
+        text += "      " + std::string(command.Help) + "\n";
+    }
+    return text;
+}
+
+// "quillon-cli COMMAND --help": the command's synopsis, what it does, the options it takes
+// and an example.
+std::string CommandUsage(const CommandSpec& command) {
+    std::string text = "Usage: quillon-cli " + std::string(command.Synopsis) + "\n\n" +
+                       std::string(command.Help) + "\n\nOptions:\n";
+    const auto describe = [&text](const OptionSpec& option) {
+        std::string name = "--" + std::string(option.Name);
+        if (!option.ValueName.empty()) {
+            name += " " + std::string(option.ValueName);
+        }
+        name.resize(std::max<size_t>(name.size() + 2, 24), ' ');
+        text += "  " + name + std::string(option.Help) + "\n";
     };
-    return table;
+    for (const std::string_view name : command.Options) {
+        describe(*FindOption(name));
+    }
+    for (const OptionSpec& option : Options()) {
+        if (option.Global && (option.Name != "json" || command.Json)) {
+            describe(option);
+        }
+    }
+    return text + "\nExample:\n  " + std::string(command.Example) + "\n";
 }
 
 // "--emulate" alone means one emulated adapter; the parser knows only options with a value.
@@ -105,40 +104,40 @@ int RunCli(const QStringList& arguments, std::ostream& out, std::ostream& err,
            const CliEnvironment& env) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QString("Configures and updates Quillon adapters from a shell.\n\n") + kCommandHelp);
-    const QCommandLineOption help({"h", "help"}, "Show this help and the exit codes.");
-    const QCommandLineOption version("version", "Show the version.");
-    const QCommandLineOption device("device",
-                                    "The adapter: its node or path, or its index in "
-                                    "the list (default: the first adapter).",
-                                    "PATH|INDEX");
-    const QCommandLineOption json("json", "Machine-readable output for list, show and flash.");
-    const QCommandLineOption emulate(
-        "emulate", "--emulate[=N]: work on N emulated adapters (default 1), not the real ones.",
-        "N");
-    const QCommandLineOption verbose("verbose", "Log every transfer on the error stream.");
-    const QCommandLineOption all("all", "list: every HID device; flash: every adapter at once.");
-    const QCommandLineOption yes("yes", "Set clear-data=on without asking.");
-    const QCommandLineOption length("length",
-                                    "raw: the report length, report ID included "
-                                    "(default: the adapter's).",
-                                    "N");
-    const QCommandLineOption count(
-        "count", "monitor: stop after N reports; provision: after N adapters.", "N");
-    const QCommandLineOption duration("duration", "monitor: stop after S seconds.", "S");
-    const QCommandLineOption firmwareFile("firmware", "provision: the update file.", "FILE");
-    const QCommandLineOption configFile("config", "provision: the configuration file.", "FILE");
-    const QCommandLineOption setting("set", "provision: a setting to write (KEY=VALUE).",
-                                     "KEY=VALUE");
-    const QCommandLineOption logFile("log", "provision: the CSV file every adapter is logged to.",
-                                     "FILE");
-    const QCommandLineOption allPresent("all-present",
-                                        "provision: also the adapters present at the start.");
-    for (const auto* option :
-         {&help, &version, &device, &json, &emulate, &verbose, &all, &yes, &length, &count,
-          &duration, &firmwareFile, &configFile, &setting, &logFile, &allPresent}) {
-        parser.addOption(*option);
+        QString("Configures and updates Quillon adapters from a shell.\n\n") +
+        QString::fromStdString(CommandHelp()));
+    std::map<std::string_view, QCommandLineOption> qtOptions;
+    for (const OptionSpec& spec : Options()) {
+        QStringList names{
+            QString::fromUtf8(spec.Name.data(), static_cast<qsizetype>(spec.Name.size()))};
+        if (spec.Name == "help") {
+            names.prepend("h");
+        }
+        const QString help =
+            QString::fromUtf8(spec.Help.data(), static_cast<qsizetype>(spec.Help.size()));
+        const QString value =
+            QString::fromUtf8(spec.ValueName.data(), static_cast<qsizetype>(spec.ValueName.size()));
+        const auto [entry, added] =
+            qtOptions.emplace(spec.Name, value.isEmpty() ? QCommandLineOption(names, help)
+                                                         : QCommandLineOption(names, help, value));
+        parser.addOption(entry->second);
     }
+    const QCommandLineOption& help = qtOptions.at("help");
+    const QCommandLineOption& version = qtOptions.at("version");
+    const QCommandLineOption& device = qtOptions.at("device");
+    const QCommandLineOption& json = qtOptions.at("json");
+    const QCommandLineOption& emulate = qtOptions.at("emulate");
+    const QCommandLineOption& verbose = qtOptions.at("verbose");
+    const QCommandLineOption& all = qtOptions.at("all");
+    const QCommandLineOption& yes = qtOptions.at("yes");
+    const QCommandLineOption& length = qtOptions.at("length");
+    const QCommandLineOption& count = qtOptions.at("count");
+    const QCommandLineOption& duration = qtOptions.at("duration");
+    const QCommandLineOption& firmwareFile = qtOptions.at("firmware");
+    const QCommandLineOption& configFile = qtOptions.at("config");
+    const QCommandLineOption& setting = qtOptions.at("set");
+    const QCommandLineOption& logFile = qtOptions.at("log");
+    const QCommandLineOption& allPresent = qtOptions.at("all-present");
     parser.addPositionalArgument("command", "One of the commands listed above.",
                                  "COMMAND [ARGS...]");
 
@@ -151,7 +150,14 @@ int RunCli(const QStringList& arguments, std::ostream& out, std::ostream& err,
     if (!parser.parse(WithEmulateDefault(arguments))) {
         return usageError(parser.errorText());
     }
+    const QStringList positional = parser.positionalArguments();
     if (parser.isSet(help)) {
+        if (!positional.isEmpty()) {
+            if (const CommandSpec* command = FindCommand(positional.first().toStdString())) {
+                out << CommandUsage(*command) << "\n" << kExitCodeHelp;
+                return kExitSuccess;
+            }
+        }
         out << parser.helpText().toStdString() << "\n" << kExitCodeHelp;
         return kExitSuccess;
     }
@@ -160,38 +166,36 @@ int RunCli(const QStringList& arguments, std::ostream& out, std::ostream& err,
         return kExitSuccess;
     }
 
-    const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty()) {
         return usageError("no command given");
     }
     CliOptions options;
     options.Command = positional.first().toStdString();
-    const auto accepted = CommandOptions().find(options.Command);
-    if (accepted == CommandOptions().end()) {
+    const CommandSpec* command = FindCommand(options.Command);
+    if (command == nullptr) {
         return usageError("unknown command \"" + positional.first() + "\"");
     }
     for (qsizetype i = 1; i < positional.size(); ++i) {
         options.Arguments.push_back(positional[i].toStdString());
     }
-    for (const auto& [name, option] :
-         std::map<std::string, const QCommandLineOption*>{{"all", &all},
-                                                          {"yes", &yes},
-                                                          {"length", &length},
-                                                          {"count", &count},
-                                                          {"duration", &duration},
-                                                          {"firmware", &firmwareFile},
-                                                          {"config", &configFile},
-                                                          {"set", &setting},
-                                                          {"log", &logFile},
-                                                          {"all-present", &allPresent}}) {
-        if (parser.isSet(*option) && accepted->second.count(name) == 0) {
+    for (const OptionSpec& spec : Options()) {
+        if (!spec.Global && parser.isSet(qtOptions.at(spec.Name)) &&
+            std::find(command->Options.begin(), command->Options.end(), spec.Name) ==
+                command->Options.end()) {
             return usageError(QString("--%1 does not apply to %2")
-                                  .arg(QString::fromStdString(name), positional.first()));
+                                  .arg(QString::fromUtf8(spec.Name.data(),
+                                                         static_cast<qsizetype>(spec.Name.size())),
+                                       positional.first()));
         }
     }
-    if (parser.isSet(json) && options.Command != "list" && options.Command != "show" &&
-        options.Command != "flash" && options.Command != "provision") {
-        return usageError("--json applies to list, show, flash and provision");
+    if (parser.isSet(json) && !command->Json) {
+        std::string speaking;
+        for (const CommandSpec& each : Commands()) {
+            if (each.Json) {
+                speaking += (speaking.empty() ? "" : ", ") + std::string(each.Name);
+            }
+        }
+        return usageError(QString::fromStdString("--json applies to " + speaking));
     }
 
     options.Device = parser.value(device).toStdString();
@@ -242,12 +246,7 @@ int RunCli(const QStringList& arguments, std::ostream& out, std::ostream& err,
     ScopedLogSink logging(options.Verbose ? VerboseSink(err) : QtLogSink());
 
     CliContext context(out, err, env, std::move(options));
-    static const std::map<std::string, int (*)(CliContext&)> commands = {
-        {"list", RunList},   {"show", RunShow},           {"set", RunSet}, {"save", RunSave},
-        {"load", RunLoad},   {"flash", RunFlash},         {"raw", RunRaw}, {"monitor", RunMonitor},
-        {"reset", RunReset}, {"provision", RunProvision},
-    };
-    const int code = commands.at(context.Options.Command)(context);
+    const int code = command->Run(context);
     out << std::flush;
     return code;
 }

@@ -126,6 +126,50 @@ const std::vector<std::string>& SettingNames() {
     return names;
 }
 
+std::vector<std::string> SettingValueWords(const std::string& key) {
+    const auto info = std::find_if(std::begin(kKeys), std::end(kKeys),
+                                   [&](const KeyInfo& k) { return key == k.Name; });
+    if (info == std::end(kKeys)) {
+        return {};
+    }
+    const auto words = [](const auto& items) {
+        return std::vector<std::string>(items.begin(), items.end());
+    };
+    switch (info->Which) {
+        case Key::Baud:
+            return words(BaudRateItems);
+        case Key::CharDelay:
+        case Key::LineDelay:
+            return {"0", "10", "20", "50", "100", "200", "500", "1000", "2000"};
+        case Key::Flow:
+            return words(FlowControlNames);
+        case Key::Enter:
+            return words(EnterControlNames);
+        default:
+            return {"on", "off"};
+    }
+}
+
+std::string SettingsText(const SettingsControlValues& values) {
+    const auto onOff = [](bool on) { return on ? std::string("on") : std::string("off"); };
+    std::string text = "baud=" + values.BaudText;
+    text += " char-delay=" + std::to_string(values.CharDelayMs);
+    text += " line-delay=" + std::to_string(values.LineDelayMs);
+    text +=
+        " flow=" +
+        std::string(FlowControlNames[static_cast<size_t>(std::clamp(values.FlowCtrlIndex, 0, 1))]);
+    text += " enter=" +
+            (values.EnterCtrlIndex >= 0 && values.EnterCtrlIndex <= 2
+                 ? std::string(EnterControlNames[static_cast<size_t>(values.EnterCtrlIndex)])
+                 : std::string("none"));
+    text += " alt-key=" + onOff(values.UseAltKey);
+    text += " pavex=" + onOff(values.Pavex);
+    text += " clear-data=" + onOff(values.ClrMem);
+    text += " clear-stx=" + onOff(values.ClrStx);
+    text += " clear-etx=" + onOff(values.ClrEtx);
+    return text;
+}
+
 std::optional<std::vector<SettingAssignment>> ParseAssignments(
     const std::vector<std::string>& words, std::string& error) {
     std::vector<SettingAssignment> assignments;

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "config/SettingsRules.h"
@@ -13,6 +14,13 @@ using SettingAssignment = SettingChange;
 
 // The names the tool knows, in the order of the settings page.
 const std::vector<std::string>& SettingNames();
+
+// The values a key takes as the user writes them, for a shell to offer (of the delays, the
+// round ones); empty for a name that is no setting.
+std::vector<std::string> SettingValueWords(const std::string& key);
+
+// The settings as "key=value" words in the order of the settings page, as `set` takes them.
+std::string SettingsText(const SettingsControlValues& values);
 
 // Checks "KEY=VALUE" words. On a refusal returns nothing and sets error to a message naming the
 // key and its allowed values; nothing has been touched then.

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "config/SettingsAssignment.h"
 #include "device/AdapterService.h"
 #include "device/FirmwareUpdate.h"
 #include "device/SettingsRecord.h"
@@ -27,10 +28,6 @@ class HandleFeatureDevice final : public IFeatureReportDevice {
   private:
     IHidHandle& handle_;
 };
-
-const char* OnOff(bool on) {
-    return on ? "on" : "off";
-}
 
 class Job {
   public:
@@ -213,25 +210,6 @@ ProvisionRecord RunProvisionJob(IHidPlatform& platform, const THidPnPInfo& info,
         progress.CurrentStep = ProvisionProgress::Done;
         return record;
     }
-}
-
-std::string SettingsText(const SettingsControlValues& values) {
-    std::string text = "baud=" + values.BaudText;
-    text += " char-delay=" + std::to_string(values.CharDelayMs);
-    text += " line-delay=" + std::to_string(values.LineDelayMs);
-    text +=
-        " flow=" +
-        std::string(FlowControlNames[static_cast<size_t>(std::clamp(values.FlowCtrlIndex, 0, 1))]);
-    text += " enter=" +
-            (values.EnterCtrlIndex >= 0 && values.EnterCtrlIndex <= 2
-                 ? std::string(EnterControlNames[static_cast<size_t>(values.EnterCtrlIndex)])
-                 : std::string("none"));
-    text += std::string(" alt-key=") + OnOff(values.UseAltKey);
-    text += std::string(" pavex=") + OnOff(values.Pavex);
-    text += std::string(" clear-data=") + OnOff(values.ClrMem);
-    text += std::string(" clear-stx=") + OnOff(values.ClrStx);
-    text += std::string(" clear-etx=") + OnOff(values.ClrEtx);
-    return text;
 }
 
 std::string UsbPortOf(const std::string& node) {

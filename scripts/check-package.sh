@@ -30,6 +30,7 @@ expect usr/share/icons/hicolor/scalable/apps/com.morvane.QuillonUtility.svg
 expect usr/share/metainfo/com.morvane.QuillonUtility.metainfo.xml
 expect usr/share/quillon-utility/Release.txt
 expect usr/share/man/man1/quillon-cli.1.gz
+expect usr/share/bash-completion/completions/quillon-cli
 expect usr/share/man/man1/quillon-utility.1.gz
 expect usr/share/doc/quillon-utility/copyright
 expect usr/share/doc/quillon-utility/changelog.gz

@@ -59,6 +59,14 @@ TEST_F(CliCommandsTest, HelpListsTheCommandsAndEveryExitCode) {
           "3  no adapter", "4  no permission", "5  transfer failure", "6  file refused"}) {
         EXPECT_TRUE(Contains(result.Out, part)) << part;
     }
+    // A command's own help: its synopsis, its options and an example, nothing of the others.
+    const CliResult flash = cli.Run({"flash", "--help"});
+    EXPECT_EQ(flash.Code, kExitSuccess);
+    for (const char* part : {"Usage: quillon-cli flash FILE [--all]", "--all", "--device", "--json",
+                             "Example:\n  quillon-cli flash", "Exit codes:"}) {
+        EXPECT_TRUE(Contains(flash.Out, part)) << part;
+    }
+    EXPECT_FALSE(Contains(flash.Out, "--length"));
 }
 
 // Counts the watches of device changes started on the platform it stands for.
