@@ -100,8 +100,7 @@ const char* ExitCodeHelp() {
     return kExitCodeHelp;
 }
 
-int RunCli(const QStringList& arguments, std::ostream& out, std::ostream& err,
-           const CliEnvironment& env) {
+CliResult<CommandLine> ParseCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QString("Configures and updates Quillon adapters from a shell.\n\n") +
@@ -141,11 +140,10 @@ int RunCli(const QStringList& arguments, std::ostream& out, std::ostream& err,
     parser.addPositionalArgument("command", "One of the commands listed above.",
                                  "COMMAND [ARGS...]");
 
-    const auto usageError = [&](const QString& message) {
-        err << "quillon-cli: " << message.toStdString() << "\n"
-            << "Try quillon-cli --help.\n";
-        return kExitUsage;
+    const auto usageError = [](const QString& message) {
+        return Failure<ExitCode>{kExitUsage, message.toStdString()};
     };
+    CommandLine line;
 
     if (!parser.parse(WithEmulateDefault(arguments))) {
         return usageError(parser.errorText());
@@ -154,16 +152,16 @@ int RunCli(const QStringList& arguments, std::ostream& out, std::ostream& err,
     if (parser.isSet(help)) {
         if (!positional.isEmpty()) {
             if (const CommandSpec* command = FindCommand(positional.first().toStdString())) {
-                out << CommandUsage(*command) << "\n" << kExitCodeHelp;
-                return kExitSuccess;
+                line.Text = CommandUsage(*command) + "\n" + kExitCodeHelp;
+                return line;
             }
         }
-        out << parser.helpText().toStdString() << "\n" << kExitCodeHelp;
-        return kExitSuccess;
+        line.Text = parser.helpText().toStdString() + "\n" + kExitCodeHelp;
+        return line;
     }
     if (parser.isSet(version)) {
-        out << "quillon-cli " << QCoreApplication::applicationVersion().toStdString() << "\n";
-        return kExitSuccess;
+        line.Text = "quillon-cli " + QCoreApplication::applicationVersion().toStdString() + "\n";
+        return line;
     }
 
     if (positional.isEmpty()) {
@@ -242,9 +240,27 @@ int RunCli(const QStringList& arguments, std::ostream& out, std::ostream& err,
     options.LogFile = parser.value(logFile).toStdString();
     options.AllPresent = parser.isSet(allPresent);
 
+    line.Options = std::move(options);
+    return line;
+}
+
+int RunCli(const QStringList& arguments, std::ostream& out, std::ostream& err,
+           const CliEnvironment& env) {
+    auto line = ParseCommandLine(arguments);
+    if (!line) {
+        err << "quillon-cli: " << line.Error().Message << "\n"
+            << "Try quillon-cli --help.\n";
+        return kExitUsage;
+    }
+    if (!line->Options) {
+        out << line->Text;
+        return kExitSuccess;
+    }
+    CliOptions& options = *line->Options;
     // Without --verbose the messages go to Qt's logging categories, off unless switched on.
     ScopedLogSink logging(options.Verbose ? VerboseSink(err) : QtLogSink());
 
+    const CommandSpec* command = FindCommand(options.Command);
     CliContext context(out, err, env, std::move(options));
     const int code = command->Run(context);
     out << std::flush;

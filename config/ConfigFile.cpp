@@ -53,18 +53,25 @@ Result<ConfigFileBytes, ConfigFileProblem> ReadCheckedConfigFile(const std::stri
         case file_access::ReadResult::Unreadable:
             return Refusal{ConfigFileProblem::Unreadable, "unable to open file: " + path};
     }
-    if (length != ConfigFileSize) {
-        std::uintmax_t size = length;
-        if (length > ConfigFileSize) {
-            std::error_code error;
-            const std::uintmax_t whole = std::filesystem::file_size(path, error);
-            size = error ? length : whole;
-        }
+    std::uintmax_t size = length;
+    if (length > ConfigFileSize) {
+        std::error_code error;
+        const std::uintmax_t whole = std::filesystem::file_size(path, error);
+        size = error ? length : whole;
+    }
+    return CheckConfigFileContents(std::span(contents).first(length), size, path);
+}
+
+Result<ConfigFileBytes, ConfigFileProblem> CheckConfigFileContents(std::span<const uint8_t> start,
+                                                                   std::uintmax_t size,
+                                                                   const std::string& path) {
+    using Refusal = Failure<ConfigFileProblem>;
+    if (size != ConfigFileSize || start.size() < ConfigFileSize) {
         return Refusal{ConfigFileProblem::WrongSize, "a configuration file is 64 bytes; " + path +
                                                          " has " + std::to_string(size)};
     }
     ConfigFileBytes bytes{};
-    std::copy_n(contents.begin(), ConfigFileSize, bytes.begin());
+    std::copy_n(start.begin(), ConfigFileSize, bytes.begin());
     if (bytes[DeviceSettings::ReportId] != SettingsReportId) {
         return Refusal{ConfigFileProblem::NotSettings, "not a settings file (its first byte is " +
                                                            std::to_string(bytes[0]) +

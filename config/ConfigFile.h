@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "config/DeviceSettings.h"
@@ -44,6 +45,11 @@ using ConfigFileBytes = std::array<uint8_t, ConfigFileSize>;
 // settings page can show (so that what is written is what the file says). The message names
 // the path and what is wrong.
 Result<ConfigFileBytes, ConfigFileProblem> ReadCheckedConfigFile(const std::string& path);
+// The same check of contents already read: the file's first bytes (65 tell a long file) and
+// its size.
+Result<ConfigFileBytes, ConfigFileProblem> CheckConfigFileContents(std::span<const uint8_t> start,
+                                                                   std::uintmax_t size,
+                                                                   const std::string& path);
 
 // Writes bytes 0 to 63 of the buffer as the file at path. The old file stays as it was until
 // the new one is completely written and on disk, and is then replaced in one step; on failure

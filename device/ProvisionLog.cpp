@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <string_view>
 
 #ifdef _WIN32
 #include <io.h>
@@ -146,12 +147,16 @@ std::string ProvisionLog::RecordLine(const ProvisionRecord& record, const std::s
 }
 
 std::string CsvField(const std::string& text) {
-    const bool quote = text.find_first_of(",\"\r\n") != std::string::npos ||
+    // A spreadsheet takes a cell that starts like this for a formula; the adapter's texts come
+    // from the device, which the station does not trust to run anything on the desk.
+    const bool formula =
+        !text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos;
+    const bool quote = formula || text.find_first_of(",\"\r\n") != std::string::npos ||
                        (!text.empty() && (text.front() == ' ' || text.back() == ' '));
     if (!quote) {
         return text;
     }
-    std::string field = "\"";
+    std::string field = formula ? "\"'" : "\"";
     for (const char c : text) {
         field += c;
         if (c == '"') {

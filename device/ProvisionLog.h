@@ -40,7 +40,9 @@ class ProvisionLog {
     int fd_ = -1;
 };
 
-// A CSV field: quoted when it holds a comma, quote, line break or leading/trailing blank.
+// A CSV field: quoted when it holds a comma, quote, line break or leading/trailing blank; one
+// that a spreadsheet would take for a formula (its first character = + - @, a tab or a CR)
+// gets a ' in front, as spreadsheets themselves mark text.
 std::string CsvField(const std::string& text);
 
 // CRC-32 (as zip files use it) of a file's bytes, as eight hexadecimal digits; empty when the

@@ -66,6 +66,7 @@ TEST(ProvisionLogTest, FieldsAreQuotedOnlyWhereASpreadsheetNeedsIt) {
     EXPECT_EQ(CsvField("say \"no\""), "\"say \"\"no\"\"\"");
     EXPECT_EQ(CsvField("two\nlines"), "\"two\nlines\"");
     EXPECT_EQ(CsvField(" padded"), "\" padded\"");
+    EXPECT_EQ(CsvField("=HYPERLINK(1)"), "\"'=HYPERLINK(1)\"");  // a device text, not a formula
 }
 
 }  // namespace
