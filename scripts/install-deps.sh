@@ -9,7 +9,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libudev-dev
     libfuse3-dev fuse3
-    clang libclang-rt-dev
+    clang libclang-rt-dev clang-format clang-tidy
     fonts-dejavu-core
     appstream dpkg-dev file lintian
 )
