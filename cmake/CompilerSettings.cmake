@@ -22,6 +22,33 @@ if(QUILLON_FUZZ AND NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
     message(FATAL_ERROR "QUILLON_FUZZ needs clang (CMAKE_CXX_COMPILER=clang++)")
 endif()
 
+# Hardening of what is shipped, as Debian builds its packages (dpkg-buildflags with
+# hardening=+all, and the newer stack-clash and control-flow protections): a tool that parses
+# files from users and data from devices should have them. _FORTIFY_SOURCE needs optimisation,
+# so only the optimised build types have it. On Windows the linker marks every program and DLL for
+# address-space randomisation (64-bit, high entropy) and non-executable data.
+# Sanitizer and fuzzing builds instrument memory themselves and stay without.
+if(QUILLON_SANITIZE STREQUAL "" AND NOT QUILLON_FUZZ)
+    set(quillon_harden_default ON)
+else()
+    set(quillon_harden_default OFF)
+endif()
+option(QUILLON_HARDEN "Build with the hardening flags of Debian's packages" ${quillon_harden_default})
+if(QUILLON_HARDEN AND WIN32)
+    add_link_options(-Wl,--dynamicbase -Wl,--high-entropy-va -Wl,--nxcompat)
+elseif(QUILLON_HARDEN)
+    add_compile_definitions($<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:_FORTIFY_SOURCE=2>)
+    add_compile_options(-fstack-protector-strong -fstack-clash-protection -Wformat
+                        -Werror=format-security)
+    if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|i.86)$")
+        add_compile_options(-fcf-protection)
+    endif()
+    set(CMAKE_POSITION_INDEPENDENT_CODE ON)
+    add_link_options(-Wl,-z,relro -Wl,-z,now)
+    include(CheckPIESupported)
+    check_pie_supported()
+endif()
+
 # A libFuzzer target: the harness and the sources of the code it feeds, all compiled here so
 # that the code under test carries the fuzzer's coverage instrumentation. Run one for a
 # bounded time, e.g. build-fuzz/firmware/fuzz/hex_reader_fuzz -max_total_time=60, or all of
