@@ -54,9 +54,14 @@ endif()
 # bounded time, e.g. build-fuzz/firmware/fuzz/hex_reader_fuzz -max_total_time=60, or all of
 # them with scripts/fuzz.sh.
 #   quillon_add_fuzzer(NAME name SOURCES harness.cpp code.cpp ...)
+# The target quillon_fuzzers builds them all and nothing else.
+if(QUILLON_FUZZ)
+    add_custom_target(quillon_fuzzers)
+endif()
 function(quillon_add_fuzzer)
     cmake_parse_arguments(FUZZER "" "NAME" "SOURCES" ${ARGN})
     add_executable(${FUZZER_NAME} ${FUZZER_SOURCES})
+    add_dependencies(quillon_fuzzers ${FUZZER_NAME})
     target_include_directories(${FUZZER_NAME} PRIVATE ${PROJECT_SOURCE_DIR})
     target_compile_options(${FUZZER_NAME} PRIVATE -fsanitize=fuzzer,address,undefined)
     target_link_options(${FUZZER_NAME} PRIVATE -fsanitize=fuzzer,address,undefined)
