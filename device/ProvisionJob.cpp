@@ -11,6 +11,9 @@
 #include "firmware/UpdateRun.h"
 #include "hid/AccessAdvice.h"
 #include "hid/ReportDescriptor.h"
+#ifdef __linux__
+#include "hid/linux/SysfsText.h"
+#endif
 
 namespace quillon {
 namespace {
@@ -213,6 +216,7 @@ ProvisionRecord RunProvisionJob(IHidPlatform& platform, const THidPnPInfo& info,
 }
 
 std::string UsbPortOf(const std::string& node) {
+#ifdef __linux__
     const std::string prefix = "/dev/hidraw";
     if (node.rfind(prefix, 0) != 0) {
         return {};
@@ -223,19 +227,11 @@ std::string UsbPortOf(const std::string& node) {
     if (error) {
         return {};
     }
-    // The last component such as "1-2" or "1-2.3" names the port; interfaces ("1-2:1.0") and
-    // the HID device ("0003:169B:0110.0005") below it do not count.
-    std::string port;
-    for (const auto& part : device) {
-        const std::string name = part.string();
-        const auto dash = name.find('-');
-        if (dash != std::string::npos && dash > 0 &&
-            std::all_of(name.begin(), name.end(),
-                        [](char c) { return (c >= '0' && c <= '9') || c == '-' || c == '.'; })) {
-            port = name;
-        }
-    }
-    return port;
+    return linuxhid::UsbPortOfDevicePath(device.string());
+#else
+    (void)node;
+    return {};
+#endif
 }
 
 }  // namespace quillon

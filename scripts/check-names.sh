@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Checks the names in the C++ files changed since the restructuring began against the naming
-# convention in .clang-tidy (readability-identifier-naming), with the compile commands of an
-# existing build: scripts/check-names.sh [BUILD_DIR]   (default: build)
+# Checks the names in every C++ file of the tree against the naming convention in .clang-tidy
+# (readability-identifier-naming), with the compile commands of an existing build:
+# scripts/check-names.sh [BUILD_DIR]   (default: build)
 #
 # A header is checked within a translation unit that includes it: the source of the same name
 # when there is one, otherwise the first source in the build that includes it. Files the build
@@ -9,20 +9,15 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build}"
-base=1ea4070
 db="$build/compile_commands.json"
 if [ ! -f "$db" ]; then
     echo "check-names: $db is missing; configure and build first" >&2
     exit 2
 fi
 
-mapfile -t changed < <(git diff --name-only "$base" -- '*.cpp' '*.h' | while read -r f; do
+mapfile -t changed < <(git ls-files '*.cpp' '*.h' | while read -r f; do
     [ -f "$f" ] && echo "$f"
 done)
-if [ ${#changed[@]} -eq 0 ]; then
-    echo "check-names: no C++ file changed since $base"
-    exit 0
-fi
 
 # The sources the build compiles, relative to this folder.
 mapfile -t compiled < <(sed -n 's/^ *"file": "\(.*\)",\?$/\1/p' "$db" | sed "s|^$PWD/||" | sort -u)

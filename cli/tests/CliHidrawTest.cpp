@@ -58,6 +58,7 @@ TEST_F(CliHidrawTest, ListShowsTheNodesAndWhichOneTheRuleIsMissingFor) {
 }
 
 TEST_F(CliHidrawTest, ShowAndSetGoThroughTheNode) {
+    QUILLON_REQUIRE_HIDRAW_IOCTLS();
     CliResult result = cli.Run({"show"});
     EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
     EXPECT_TRUE(Contains(result.Out, "Baud: 19200\n"));
@@ -75,6 +76,7 @@ TEST_F(CliHidrawTest, ShowAndSetGoThroughTheNode) {
 }
 
 TEST_F(CliHidrawTest, FlashUpdatesTheAdapterBehindTheNode) {
+    QUILLON_REQUIRE_HIDRAW_IOCTLS();
     const firmware::FirmwareImage image = quillon::testing::PatternImage();
     quillon::testing::TempDir folder;
     const std::string file = folder.Write("update.hex", quillon::testing::HexFileFor(image));
@@ -90,6 +92,7 @@ TEST_F(CliHidrawTest, FlashUpdatesTheAdapterBehindTheNode) {
 // Another program writing to the adapter holds the node's lock (here the test does): whatever
 // would write is refused at once and touches nothing, reading goes on.
 TEST_F(CliHidrawTest, WritesWaitForNoOneWhileAnotherProgramHoldsTheAdapter) {
+    QUILLON_REQUIRE_HIDRAW_IOCTLS();
     quillon::testing::TempDir folder;
     const std::string update =
         folder.Write("update.hex", quillon::testing::HexFileFor(quillon::testing::PatternImage()));
@@ -116,6 +119,7 @@ TEST_F(CliHidrawTest, WritesWaitForNoOneWhileAnotherProgramHoldsTheAdapter) {
 
 // A transfer cut short by a signal (a Ctrl+C, which the tool rides out) is asked again.
 TEST_F(CliHidrawTest, TransferInterruptedBySignalIsRepeated) {
+    QUILLON_REQUIRE_HIDRAW_IOCTLS();
     adapter->InterruptTransfer(1);  // the write, after the settings were read
     const CliResult result = cli.Run({"set", "baud=57600"});
     EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
@@ -124,6 +128,7 @@ TEST_F(CliHidrawTest, TransferInterruptedBySignalIsRepeated) {
 
 // A one-byte status reply left the status preset and read as "File not found!".
 TEST_F(CliHidrawTest, ShortStatusReplyIsAFailedRead) {
+    QUILLON_REQUIRE_HIDRAW_IOCTLS();
     auto shortReplies = std::make_shared<emu::QuillonAdapter>();
     HidrawTestBed::Device device;
     device.Node = "hidraw2";
@@ -138,6 +143,7 @@ TEST_F(CliHidrawTest, ShortStatusReplyIsAFailedRead) {
 }
 
 TEST_F(CliHidrawTest, ProvisionConfiguresTheNodesItMayWriteAndFailsTheOther) {
+    QUILLON_REQUIRE_HIDRAW_IOCTLS();
     const CliResult result =
         cli.Run({"provision", "--set", "baud=57600", "--all-present", "--count", "2", "--json"});
     EXPECT_EQ(result.Code, kExitNoPermission) << result.Err;

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <tuple>
 
 #include "hid/posix/UniqueFd.h"
 
@@ -82,7 +83,7 @@ int CreateTemporaryBeside(const std::string& path, std::string& temporaryPath) {
 // the set-user-ID and set-group-ID bits.
 bool KeepOwnerAndMode(int fd, const struct stat& old) {
     if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
-        ::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+        std::ignore = ::fchown(fd, static_cast<uid_t>(-1), old.st_gid);  // the check below tells
     }
     ::fchmod(fd, old.st_mode & 07777);
     struct stat now {};

@@ -34,22 +34,6 @@ std::optional<std::string> Canonical(const std::string& path) {
     return resolved.string();
 }
 
-std::optional<unsigned long> HidrawNumber(const std::string& name) {
-    constexpr std::string_view kPrefix = "hidraw";
-    if (name.size() <= kPrefix.size() || name.compare(0, kPrefix.size(), kPrefix) != 0 ||
-        name.size() > kPrefix.size() + 9) {
-        return std::nullopt;
-    }
-    unsigned long number = 0;
-    for (size_t i = kPrefix.size(); i < name.size(); ++i) {
-        if (name[i] < '0' || name[i] > '9') {
-            return std::nullopt;
-        }
-        number = number * 10 + unsigned(name[i] - '0');
-    }
-    return number;
-}
-
 std::optional<HidId> ReadHidId(const HidrawEntry& entry) {
     const auto uevent = ReadSysfsFile(entry.HidDeviceDir + "/uevent");
     if (!uevent) {
@@ -93,7 +77,7 @@ std::vector<std::string> SysfsHidTree::HidrawNames() const {
     for (fs::directory_iterator it(ClassFolder(), error), end; !error && it != end;
          it.increment(error)) {
         std::string name = it->path().filename().string();
-        if (const auto number = HidrawNumber(name)) {
+        if (const auto number = ParseHidrawNumber(name)) {
             found.emplace_back(*number, std::move(name));
         }
     }
@@ -106,7 +90,7 @@ std::vector<std::string> SysfsHidTree::HidrawNames() const {
 }
 
 std::optional<HidrawEntry> SysfsHidTree::Find(const std::string& name) const {
-    if (!HidrawNumber(name)) {
+    if (!ParseHidrawNumber(name)) {
         return std::nullopt;
     }
     HidrawEntry entry;

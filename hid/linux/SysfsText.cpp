@@ -24,6 +24,30 @@ std::optional<uint32_t> ParseHexField(std::string_view text, size_t maxDigits) {
     return value;
 }
 
+// One or more decimal digits.
+bool IsNumber(std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// "B-P" or "B-P.P...": a bus number, a dash, and the port numbers joined by dots.
+bool IsUsbPortName(std::string_view name) {
+    const size_t dash = name.find('-');
+    if (dash == std::string_view::npos || !IsNumber(name.substr(0, dash))) {
+        return false;
+    }
+    std::string_view ports = name.substr(dash + 1);
+    while (true) {
+        const size_t dot = ports.find('.');
+        if (!IsNumber(ports.substr(0, dot))) {
+            return false;
+        }
+        if (dot == std::string_view::npos) {
+            return true;
+        }
+        ports.remove_prefix(dot + 1);
+    }
+}
+
 }  // namespace
 
 std::optional<std::string> UeventValue(std::string_view uevent, std::string_view key) {
@@ -74,6 +98,36 @@ std::string_view TrimLineEnd(std::string_view text) {
         text.remove_suffix(1);
     }
     return text;
+}
+
+std::optional<unsigned long> ParseHidrawNumber(std::string_view name) {
+    constexpr std::string_view kPrefix = "hidraw";
+    // Nine digits fit any unsigned long; the kernel counts far lower.
+    if (name.size() <= kPrefix.size() || name.size() > kPrefix.size() + 9 ||
+        name.substr(0, kPrefix.size()) != kPrefix || !IsNumber(name.substr(kPrefix.size()))) {
+        return std::nullopt;
+    }
+    unsigned long number = 0;
+    for (const char c : name.substr(kPrefix.size())) {
+        number = number * 10 + unsigned(c - '0');
+    }
+    return number;
+}
+
+std::string UsbPortOfDevicePath(std::string_view path) {
+    std::string_view port;
+    while (!path.empty()) {
+        const size_t slash = path.find('/');
+        const std::string_view name = path.substr(0, slash);
+        if (IsUsbPortName(name)) {
+            port = name;
+        }
+        if (slash == std::string_view::npos) {
+            break;
+        }
+        path.remove_prefix(slash + 1);
+    }
+    return std::string(port);
 }
 
 std::u16string Utf8ToUtf16(std::string_view text) {

@@ -30,6 +30,15 @@ std::string_view TrimLineEnd(std::string_view text);
 // UTF-8 to UTF-16; malformed sequences become U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view text);
 
+// The number of a hidraw node's name ("hidraw12" gives 12); nullopt for any other name.
+std::optional<unsigned long> ParseHidrawNumber(std::string_view name);
+
+// The USB port a device sits on, from its sysfs device path: the last component that names a
+// USB device by its place, bus number and the port numbers from the root hub down ("1-2", or
+// "1-2.3" for port 3 of the hub on port 2). Interfaces ("1-2:1.0"), root hubs ("usb1") and HID
+// devices ("0003:169B:0110.0005") are no ports. Empty when the path runs through none.
+std::string UsbPortOfDevicePath(std::string_view path);
+
 constexpr uint32_t kBusUsb = 0x03;
 
 }  // namespace quillon::linuxhid

@@ -50,6 +50,7 @@ struct AdapterHolder {
 TEST(LinuxHidControllerTest, AdapterServedThroughHidrawWorksThroughTheController) {
     HidrawTestBed bed;
     QUILLON_REQUIRE_HIDRAW_BED(bed);
+    QUILLON_REQUIRE_HIDRAW_IOCTLS();
     auto adapter = std::make_shared<emu::QuillonAdapter>();
     bed.Plug({}, adapter);
     // Another device that the holder leaves alone.

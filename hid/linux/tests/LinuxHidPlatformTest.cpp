@@ -113,6 +113,7 @@ TEST_F(LinuxHidPlatformTest, DeviceOffUsbHasVersionZeroAndItsHidNameAsProduct) {
 }
 
 TEST_F(LinuxHidPlatformTest, DescriptorComesThroughTheNodeWhenSysfsLacksIt) {
+    QUILLON_REQUIRE_HIDRAW_IOCTLS();
     bed.Plug(Usb().DescriptorOnlyFromNode(), VendorModel());
     auto handle = Open("hidraw0", HidAccess::ReadWrite);
     ASSERT_NE(handle, nullptr);
@@ -122,6 +123,7 @@ TEST_F(LinuxHidPlatformTest, DescriptorComesThroughTheNodeWhenSysfsLacksIt) {
 }
 
 TEST_F(LinuxHidPlatformTest, FeatureReportsTravelBothWays) {
+    QUILLON_REQUIRE_HIDRAW_IOCTLS();
     auto model = VendorModel();
     std::vector<uint8_t> stored(65);
     for (size_t i = 0; i < stored.size(); ++i) {
@@ -229,6 +231,7 @@ TEST_F(LinuxHidPlatformTest, NodeWithoutAccessRightsIsListedAndQueriedFromSysfs)
 }
 
 TEST_F(LinuxHidPlatformTest, UnplugDuringAWaitFailsTheWaitAndEveryLaterRequest) {
+    QUILLON_REQUIRE_HIDRAW_IOCTLS();
     bed.Plug(Usb(), VendorModel());
     ASSERT_EQ(platform->PresentInterfaces().size(), 1u);
     auto device = Open("hidraw0", HidAccess::ReadWrite);
@@ -298,6 +301,7 @@ TEST_F(LinuxHidPlatformTest, ReopenOfAListedDeviceChecksTheNodeIsStillItsOwn) {
 // A report answered shorter than the descriptor declares it is no report; shorter than asked
 // but as long as declared is how hidraw answers a report below the device's longest one.
 TEST_F(LinuxHidPlatformTest, ShortFeatureReplyFailsUnlessTheReportIsThatShort) {
+    QUILLON_REQUIRE_HIDRAW_IOCTLS();
     auto model = VendorModel();
     model->StoreFeature({2, 0x11, 0x22, 0x33, 0x44});
     std::vector<uint8_t> record(65, 0x33);

@@ -59,5 +59,32 @@ TEST(Utf8ToUtf16Test, ReplacesMalformedSequences) {
     EXPECT_EQ(Utf8ToUtf16("\x80\xFF"), u"\uFFFD\uFFFD");
 }
 
+TEST(ParseHidrawNumberTest, TakesHidrawAndDigitsOnly) {
+    EXPECT_EQ(ParseHidrawNumber("hidraw0"), 0u);
+    EXPECT_EQ(ParseHidrawNumber("hidraw12"), 12u);
+    EXPECT_EQ(ParseHidrawNumber("hidraw999999999"), 999999999u);
+    EXPECT_FALSE(ParseHidrawNumber("hidraw1000000000"));  // ten digits
+    EXPECT_FALSE(ParseHidrawNumber("hidraw"));
+    EXPECT_FALSE(ParseHidrawNumber("hidraw1a"));
+    EXPECT_FALSE(ParseHidrawNumber("hiddev0"));
+}
+
+TEST(UsbPortOfDevicePathTest, NamesTheDeepestPort) {
+    EXPECT_EQ(UsbPortOfDevicePath("/sys/devices/pci0000:00/0000:00:14.0/usb1/1-2/1-2.3/"
+                                  "1-2.3:1.0/0003:169B:0110.0005/hidraw/hidraw3"),
+              "1-2.3");
+    EXPECT_EQ(UsbPortOfDevicePath("/sys/devices/platform/soc/3f980000.usb/usb1/1-1/1-1.1/"
+                                  "1-1.1.2/1-1.1.2:1.0/0003:169B:0110.0001"),
+              "1-1.1.2");
+    EXPECT_EQ(UsbPortOfDevicePath("/sys/devices/virtual/misc/uhid/0005:046D:B019.0007"), "");
+}
+
+TEST(UsbPortOfDevicePathTest, RefusesNamesThatOnlyLookLikePorts) {
+    // Digits, dashes and dots alone do not make a port: one bus, one dash, ports between dots.
+    for (const char* name : {"-1", "1-", "1--2", "1-2-3", "1-.2", "1-2.", "1-2..3", "12", "a-1"}) {
+        EXPECT_EQ(UsbPortOfDevicePath(std::string("/sys/devices/usb1/1-4/") + name), "1-4") << name;
+    }
+}
+
 }  // namespace
 }  // namespace quillon::linuxhid
