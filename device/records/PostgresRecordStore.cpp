@@ -20,9 +20,18 @@ using Steady = std::chrono::steady_clock;
 // started together do not create them twice.
 constexpr long long kLayoutLock = 0x5155494C4C4F4E;
 
-std::string Trimmed(const char* message) {
-    std::string text = message != nullptr ? message : "";
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) {
+// The client library's message on one line: its lines joined, blanks not doubled.
+std::string OneLine(const char* message) {
+    std::string text;
+    for (const char* c = message != nullptr ? message : ""; *c != '\0'; ++c) {
+        const bool blank = *c == '\n' || *c == '\t' || *c == '\r' || *c == ' ';
+        if (!blank) {
+            text += *c;
+        } else if (!text.empty() && text.back() != ' ') {
+            text += ' ';
+        }
+    }
+    while (!text.empty() && text.back() == ' ') {
         text.pop_back();
     }
     return text.empty() ? "no reason given" : text;
@@ -173,7 +182,7 @@ RecordResult<std::unique_ptr<PostgresRecordStore>> PostgresRecordStore::Open(con
     char* parseError = nullptr;
     PQconninfoOption* parsed = PQconninfoParse(url.c_str(), &parseError);
     if (parsed == nullptr) {
-        const std::string reason = Trimmed(parseError);
+        const std::string reason = OneLine(parseError);
         PQfreemem(parseError);
         return RecordFailure(RecordError::BadUrl,
                              "the record server's URL " + location + " is not valid: " + reason);
@@ -221,7 +230,7 @@ RecordResult<std::unique_ptr<PostgresRecordStore>> PostgresRecordStore::Open(con
         }
     }
     if (PQstatus(connection) != CONNECTION_OK) {
-        return unreachable(Trimmed(PQerrorMessage(connection)));
+        return unreachable(OneLine(PQerrorMessage(connection)));
     }
     if (auto prepared = store->Prepare(); !prepared) {
         return prepared.Error();
@@ -268,7 +277,7 @@ RecordResult<std::unique_ptr<PostgresRecordStore::Reply>> PostgresRecordStore::R
                               nullptr, values.data(), lengths.data(), formats.data(), 0);
     }
     if (sent == 0) {
-        return fail(Trimmed(PQerrorMessage(connection_)));
+        return fail(OneLine(PQerrorMessage(connection_)));
     }
     const Steady::time_point deadline = Steady::now() + options_.StatementTimeout;
     const auto waitedTooLong = [&]() -> std::optional<std::string> {
@@ -296,7 +305,7 @@ RecordResult<std::unique_ptr<PostgresRecordStore::Reply>> PostgresRecordStore::R
         WaitForSocket(connection_, true);
     }
     if (flushed < 0) {
-        return fail(Trimmed(PQerrorMessage(connection_)));
+        return fail(OneLine(PQerrorMessage(connection_)));
     }
     std::unique_ptr<Reply> reply;
     std::string error;
@@ -307,7 +316,7 @@ RecordResult<std::unique_ptr<PostgresRecordStore::Reply>> PostgresRecordStore::R
             }
             WaitForSocket(connection_, false);
             if (PQconsumeInput(connection_) == 0) {
-                return fail(Trimmed(PQerrorMessage(connection_)));
+                return fail(OneLine(PQerrorMessage(connection_)));
             }
         }
         PGresult* result = PQgetResult(connection_);
@@ -319,7 +328,7 @@ RecordResult<std::unique_ptr<PostgresRecordStore::Reply>> PostgresRecordStore::R
             reply = std::make_unique<Reply>(result);
         } else {
             if (error.empty()) {
-                error = Trimmed(PQresultErrorMessage(result));
+                error = OneLine(PQresultErrorMessage(result));
             }
             PQclear(result);
         }
@@ -328,7 +337,7 @@ RecordResult<std::unique_ptr<PostgresRecordStore::Reply>> PostgresRecordStore::R
         }
     }
     if (!error.empty() || reply == nullptr) {
-        return fail(error.empty() ? Trimmed(PQerrorMessage(connection_)) : error);
+        return fail(error.empty() ? OneLine(PQerrorMessage(connection_)) : error);
     }
     return reply;
 }

@@ -358,7 +358,7 @@ std::optional<SummaryRow> SummaryFromValues(SummaryBy by, std::span<const Value>
         return std::nullopt;
     }
     summary.MeanSeconds =
-        summary.Count == 0 ? 0 : static_cast<double>(millis) / 1000.0 / summary.Count;
+        summary.Count == 0 ? 0 : static_cast<double>(millis) / summary.Count / 1000.0;
     return summary;
 }
 
