@@ -8,6 +8,7 @@
 #include <set>
 
 #include "cli/CliContext.h"
+#include "cli/CommandRecords.h"
 #include "cli/QtLogSink.h"
 #include "hid/HidPlatformFactory.h"
 #include "hid/Log.h"
@@ -33,7 +34,8 @@ const char* const kCommandHelp =
     "  provision [--firmware FILE] [--config FILE | --set KEY=VALUE ...] [--log FILE]\n"
     "            [--count N] [--all-present]\n"
     "                            wait for adapters and update, configure and check each one\n"
-    "                            as it is plugged in, several at once\n";
+    "                            as it is plugged in, several at once\n"
+    "  records [summary] ...     the provisioning records (quillon-cli records --help)\n";
 
 const char* const kExitCodeHelp =
     "Exit codes:\n"
@@ -103,6 +105,10 @@ const char* ExitCodeHelp() {
 
 int RunCli(const QStringList& arguments, std::ostream& out, std::ostream& err,
            const CliEnvironment& env) {
+    // The records have options of their own and touch no adapter.
+    if (IsRecordsCommand(arguments)) {
+        return RunRecords(arguments, out, err);
+    }
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QString("Configures and updates Quillon adapters from a shell.\n\n") + kCommandHelp);
