@@ -11,6 +11,19 @@ namespace quillon::records {
 
 using State = ForwarderStatus::State;
 
+std::optional<std::string> StatusNotice(const ForwarderStatus& before, const ForwarderStatus& now) {
+    const bool wasAway = before.Now == State::Unreachable;
+    if (now.Now == State::Unreachable && !wasAway) {
+        return now.Reason + "; the records are kept on this station and sent when it is back";
+    }
+    if (wasAway && (now.Now == State::Sending || now.Now == State::CaughtUp)) {
+        return now.Backlog > 0 ? "the record server is reachable again; sending the " +
+                                     std::to_string(now.Backlog) + " records kept meanwhile"
+                               : std::string("the record server is reachable again");
+    }
+    return std::nullopt;
+}
+
 RecordForwarder::RecordForwarder(Options options) : options_(std::move(options)) {
     thread_ = std::thread([this] { Run(); });
 }

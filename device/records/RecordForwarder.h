@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -25,6 +26,11 @@ struct ForwarderStatus {
 
     bool operator==(const ForwarderStatus&) const = default;
 };
+
+// What the station tells its user when the forwarding changes in a way that matters: the server
+// became unreachable (or was so from the start), or is back; once each time, not at every
+// retry. Nothing for the other changes.
+std::optional<std::string> StatusNotice(const ForwarderStatus& before, const ForwarderStatus& now);
 
 // Sends the records of the station's own store to a line's server on a thread of its own, in
 // the order they were appended. A batch of records is marked sent only after the server has

@@ -52,6 +52,20 @@ class StatusLog {
         return found;
     }
 
+    // What the station would have told its user along the way.
+    std::vector<std::string> Notices() {
+        std::lock_guard lock(mutex_);
+        std::vector<std::string> notices;
+        ForwarderStatus before;
+        for (const ForwarderStatus& status : seen_) {
+            if (auto notice = StatusNotice(before, status)) {
+                notices.push_back(*notice);
+            }
+            before = status;
+        }
+        return notices;
+    }
+
   private:
     std::mutex mutex_;
     std::condition_variable changed_;
@@ -171,6 +185,11 @@ TEST_F(RecordServerTest, ServerStoppedMidRunGetsEveryRecordOnceInEachStationsOrd
     ASSERT_TRUE(server.Restart(error)) << error;
     ASSERT_TRUE(a->Forwarder()->WaitCaughtUp(60s));
     ASSERT_TRUE(b->Forwarder()->WaitCaughtUp(60s));
+    const std::vector<std::string> notices = logA.Notices();
+    ASSERT_EQ(notices.size(), 2u);
+    EXPECT_EQ(notices[0],
+              away->Reason + "; the records are kept on this station and sent when it is back");
+    EXPECT_TRUE(notices[1].starts_with("the record server is reachable again")) << notices[1];
     EXPECT_EQ(ServerOrder("a"), Counting(120));
     EXPECT_EQ(ServerOrder("b"), Counting(120));
     EXPECT_EQ(*a->Local().UnsentCount(), 0);
