@@ -79,13 +79,20 @@ std::string CsvField(const std::string& text) {
     return field + "\"";
 }
 
+// CR LF ends a record, as spreadsheets write them; on Windows the standard output's text mode
+// makes it of a plain LF.
+#ifdef _WIN32
+const char* const kCsvLineEnd = "\n";
+#else
+const char* const kCsvLineEnd = "\r\n";
+#endif
+
 std::string CsvLine(const std::vector<std::string>& fields) {
     std::string line;
     for (size_t i = 0; i < fields.size(); ++i) {
         line += (i == 0 ? "" : ",") + CsvField(fields[i]);
     }
-    // CR LF ends a record, as spreadsheets write them.
-    return line + "\r\n";
+    return line + kCsvLineEnd;
 }
 
 // Columns padded to their widest cell, two blanks apart; the last one not padded.
