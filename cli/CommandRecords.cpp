@@ -515,7 +515,8 @@ int RunRecords(const QStringList& arguments, std::ostream& out, std::ostream& er
         where = records::SqliteRecordStore::DefaultPath();
     }
     std::error_code missing;
-    if (!records::IsServerUrl(where) && !std::filesystem::exists(where, missing)) {
+    if (!records::IsServerUrl(where) &&
+        !std::filesystem::exists(std::u8string(where.begin(), where.end()), missing)) {
         err << "quillon-cli: there is no record database " << where
             << " (a station makes it with its first record)\n";
         return kExitFileRefused;

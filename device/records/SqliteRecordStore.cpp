@@ -2,7 +2,6 @@
 
 #include <sqlite3.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -104,6 +103,27 @@ class Statement {
     int code_ = SQLITE_OK;
 };
 
+// Paths travel as UTF-8, as SQLite takes them; the file system library is told so, also on
+// Windows, where it would take a narrow string for the ANSI code page.
+std::filesystem::path PathFromUtf8(const std::string& text) {
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+std::string Utf8(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+// The system's reason behind SQLite's, where it has one that the C library can name.
+std::string SystemReason(sqlite3* db) {
+#ifdef _WIN32
+    (void)db;  // a Windows error code, which strerror does not know
+    return {};
+#else
+    const int system = sqlite3_system_errno(db);
+    return system != 0 ? std::string(" (") + std::strerror(system) + ")" : std::string();
+#endif
+}
+
 std::vector<ColumnType> RecordTypes() {
     std::vector<ColumnType> types;
     for (const sql::Column& column : sql::RecordColumns()) {
@@ -151,9 +171,9 @@ SqliteRecordStore::~SqliteRecordStore() {
 std::string SqliteRecordStore::DefaultPath() {
     std::filesystem::path folder;
 #ifdef _WIN32
-    if (const char* local = std::getenv("LOCALAPPDATA"); local != nullptr && *local != '\0') {
+    if (const wchar_t* local = _wgetenv(L"LOCALAPPDATA"); local != nullptr && *local != L'\0') {
         folder = local;
-    } else if (const char* profile = std::getenv("USERPROFILE"); profile != nullptr) {
+    } else if (const wchar_t* profile = _wgetenv(L"USERPROFILE"); profile != nullptr) {
         folder = std::filesystem::path(profile) / "AppData" / "Local";
     }
 #else
@@ -163,14 +183,14 @@ std::string SqliteRecordStore::DefaultPath() {
         folder = std::filesystem::path(home) / ".local" / "share";
     }
 #endif
-    return (folder / "quillon-utility" / "records.db").string();
+    return Utf8(folder / "quillon-utility" / "records.db");
 }
 
 Failure<RecordError> SqliteRecordStore::Fail(const std::string& doing) const {
     const int code = sqlite3_extended_errcode(db_);
     std::string reason = sqlite3_errmsg(db_);
-    if (const int system = sqlite3_system_errno(db_); system != 0 && code != SQLITE_NOTADB) {
-        reason += std::string(" (") + std::strerror(system) + ")";
+    if ((code & 0xFF) != SQLITE_NOTADB) {
+        reason += SystemReason(db_);
     }
     if ((code & 0xFF) == SQLITE_NOTADB) {
         return RecordFailure(RecordError::CannotOpen,
@@ -180,7 +200,7 @@ Failure<RecordError> SqliteRecordStore::Fail(const std::string& doing) const {
 }
 
 RecordResult<std::unique_ptr<SqliteRecordStore>> SqliteRecordStore::Open(const std::string& path) {
-    const std::filesystem::path file(path);
+    const std::filesystem::path file = PathFromUtf8(path);
     std::error_code error;
     if (file.has_parent_path() && !std::filesystem::is_directory(file.parent_path(), error)) {
         std::filesystem::create_directories(file.parent_path(), error);
@@ -199,10 +219,8 @@ RecordResult<std::unique_ptr<SqliteRecordStore>> SqliteRecordStore::Open(const s
         path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
         nullptr);
     if (opened != SQLITE_OK) {
-        std::string reason = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(opened);
-        if (db != nullptr && sqlite3_system_errno(db) != 0) {
-            reason += std::string(" (") + std::strerror(sqlite3_system_errno(db)) + ")";
-        }
+        std::string reason = db != nullptr ? sqlite3_errmsg(db) + SystemReason(db)
+                                           : std::string(sqlite3_errstr(opened));
         sqlite3_close_v2(db);
         return RecordFailure(RecordError::CannotOpen,
                              "cannot open the record database " + path + ": " + reason);

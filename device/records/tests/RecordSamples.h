@@ -1,9 +1,13 @@
 #pragma once
 
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "device/records/RecordStore.h"
+#include "device/records/RecordSql.h"
 
 namespace quillon::records::test {
 
@@ -79,6 +83,32 @@ inline std::vector<StationRecord> KnownRecords() {
     // One with texts that need care in every output: a comma, quotes, a line break, UTF-8.
     records[5].Product = "Quillon \"Pro\", rev. B\nsecond line \xC3\xA9";
     return records;
+}
+
+// Two records are the same adapter's when everything but the store's identity matches.
+inline void ExpectSameAdapter(const StationRecord& got, const StationRecord& expected) {
+    const auto gotValues = sql::RecordValues(got);
+    auto expectedValues = sql::RecordValues(expected);
+    for (size_t i = 2; i < gotValues.size(); ++i) {
+        EXPECT_EQ(gotValues[i], expectedValues[i]) << sql::RecordColumns()[i].Name;
+    }
+}
+
+// The first value of a statement's answer, straight from the file.
+inline std::string SqliteValue(const std::filesystem::path& file, const std::string& statement) {
+    sqlite3* db = nullptr;
+    std::string value;
+    if (sqlite3_open(file.c_str(), &db) == SQLITE_OK) {
+        sqlite3_exec(
+            db, statement.c_str(),
+            [](void* into, int, char** values, char**) {
+                *static_cast<std::string*>(into) = values[0] != nullptr ? values[0] : "";
+                return 0;
+            },
+            &value, nullptr);
+    }
+    sqlite3_close(db);
+    return value;
 }
 
 }  // namespace quillon::records::test
