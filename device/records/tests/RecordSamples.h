@@ -98,7 +98,7 @@ inline void ExpectSameAdapter(const StationRecord& got, const StationRecord& exp
 inline std::string SqliteValue(const std::filesystem::path& file, const std::string& statement) {
     sqlite3* db = nullptr;
     std::string value;
-    if (sqlite3_open(file.c_str(), &db) == SQLITE_OK) {
+    if (sqlite3_open(file.string().c_str(), &db) == SQLITE_OK) {
         sqlite3_exec(
             db, statement.c_str(),
             [](void* into, int, char** values, char**) {
