@@ -10,6 +10,7 @@
 
 #include "cli/CliContext.h"
 #include "cli/CommandTable.h"
+#include "cli/CommandRecords.h"
 #include "cli/QtLogSink.h"
 #include "hid/HidPlatformFactory.h"
 #include "hid/Log.h"
@@ -246,6 +247,10 @@ CliResult<CommandLine> ParseCommandLine(const QStringList& arguments) {
 
 int RunCli(const QStringList& arguments, std::ostream& out, std::ostream& err,
            const CliEnvironment& env) {
+    // The records have options of their own and touch no adapter.
+    if (IsRecordsCommand(arguments)) {
+        return RunRecords(arguments, out, err);
+    }
     auto line = ParseCommandLine(arguments);
     if (!line) {
         err << "quillon-cli: " << line.Error().Message << "\n"

@@ -127,6 +127,12 @@ const std::vector<CommandSpec>& Commands() {
          .Example = "quillon-cli provision --firmware firmware.hex --config adapter.cfg --log "
                     "station.csv",
          .TakesSettings = true},
+        // The records have a parser of their own (RunRecords), which runs before this table's.
+        {.Name = "records",
+         .Synopsis = "records [summary] [--records PATH|URL] ...",
+         .Help = "the provisioning records of a station's file or a line's server (quillon-cli "
+                 "records --help)",
+         .Example = "quillon-cli records summary --by firmware"},
     };
     return commands;
 }

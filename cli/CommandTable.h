@@ -25,7 +25,7 @@ struct OptionSpec {
 // the shell completion and the dispatch are all made from this one table.
 struct CommandSpec {
     std::string_view Name{};
-    int (*Run)(CliContext& context) = nullptr;
+    int (*Run)(CliContext& context) = nullptr;  // nullptr: a command that parses for itself
     std::vector<std::string_view> Options{};  // beside the global ones
     bool Json = false;                        // speaks --json
     std::string_view Synopsis{};              // after "quillon-cli "

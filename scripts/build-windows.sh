@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows port into build-windows/: everything without widgets, quillon-cli.exe
-# and the tests, with Debian's MinGW-w64 compiler against Qt 6 for MinGW.
+# and the tests, with Debian's MinGW-w64 compiler against Qt 6 for MinGW and SQLite compiled in
+# from Debian's sources (scripts/build-sqlite-mingw.sh).
 #
 # Qt for MinGW, the first of these that exists:
 #   $QUILLON_QT_MINGW                     an unpacked prefix
@@ -35,11 +36,16 @@ if [ -z "$qt_prefix" ]; then
     fi
 fi
 
+# SQLite, compiled into the programs from its single-file form.
+sqlite_dir=$PWD/build-sqlite-mingw/amalgamation
+scripts/build-sqlite-mingw.sh "$sqlite_dir"
+
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD}
 cmake -S . -B build-windows -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/MinGW-w64.cmake" \
     -DCMAKE_BUILD_TYPE="${QUILLON_BUILD_TYPE:-RelWithDebInfo}" \
     -DCMAKE_PREFIX_PATH="$qt_prefix" \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+    -DQUILLON_SQLITE_AMALGAMATION="$sqlite_dir" \
     -DQUILLON_BENCH=OFF "$@"
 cmake --build build-windows

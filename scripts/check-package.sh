@@ -60,7 +60,7 @@ esac
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "  Depends: $depends"
-for lib in libqt6widgets6 libudev1; do
+for lib in libqt6widgets6 libudev1 libsqlite3-0 libpq5; do
     if ! grep -q "$lib" <<<"$depends"; then
         echo "  the package does not depend on $lib"
         status=1

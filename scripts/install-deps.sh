@@ -9,6 +9,9 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libudev-dev
     libfuse3-dev fuse3
+    libsqlite3-dev libpq-dev
+    # the record tests and benchmarks start a PostgreSQL server of their own
+    postgresql
     clang libclang-rt-dev clang-format clang-tidy
     fonts-dejavu-core
     appstream dpkg-dev file lintian

@@ -2,7 +2,8 @@
 # Installs the Debian packages the Windows cross-build and its tests under Wine need, if any
 # are missing: the MinGW-w64 compiler, Wine, GoogleTest's sources, the Qt host tools, NSIS for
 # the setup program, and the X server without a screen and the screen grabber with which the
-# window program is seen running under Wine.
+# window program is seen running under Wine, and what makes SQLite's single-file form from
+# Debian's sources (scripts/build-sqlite-mingw.sh).
 # Needs root for apt-get (run as root, or have sudo).
 set -euo pipefail
 
@@ -14,6 +15,7 @@ packages=(
     qt6-base-dev-tools
     nsis
     xvfb xauth x11-utils imagemagick
+    dpkg-dev gcc make tcl
 )
 
 exec "$(dirname "$0")/apt-install-missing.sh" "${packages[@]}"
