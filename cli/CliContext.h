@@ -36,6 +36,7 @@ struct CliOptions {
     std::vector<std::string> Sets;  // --set, each KEY=VALUE
     std::string LogFile;            // --log
     bool AllPresent = false;        // --all-present
+    std::string Records;            // --records: the station's file, or a line's server
 };
 
 // One run of a command: the streams, the options, and the adapters once scanned.

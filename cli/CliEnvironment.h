@@ -5,6 +5,7 @@
 #include <functional>
 #include <iosfwd>
 #include <memory>
+#include <string>
 
 #include "hid/HidPlatform.h"
 
@@ -22,6 +23,8 @@ struct CliEnvironment {
     // Set when the user interrupts (Ctrl+C); the monitor ends then.
     const std::atomic<bool>* Interrupted = nullptr;
     std::chrono::milliseconds ScanLimit{10000};
+    // The station's own records file; empty: the user's, in the user's data folder.
+    std::string RecordsFile;
 };
 
 // The environment of a real run: the platform factory, standard input and the terminal checks.

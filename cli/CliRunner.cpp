@@ -9,8 +9,8 @@
 #include <set>
 
 #include "cli/CliContext.h"
-#include "cli/CommandTable.h"
 #include "cli/CommandRecords.h"
+#include "cli/CommandTable.h"
 #include "cli/QtLogSink.h"
 #include "hid/HidPlatformFactory.h"
 #include "hid/Log.h"
@@ -138,6 +138,7 @@ CliResult<CommandLine> ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption& setting = qtOptions.at("set");
     const QCommandLineOption& logFile = qtOptions.at("log");
     const QCommandLineOption& allPresent = qtOptions.at("all-present");
+    const QCommandLineOption& recordsAt = qtOptions.at("records");
     parser.addPositionalArgument("command", "One of the commands listed above.",
                                  "COMMAND [ARGS...]");
 
@@ -240,6 +241,7 @@ CliResult<CommandLine> ParseCommandLine(const QStringList& arguments) {
     }
     options.LogFile = parser.value(logFile).toStdString();
     options.AllPresent = parser.isSet(allPresent);
+    options.Records = parser.value(recordsAt).toStdString();
 
     line.Options = std::move(options);
     return line;

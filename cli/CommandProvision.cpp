@@ -1,9 +1,14 @@
+#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QString>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <thread>
+#include <utility>
 
 #include "cli/CliContext.h"
 #include "config/ConfigFile.h"
@@ -11,6 +16,7 @@
 #include "device/FirmwareUpdate.h"
 #include "device/HexText.h"
 #include "device/ProvisionLog.h"
+#include "device/ProvisionRecords.h"
 #include "device/ProvisionStation.h"
 #include "device/ReportText.h"
 #include "device/SettingsRecord.h"
@@ -38,9 +44,32 @@ std::string StepWord(const StepResult& step) {
 struct Inputs {
     ProvisionPlan Plan;
     ProvisionLog Log;
+    std::unique_ptr<records::StationRecords> Records;
 };
 
-CliResult<Inputs> CheckInputs(CliContext& context) {
+// What the forwarder to a line's server has to say, told by the thread that prints: the
+// forwarder's own thread only leaves it here.
+class ForwarderNotices {
+  public:
+    void Heard(const records::ForwarderStatus& status) {
+        std::lock_guard lock(mutex_);
+        if (auto notice = records::StatusNotice(last_, status)) {
+            waiting_.push_back(std::move(*notice));
+        }
+        last_ = status;
+    }
+    std::vector<std::string> Take() {
+        std::lock_guard lock(mutex_);
+        return std::exchange(waiting_, {});
+    }
+
+  private:
+    std::mutex mutex_;
+    records::ForwarderStatus last_;
+    std::vector<std::string> waiting_;
+};
+
+CliResult<Inputs> CheckInputs(CliContext& context, ForwarderNotices& notices) {
     const CliOptions& options = context.Options;
     if (!options.Device.empty()) {
         return Failure<ExitCode>{
@@ -90,6 +119,15 @@ CliResult<Inputs> CheckInputs(CliContext& context) {
                 kExitFileRefused, "unable to write the log file " + options.LogFile + ": " + error};
         }
     }
+    auto opened = OpenProvisionRecords(
+        options.Records, context.Env.RecordsFile,
+        [&notices](const records::ForwarderStatus& status) { notices.Heard(status); });
+    if (!opened) {
+        return Failure<ExitCode>{
+            opened.Error().Error == records::RecordError::BadUrl ? kExitUsage : kExitFileRefused,
+            opened.Error().Message};
+    }
+    inputs.Records = std::move(*opened);
     return inputs;
 }
 
@@ -203,7 +241,8 @@ class LiveLines {
 }  // namespace
 
 int RunProvision(CliContext& context) {
-    auto checked = CheckInputs(context);
+    ForwarderNotices notices;
+    auto checked = CheckInputs(context, notices);
     if (!checked) {
         return context.Report(checked.Error());
     }
@@ -215,9 +254,38 @@ int RunProvision(CliContext& context) {
     long failed = 0;
     int exitCode = kExitSuccess;
     LiveLines live(context);
+    const auto tellNotices = [&] {
+        for (const std::string& notice : notices.Take()) {
+            live.Clear();
+            context.Fail(notice);
+        }
+    };
+    records::RecordForwarder* forwarder = inputs.Records->Forwarder();
+    if (forwarder != nullptr) {
+        // The server's first answer, so that a wrong URL or password is told before the
+        // first adapter rather than somewhere among the results; the station does not wait
+        // for it longer than that.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        while (forwarder->Status().Now == records::ForwarderStatus::State::Connecting &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        tellNotices();
+    }
+    const std::string station = records::DefaultStationName();
+    const std::string version = QCoreApplication::applicationVersion().toStdString();
     StationEvents events;
     events.Finished = [&](const ProvisionRecord& record) {
         live.Clear();
+        if (auto kept =
+                inputs.Records->Append(ToStationRecord(record, inputs.Plan, station, version));
+            !kept) {
+            context.Fail("the record of " + record.Path + " was not kept: " + kept.Error().Message);
+            if (exitCode == kExitSuccess) {
+                exitCode = kExitFileRefused;
+            }
+        }
+        tellNotices();
         if (record.Passed) {
             ++passed;
         } else {
@@ -239,10 +307,14 @@ int RunProvision(CliContext& context) {
             }
         }
     };
-    if (context.Env.ErrIsTerminal) {
-        events.Progress = [&](const std::vector<LiveJob>& jobs) { live.Draw(jobs); };
-    }
+    events.Progress = [&](const std::vector<LiveJob>& jobs) {
+        tellNotices();
+        if (context.Env.ErrIsTerminal) {
+            live.Draw(jobs);
+        }
+    };
     events.LeftAlone = [&](const std::string& path) {
+        tellNotices();
         live.Clear();
         context.Fail(path + " left alone: --count " + std::to_string(*context.Options.Count) +
                      " adapters are taken");
@@ -262,6 +334,17 @@ int RunProvision(CliContext& context) {
         station.Run(context.Env.Interrupted, events);
     }
     live.Clear();
+    if (forwarder != nullptr) {
+        // The records are safe on the station; the server gets a moment to take the last ones.
+        if (forwarder->Status().Now != records::ForwarderStatus::State::Unreachable) {
+            forwarder->WaitCaughtUp(std::chrono::seconds(5));
+        }
+        tellNotices();
+        if (const int64_t backlog = forwarder->Status().Backlog; backlog > 0) {
+            context.Fail(std::to_string(backlog) +
+                         " records wait on the station for the server; the next run sends them");
+        }
+    }
     if (context.Options.Json) {
         QJsonObject summary;
         summary["passed"] = static_cast<qint64>(passed);

@@ -49,6 +49,11 @@ const std::vector<OptionSpec>& Options() {
          .Help = "provision: the CSV file every adapter is logged to.",
          .CompletesFiles = "csv"},
         {.Name = "all-present", .Help = "provision: also the adapters present at the start."},
+        {.Name = "records",
+         .ValueName = "PATH|URL",
+         .Help = "provision: the station's records file (default: the user's), or a line's "
+                 "server (postgresql://...) to forward every record to",
+         .CompletesFiles = "db"},
     };
     return options;
 }
@@ -118,10 +123,10 @@ const std::vector<CommandSpec>& Commands() {
          .Example = "quillon-cli reset"},
         {.Name = "provision",
          .Run = RunProvision,
-         .Options = {"count", "yes", "firmware", "config", "set", "log", "all-present"},
+         .Options = {"count", "yes", "firmware", "config", "set", "log", "all-present", "records"},
          .Json = true,
          .Synopsis = "provision [--firmware FILE] [--config FILE | --set KEY=VALUE ...] "
-                     "[--log FILE] [--count N] [--all-present]",
+                     "[--log FILE] [--records PATH|URL] [--count N] [--all-present]",
          .Help = "wait for adapters and update, configure and check each one as it is plugged "
                  "in, several at once",
          .Example = "quillon-cli provision --firmware firmware.hex --config adapter.cfg --log "

@@ -26,11 +26,11 @@ struct OptionSpec {
 struct CommandSpec {
     std::string_view Name{};
     int (*Run)(CliContext& context) = nullptr;  // nullptr: a command that parses for itself
-    std::vector<std::string_view> Options{};  // beside the global ones
-    bool Json = false;                        // speaks --json
-    std::string_view Synopsis{};              // after "quillon-cli "
-    std::string_view Help{};                  // what it does, a line or two
-    std::string_view Example{};               // a whole command line
+    std::vector<std::string_view> Options{};    // beside the global ones
+    bool Json = false;                          // speaks --json
+    std::string_view Synopsis{};                // after "quillon-cli "
+    std::string_view Help{};                    // what it does, a line or two
+    std::string_view Example{};                 // a whole command line
     // The words a shell offers as its first argument ("get", "set" for raw), and whether its
     // arguments are files of an ending ("hex") or settings.
     std::vector<std::string_view> Subcommands{};

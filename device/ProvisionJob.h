@@ -37,7 +37,8 @@ struct ProvisionRecord {
     StepResult Update;
     StepResult Settings;
     StepResult Verify;
-    std::string SettingsWritten;  // "baud=19200 char-delay=0 ..."; empty when none were
+    std::string SettingsWritten;         // "baud=19200 char-delay=0 ..."; empty when none were
+    std::vector<uint8_t> SettingsBytes;  // the record written, bytes 0 to 63; empty: none
     bool Passed = false;
     AdapterError FailureKind = AdapterError::TransferFailed;  // why it failed, when it did
     std::string Reason;  // why it failed, in words; empty on a pass

@@ -1,5 +1,7 @@
 #include "device/ProvisionPlan.h"
 
+#include <filesystem>
+
 #include "device/FirmwareUpdate.h"
 #include "device/ProvisionLog.h"
 #include "device/SettingsRecord.h"
@@ -27,6 +29,9 @@ AdapterResult<CheckedProvisionPlan> CheckProvisionPlan(const ProvisionRequest& r
         }
         plan.FirmwareFile = request.FirmwareFile;
         plan.FirmwareChecksum = FileCrc32(request.FirmwareFile);
+        std::error_code error;
+        const auto size = std::filesystem::file_size(request.FirmwareFile, error);
+        plan.FirmwareSize = error ? 0 : static_cast<long long>(size);
     }
     if (!request.ConfigFile.empty()) {
         // Every adapter gets the file as it is now, whatever happens to it during the run.

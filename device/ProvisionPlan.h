@@ -15,6 +15,7 @@ namespace quillon {
 struct ProvisionPlan {
     std::string FirmwareFile;      // empty: no update
     std::string FirmwareChecksum;  // CRC-32 of the update file as checked, eight hex digits
+    long long FirmwareSize = 0;    // its bytes
     // At most one of the two: a checked configuration file, laid over the adapter's own record
     // as a load does, or settings to change as `set` changes them.
     std::optional<ConfigFileBytes> ConfigBytes;

@@ -12,6 +12,7 @@
 
 #include "cli/ExitCodes.h"
 #include "cli/tests/CliTestSupport.h"
+#include "device/records/RecordStore.h"
 #include "firmware/UpdateProtocol.h"
 #include "tests/HexFiles.h"
 
@@ -173,6 +174,19 @@ TEST_F(CliProvisionTest, SeveralAtOnceAreUpdatedConfiguredCheckedAndLogged) {
             EXPECT_EQ(fields[9] + fields[10] + fields[12], "");  // no update in that run
         }
     }
+
+    // Each adapter of both runs is also in the station's records, with what the log holds
+    // and the bytes written.
+    auto store = records::OpenRecordStore(cli.Env.RecordsFile);
+    ASSERT_TRUE(store) << store.Error().Message;
+    const auto kept = (*store)->Query({});
+    ASSERT_TRUE(kept) << kept.Error().Message;
+    ASSERT_EQ(kept->size(), 4u);
+    EXPECT_EQ((*kept)[0].FirmwareCrc, checksum);
+    EXPECT_GT((*kept)[0].FirmwareSize, 0);
+    EXPECT_EQ((*kept)[3].Settings, settings);
+    EXPECT_EQ((*kept)[3].SettingsBytes.size(), 64u);
+    EXPECT_TRUE((*kept)[3].Passed);
 }
 
 TEST_F(CliProvisionTest, PullDuringTheUpdateOrTheSettingsWriteFailsThatAdapterOnly) {

@@ -2,6 +2,7 @@
 
 #include "cli/CliRunner.h"
 #include "hid/emulated/GenericDevice.h"
+#include "tests/TempDirectory.h"
 
 namespace quillon::cli::test {
 
@@ -20,6 +21,15 @@ CliHarness::CliHarness() {
     };
     Env.In = &Input;
     Env.Interrupted = &Interrupted;
+    // A provisioning run keeps its records; the tests' go to a folder of their own, not to
+    // the user's records.
+    recordsFolder_ = quillon::test::MakeTempDirectory("quillon-cli-records-").string();
+    Env.RecordsFile = recordsFolder_ + "/records.db";
+}
+
+CliHarness::~CliHarness() {
+    std::error_code error;
+    std::filesystem::remove_all(recordsFolder_, error);
 }
 
 std::shared_ptr<emu::QuillonAdapter> CliHarness::AddAdapter(emu::PlugOptions options) {

@@ -23,6 +23,7 @@ struct CliResult {
 class CliHarness {
   public:
     CliHarness();
+    ~CliHarness();
 
     // Adds an adapter (kept by the test, so its log and flash can be looked at afterwards).
     std::shared_ptr<emu::QuillonAdapter> AddAdapter(emu::PlugOptions options = {});
@@ -40,6 +41,7 @@ class CliHarness {
     std::atomic<emu::EmulatedBus*> Bus{nullptr};
 
   private:
+    std::string recordsFolder_;  // the station's records of this harness's runs
     struct Plugged {
         std::shared_ptr<emu::IDeviceModel> Model;
         emu::PlugOptions Options;
