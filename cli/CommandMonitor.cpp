@@ -47,10 +47,8 @@ class Monitor {
                      << std::flush;
         ++shown_;
     }
-    void DataError(THidDevice*, uint32_t error) {
-        context_.Out << TimeStamp() << " READ ERROR: " << device_.Platform().ErrorMessage(error)
-                     << "\n"
-                     << std::flush;
+    void DataError(THidDevice*, const HidFailure& error) {
+        context_.Out << TimeStamp() << " READ ERROR: " << error.Message << "\n" << std::flush;
     }
     void Unplug(THidDevice*) { unplugged_ = true; }
 

@@ -1,7 +1,6 @@
 #include "cli/ProvisionJob.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <memory>
 
 #include "cli/ExitCodes.h"
@@ -19,8 +18,10 @@ namespace {
 class HandleFeatureDevice final : public IFeatureReportDevice {
   public:
     explicit HandleFeatureDevice(IHidHandle& handle) : handle_(handle) {}
-    bool GetFeatureReport(std::span<uint8_t> report) override { return handle_.GetFeature(report); }
-    bool SetFeatureReport(std::span<const uint8_t> report) override {
+    HidResult<> GetFeatureReport(std::span<uint8_t> report) override {
+        return handle_.GetFeature(report);
+    }
+    HidResult<> SetFeatureReport(std::span<const uint8_t> report) override {
         return handle_.SetFeature(report);
     }
 
@@ -41,7 +42,7 @@ class Job {
     ProvisionRecord Run(const HidIdentity& seen) {
         record_.Identity = seen;
         record_.Path = info_.InterfacePath;
-        record_.UsbPath = UsbPortOf(info_.InterfacePath);
+        record_.UsbPath = info_.Location;
         record_.Started = std::chrono::system_clock::now();
         const auto start = std::chrono::steady_clock::now();
         if (Open() && Update() && WriteSettings()) {
@@ -69,35 +70,32 @@ class Job {
         step.Detail = reason;
         return Fail(exitCode, std::move(reason));
     }
-    std::string LastErrorText() {
-        const uint32_t code = platform_.LastError();
-        return code == 0 ? std::string("unknown error") : platform_.ErrorMessage(code);
-    }
-
     bool Open() {
-        handle_ = platform_.Open(info_.InterfacePath, HidAccess::ReadWrite);
-        if (handle_ == nullptr) {
-            const uint32_t error = platform_.LastError();
-            return Fail(IsAccessRefusal(error) ? kExitNoPermission : kExitTransferFailed,
-                        "cannot open: " + LastErrorText());
+        auto opened = platform_.Open(info_.InterfacePath, HidAccess::ReadWrite);
+        if (!opened) {
+            return Fail(IsAccessRefusal(opened.Error()) ? kExitNoPermission : kExitTransferFailed,
+                        "cannot open: " + opened.Error().Message);
         }
+        handle_ = std::move(*opened);
         // Held until the handle closes at the end of the job, so that no other program (or
         // window of this one) writes to the adapter between the update and the read-back.
-        switch (handle_->TryLockExclusive()) {
-            case HidLockResult::Held:
-                break;
-            case HidLockResult::Busy:
+        if (const auto locked = handle_->TryLockExclusive(); !locked) {
+            if (locked.Error().Error.Kind == HidErrorKind::Busy) {
                 return Fail(kExitAdapterBusy, "in use by another program");
-            case HidLockResult::Failed:
-                return Fail(kExitTransferFailed, "cannot take the adapter: " + LastErrorText());
+            }
+            return Fail(kExitTransferFailed, "cannot take the adapter: " + locked.Error().Message);
         }
         const auto identity = handle_->GetAttributes();
         if (!identity) {
-            return Fail(kExitTransferFailed, "cannot identify: " + LastErrorText());
+            return Fail(kExitTransferFailed, "cannot identify: " + identity.Error().Message);
         }
         record_.Identity = *identity;
-        record_.Manufacturer = handle_->GetManufacturerString().value_or(std::u16string());
-        record_.Product = handle_->GetProductString().value_or(std::u16string());
+        if (const auto manufacturer = handle_->GetManufacturerString()) {
+            record_.Manufacturer = *manufacturer;
+        }
+        if (const auto product = handle_->GetProductString()) {
+            record_.Product = *product;
+        }
         // The system's own report lengths where it knows them (Windows hands out no report
         // descriptor), else parsed from the descriptor.
         if (const auto caps = handle_->GetCaps()) {
@@ -105,8 +103,7 @@ class Job {
             featureLength_ = LimitFeatureLength(caps->FeatureReportByteLength);
         }
         transfers_ = std::make_unique<HandleFeatureDevice>(*handle_);
-        logged_ =
-            std::make_unique<LoggingFeatureDevice>(*transfers_, platform_, info_.InterfacePath);
+        logged_ = std::make_unique<LoggingFeatureDevice>(*transfers_, info_.InterfacePath);
         return true;
     }
 
@@ -245,32 +242,6 @@ std::string SettingsText(const SettingsControlValues& values) {
     text += std::string(" clear-stx=") + OnOff(values.ClrStx);
     text += std::string(" clear-etx=") + OnOff(values.ClrEtx);
     return text;
-}
-
-std::string UsbPortOf(const std::string& node) {
-    const std::string prefix = "/dev/hidraw";
-    if (node.rfind(prefix, 0) != 0) {
-        return {};
-    }
-    std::error_code error;
-    const std::filesystem::path device =
-        std::filesystem::canonical("/sys/class/hidraw/" + node.substr(5) + "/device", error);
-    if (error) {
-        return {};
-    }
-    // The last component such as "1-2" or "1-2.3" names the port; interfaces ("1-2:1.0") and
-    // the HID device ("0003:169B:0110.0005") below it do not count.
-    std::string port;
-    for (const auto& part : device) {
-        const std::string name = part.string();
-        const auto dash = name.find('-');
-        if (dash != std::string::npos && dash > 0 &&
-            std::all_of(name.begin(), name.end(),
-                        [](char c) { return (c >= '0' && c <= '9') || c == '-' || c == '.'; })) {
-            port = name;
-        }
-    }
-    return port;
 }
 
 }  // namespace quillon::cli

@@ -72,7 +72,4 @@ ProvisionRecord RunProvisionJob(IHidPlatform& platform, const THidPnPInfo& info,
 // The settings as "key=value" words in the order of the settings page, as `set` takes them.
 std::string SettingsText(const SettingsControlValues& values);
 
-// The USB port ("1-2.3") of a hidraw node, from the kernel's device tree; empty elsewhere.
-std::string UsbPortOf(const std::string& node);
-
 }  // namespace quillon::cli

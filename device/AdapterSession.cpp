@@ -52,8 +52,8 @@ bool AdapterSession::Enumerate(THidDevice* device, int index) {
     summary.Product = device->ProductString();
     summary.Caps = device->Capabilities();
     summary.CanReadWrite = device->CanReadWrite();
-    summary.OpenError = device->OpenError();
-    summary.OpenErrorMessage = device->OpenErrorMessage();
+    summary.OpenError = device->OpenFailure();
+    summary.OpenErrorMessage = device->OpenFailure().Message;
     if (IsAdapter(device->Identity) && adapters_.CheckOut(*controller_, index) != nullptr) {
         summary.AdapterIndex = static_cast<int>(adapters_.Count() - 1);
         adapterSummaries_.push_back(devices_.size());
@@ -120,8 +120,7 @@ AdapterResult<> AdapterSession::Claim(size_t index) {
 LoggingFeatureDevice& AdapterSession::Transfers(size_t index) {
     if (transfers_[index] == nullptr) {
         THidDevice& device = Adapter(index);
-        transfers_[index] =
-            std::make_unique<LoggingFeatureDevice>(device, platform_, device.InterfacePath());
+        transfers_[index] = std::make_unique<LoggingFeatureDevice>(device, device.InterfacePath());
     }
     return *transfers_[index];
 }
@@ -161,29 +160,29 @@ AdapterResult<ReportBuffer> AdapterSession::GetReport(size_t index, uint8_t repo
     ReportBuffer buffer{};
     buffer[0] = reportId;
     LoggingFeatureDevice& device = Transfers(index);
-    if (!device.GetFeatureReport({buffer.data(), length})) {
+    if (const HidResult<> got = device.GetFeatureReport({buffer.data(), length}); !got) {
         return AdapterFailure(
             AdapterError::TransferFailed,
-            "unable to read report " + FormatHexByte(reportId) + ": " + device.LastErrorMessage());
+            "unable to read report " + FormatHexByte(reportId) + ": " + got.Error().Message);
     }
     return buffer;
 }
 
 AdapterResult<> AdapterSession::SetReport(size_t index, std::span<const uint8_t> report) {
     LoggingFeatureDevice& device = Transfers(index);
-    if (!device.SetFeatureReport(report)) {
-        return AdapterFailure(AdapterError::TransferFailed, "unable to write report " +
-                                                                FormatHexByte(report[0]) + ": " +
-                                                                device.LastErrorMessage());
+    if (const HidResult<> sent = device.SetFeatureReport(report); !sent) {
+        return AdapterFailure(
+            AdapterError::TransferFailed,
+            "unable to write report " + FormatHexByte(report[0]) + ": " + sent.Error().Message);
     }
     return {};
 }
 
 AdapterResult<> AdapterSession::Reset(size_t index) {
     LoggingFeatureDevice& device = Transfers(index);
-    if (!device.SetFeatureReport(ResetReport)) {
+    if (const HidResult<> sent = device.SetFeatureReport(ResetReport); !sent) {
         return AdapterFailure(AdapterError::TransferFailed,
-                              "unable to send the reset report: " + device.LastErrorMessage());
+                              "unable to send the reset report: " + sent.Error().Message);
     }
     return {};
 }

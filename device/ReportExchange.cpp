@@ -9,14 +9,13 @@ namespace quillon {
 
 namespace {
 
-// Why the feature transfer that just failed on this thread failed, in the system's words.
-TransferResult FailedTransfer(THidDevice* device) {
-    if (device == nullptr) {
-        return {TransferOutcome::Failed, "no device"};
-    }
-    IHidPlatform& platform = device->Platform();
-    return {TransferOutcome::Failed,
-            CleanSystemMessage(platform.ErrorMessage(platform.LastError()))};
+// Why a feature transfer failed, in the system's words.
+TransferResult FailedTransfer(const HidFailure& failure) {
+    return {TransferOutcome::Failed, CleanSystemMessage(failure.Message)};
+}
+
+TransferResult NoDevice() {
+    return {TransferOutcome::Failed, "no device"};
 }
 
 }  // namespace
@@ -25,16 +24,19 @@ TReportExchange::TReportExchange(TDeviceList& devices, ReportBuffer& buffer)
     : Devices(devices), Buffer(buffer) {}
 
 TransferResult TReportExchange::DeviceGetFeature(THidDevice* device, std::span<uint8_t> report) {
-    if (device != nullptr && device->GetFeatureReport(report)) {
-        return {TransferOutcome::Done, {}};
+    if (device == nullptr) {
+        return NoDevice();
     }
-    return FailedTransfer(device);
+    if (const HidResult<> got = device->GetFeatureReport(report); !got) {
+        return FailedTransfer(got.Error());
+    }
+    return {TransferOutcome::Done, {}};
 }
 
 TransferResult TReportExchange::DeviceSetFeature(THidDevice* device,
                                                  std::span<const uint8_t> report) {
     if (device == nullptr) {
-        return FailedTransfer(device);
+        return NoDevice();
     }
     // Held for this write only, so that another program may still read the adapter while the
     // window is open; one that is writing to it keeps this write out.
@@ -42,10 +44,10 @@ TransferResult TReportExchange::DeviceSetFeature(THidDevice* device,
     if (exclusive.Busy()) {
         return {TransferOutcome::AdapterBusy, std::string(kAdapterBusyText)};
     }
-    if (device->SetFeatureReport(report)) {
-        return {TransferOutcome::Done, {}};
+    if (const HidResult<> sent = device->SetFeatureReport(report); !sent) {
+        return FailedTransfer(sent.Error());
     }
-    return FailedTransfer(device);
+    return {TransferOutcome::Done, {}};
 }
 
 bool TReportExchange::AddressSelectedDevice(uint8_t reportId) {

@@ -9,9 +9,9 @@ namespace quillon {
 AdapterResult<ReportBuffer> ReadSettingsRecord(LoggingFeatureDevice& device, size_t length) {
     ReportBuffer buffer{};
     buffer[0] = SettingsReportId;
-    if (!device.GetFeatureReport({buffer.data(), length})) {
+    if (const HidResult<> got = device.GetFeatureReport({buffer.data(), length}); !got) {
         return AdapterFailure(AdapterError::TransferFailed,
-                              "unable to read the settings: " + device.LastErrorMessage());
+                              "unable to read the settings: " + got.Error().Message);
     }
     if (buffer[0] != SettingsReportId) {
         return AdapterFailure(AdapterError::TransferFailed, "the adapter answered report " +
@@ -23,9 +23,9 @@ AdapterResult<ReportBuffer> ReadSettingsRecord(LoggingFeatureDevice& device, siz
 
 AdapterResult<> SendSettingsRecord(LoggingFeatureDevice& device, size_t length,
                                    const ReportBuffer& record) {
-    if (!device.SetFeatureReport({record.data(), length})) {
+    if (const HidResult<> sent = device.SetFeatureReport({record.data(), length}); !sent) {
         return AdapterFailure(AdapterError::TransferFailed,
-                              "unable to write the settings: " + device.LastErrorMessage());
+                              "unable to write the settings: " + sent.Error().Message);
     }
     return {};
 }

@@ -55,8 +55,7 @@ TEST(ParallelFlashTest, EveryDeviceIsUpdatedOnItsOwnThreadAndEveryBlockIsReporte
     std::vector<IFeatureReportDevice*> devices;
     for (size_t i = 0; i < 4; ++i) {
         THidDevice& device = bench.session->Adapter(i);
-        logging.push_back(
-            std::make_unique<LoggingFeatureDevice>(device, bench.bus, device.InterfacePath()));
+        logging.push_back(std::make_unique<LoggingFeatureDevice>(device, device.InterfacePath()));
         devices.push_back(logging.back().get());
     }
     bench.adapters[2]->SetTransferDelay(std::chrono::microseconds(200));

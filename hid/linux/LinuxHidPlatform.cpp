@@ -2,14 +2,14 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <map>
 #include <mutex>
 
+#include "hid/ErrnoFailure.h"
 #include "hid/linux/DeviceChangeWatch.h"
 #include "hid/linux/HidrawHandle.h"
-#include "hid/linux/LastError.h"
 #include "hid/linux/SysfsHidTree.h"
 
 namespace quillon {
@@ -25,6 +25,12 @@ std::string EnvironmentOr(const char* name, const char* fallback) {
 std::string NodeName(const std::string& path) {
     const size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The USB port path of a device: the name of its USB device's folder ("1-2.3"); empty when
+// it is not on USB.
+std::string UsbPortOf(const HidrawEntry& entry) {
+    return entry.UsbDeviceDir.empty() ? std::string() : NodeName(entry.UsbDeviceDir);
 }
 
 class LinuxHidPlatform : public IHidPlatform {
@@ -43,7 +49,7 @@ class LinuxHidPlatform : public IHidPlatform {
                 continue;
             }
             const std::string path = DevRoot_ + "/" + name;
-            present.push_back({path, Tree_.InstanceHandle(*entry)});
+            present.push_back({path, Tree_.InstanceHandle(*entry), UsbPortOf(*entry)});
             listed[path] = entry->ClassDir;
         }
         std::lock_guard lock(Mutex_);
@@ -51,11 +57,11 @@ class LinuxHidPlatform : public IHidPlatform {
         return present;
     }
 
-    std::unique_ptr<IHidHandle> Open(const std::string& path, HidAccess access) override {
+    HidResult<std::unique_ptr<IHidHandle>> Open(const std::string& path,
+                                                HidAccess access) override {
         const auto entry = Tree_.Find(NodeName(path));
         if (!entry) {
-            SetLastErrorCode(ENODEV);
-            return nullptr;
+            return ErrnoFailure(ENODEV);
         }
         {
             // hidraw numbers are reused at once: after an unplug the same path may already
@@ -63,8 +69,7 @@ class LinuxHidPlatform : public IHidPlatform {
             std::lock_guard lock(Mutex_);
             const auto it = Listed_.find(path);
             if (it != Listed_.end() && it->second != entry->ClassDir) {
-                SetLastErrorCode(ENODEV);
-                return nullptr;
+                return ErrnoFailure(ENODEV);
             }
         }
         return OpenHidraw(path, *entry, access);
@@ -74,30 +79,24 @@ class LinuxHidPlatform : public IHidPlatform {
     // open: a device that left and gave its number to another one between the check and the
     // open would otherwise hand over the newcomer's node. A scan in progress cannot help here,
     // as it may already list the newcomer at this path.
-    std::unique_ptr<IHidHandle> OpenDevice(const THidPnPInfo& device, HidAccess access) override {
+    HidResult<std::unique_ptr<IHidHandle>> OpenDevice(const THidPnPInfo& device,
+                                                      HidAccess access) override {
         const auto entry = Tree_.Find(NodeName(device.InterfacePath));
         if (!entry || Tree_.InstanceHandle(*entry) != device.InstanceHandle) {
-            SetLastErrorCode(ENODEV);
-            return nullptr;
+            return ErrnoFailure(ENODEV);
         }
         auto handle = OpenHidraw(device.InterfacePath, *entry, access);
-        if (handle == nullptr) {
-            return nullptr;
+        if (!handle) {
+            return handle;
         }
         const auto after = Tree_.Find(NodeName(device.InterfacePath));
         if (!after || Tree_.InstanceHandle(*after) != device.InstanceHandle) {
-            SetLastErrorCode(ENODEV);
-            return nullptr;
+            return ErrnoFailure(ENODEV);
         }
         return handle;
     }
 
-    uint32_t LastError() override { return LastErrorCode(); }
-
-    std::string ErrorMessage(uint32_t code) override {
-        char buffer[256];
-        return strerror_r(int(code), buffer, sizeof buffer);
-    }
+    HidFailure GoneFailure(const std::string&) override { return ErrnoFailure(ENODEV); }
 
     std::unique_ptr<Watch> WatchDeviceChanges(IEventLoop& loop,
                                               std::function<void()> onChange) override {
