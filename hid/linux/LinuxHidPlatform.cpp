@@ -36,39 +36,39 @@ std::string UsbPortOf(const HidrawEntry& entry) {
 class LinuxHidPlatform : public IHidPlatform {
   public:
     LinuxHidPlatform(std::string sysfsRoot, std::string devRoot, ChangeSource source)
-        : Tree_(std::move(sysfsRoot)), DevRoot_(std::move(devRoot)), Source_(source) {}
+        : tree_(std::move(sysfsRoot)), devRoot_(std::move(devRoot)), source_(source) {}
 
     std::vector<THidPnPInfo> PresentInterfaces() override {
         std::vector<THidPnPInfo> present;
         std::map<std::string, std::string> listed;
-        for (const std::string& name : Tree_.HidrawNames()) {
-            const auto entry = Tree_.Find(name);
+        for (const std::string& name : tree_.HidrawNames()) {
+            const auto entry = tree_.Find(name);
             // A node that udev has not created yet cannot be opened; its own event will
             // bring the next scan.
             if (!entry || !NodeExists(name)) {
                 continue;
             }
-            const std::string path = DevRoot_ + "/" + name;
-            present.push_back({path, Tree_.InstanceHandle(*entry), UsbPortOf(*entry)});
+            const std::string path = devRoot_ + "/" + name;
+            present.push_back({path, tree_.InstanceHandle(*entry), UsbPortOf(*entry)});
             listed[path] = entry->ClassDir;
         }
-        std::lock_guard lock(Mutex_);
-        Listed_ = std::move(listed);
+        std::lock_guard lock(mutex_);
+        listed_ = std::move(listed);
         return present;
     }
 
     HidResult<std::unique_ptr<IHidHandle>> Open(const std::string& path,
                                                 HidAccess access) override {
-        const auto entry = Tree_.Find(NodeName(path));
+        const auto entry = tree_.Find(NodeName(path));
         if (!entry) {
             return ErrnoFailure(ENODEV);
         }
         {
             // hidraw numbers are reused at once: after an unplug the same path may already
             // lead to another device, which must not receive this device's requests.
-            std::lock_guard lock(Mutex_);
-            const auto it = Listed_.find(path);
-            if (it != Listed_.end() && it->second != entry->ClassDir) {
+            std::lock_guard lock(mutex_);
+            const auto it = listed_.find(path);
+            if (it != listed_.end() && it->second != entry->ClassDir) {
                 return ErrnoFailure(ENODEV);
             }
         }
@@ -81,16 +81,16 @@ class LinuxHidPlatform : public IHidPlatform {
     // as it may already list the newcomer at this path.
     HidResult<std::unique_ptr<IHidHandle>> OpenDevice(const THidPnPInfo& device,
                                                       HidAccess access) override {
-        const auto entry = Tree_.Find(NodeName(device.InterfacePath));
-        if (!entry || Tree_.InstanceHandle(*entry) != device.InstanceHandle) {
+        const auto entry = tree_.Find(NodeName(device.InterfacePath));
+        if (!entry || tree_.InstanceHandle(*entry) != device.InstanceHandle) {
             return ErrnoFailure(ENODEV);
         }
         auto handle = OpenHidraw(device.InterfacePath, *entry, access);
         if (!handle) {
             return handle;
         }
-        const auto after = Tree_.Find(NodeName(device.InterfacePath));
-        if (!after || Tree_.InstanceHandle(*after) != device.InstanceHandle) {
+        const auto after = tree_.Find(NodeName(device.InterfacePath));
+        if (!after || tree_.InstanceHandle(*after) != device.InstanceHandle) {
             return ErrnoFailure(ENODEV);
         }
         return handle;
@@ -100,21 +100,21 @@ class LinuxHidPlatform : public IHidPlatform {
 
     std::unique_ptr<Watch> WatchDeviceChanges(IEventLoop& loop,
                                               std::function<void()> onChange) override {
-        return WatchHidrawChanges(loop, Source_,
-                                  Source_ == ChangeSource::Udev ? DevRoot_ : Tree_.ClassFolder(),
+        return WatchHidrawChanges(loop, source_,
+                                  source_ == ChangeSource::Udev ? devRoot_ : tree_.ClassFolder(),
                                   std::move(onChange));
     }
 
   private:
     bool NodeExists(const std::string& name) const {
-        return ::access((DevRoot_ + "/" + name).c_str(), F_OK) == 0;
+        return ::access((devRoot_ + "/" + name).c_str(), F_OK) == 0;
     }
 
-    SysfsHidTree Tree_;
-    std::string DevRoot_;
-    ChangeSource Source_;
-    std::mutex Mutex_;  // Open may come from a reader's thread while the GUI thread scans
-    std::map<std::string, std::string> Listed_;  // path -> its device at the last scan
+    SysfsHidTree tree_;
+    std::string devRoot_;
+    ChangeSource source_;
+    std::mutex mutex_;  // Open may come from a reader's thread while the GUI thread scans
+    std::map<std::string, std::string> listed_;  // path -> its device at the last scan
 };
 
 }  // namespace
