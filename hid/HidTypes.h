@@ -29,7 +29,7 @@ struct THidPnPInfo {
     // Where the device is plugged in, so that a person can find it: the USB port path ("1-2.3")
     // on Linux, the system's location of the device node on Windows. Empty when the platform
     // does not tell.
-    std::string Location;
+    std::string Location{};
 };
 
 }  // namespace quillon

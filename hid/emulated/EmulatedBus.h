@@ -31,7 +31,7 @@ struct PlugOptions {
     // Where the device is plugged in (THidPnPInfo::Location). Empty: "emulated-N", N counting
     // the devices plugged into the bus from 1; give the same text again to plug a device back
     // into the port it came from.
-    std::string Location;
+    std::string Location{};
 };
 
 // What the bus saw of one device, for tests.

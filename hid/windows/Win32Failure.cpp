@@ -1,8 +1,16 @@
 #include "hid/windows/Win32Failure.h"
 
+#include <setupapi.h>
+
 #include "hid/windows/WideText.h"
 
 namespace quillon::winhid {
+namespace {
+
+// "A device which does not exist was specified"; MinGW's headers lack the name.
+constexpr DWORD kErrorNoSuchDevice = 433;
+
+}  // namespace
 
 std::string SystemMessage(DWORD code) {
     wchar_t* text = nullptr;
@@ -24,7 +32,7 @@ HidErrorKind Win32Kind(DWORD code) {
         case ERROR_DEVICE_NOT_CONNECTED:
         case ERROR_FILE_NOT_FOUND:
         case ERROR_PATH_NOT_FOUND:
-        case ERROR_NO_SUCH_DEVICE:
+        case kErrorNoSuchDevice:
         case ERROR_DEV_NOT_EXIST:
         case ERROR_DEVICE_REMOVED:
         case ERROR_NO_SUCH_DEVINST:

@@ -9,6 +9,7 @@
 #include "hid/HidDeviceController.h"
 #include "hid/PlainEventLoop.h"
 #include "hid/windows/WideText.h"
+#include "hid/windows/Win32Failure.h"
 #include "hid/windows/WindowsHidPlatform.h"
 #include "hid/windows/tests/FakeHidStack.h"
 
