@@ -30,9 +30,9 @@ enum class HidWaitResult {
     Woken,    // WakeWait was called
 };
 
-// Outcome of asking a device object for exclusive use.
+// Outcome of asking a device object for exclusive use (THidDevice::LockExclusive).
 enum class HidLockResult {
-    Held,    // this handle has it until Unlock or its closing
+    Held,    // the object has it until its last UnlockExclusive or its release
     Busy,    // another handle has it, in this program or another one; nothing was changed
     Failed,  // the platform could not tell
 };
