@@ -49,10 +49,8 @@ class Monitor {
     }
     // The output carries reports only, for the scripts that read it; a failed read (most often
     // the adapter being pulled, which ends the run) is told on the error stream.
-    void DataError(THidDevice*, uint32_t error) {
-        context_.Err << TimeStamp() << " READ ERROR: " << device_.Platform().ErrorMessage(error)
-                     << "\n"
-                     << std::flush;
+    void DataError(THidDevice*, const HidFailure& error) {
+        context_.Err << TimeStamp() << " READ ERROR: " << error.Message << "\n" << std::flush;
     }
     void Unplug(THidDevice*) { unplugged_ = true; }
 

@@ -44,9 +44,9 @@ class AdapterService::Use {
     bool counted_ = false;
 };
 
-AdapterService::AdapterService(IFeatureReportDevice& device, IHidPlatform& platform,
-                               std::string name, size_t featureLength, IAdapterLock* lock)
-    : device_(device, platform, name),
+AdapterService::AdapterService(IFeatureReportDevice& device, std::string name,
+                               size_t featureLength, IAdapterLock* lock)
+    : device_(device, name),
       name_(std::move(name)),
       featureLength_(featureLength),
       lock_(lock) {}
@@ -57,8 +57,9 @@ AdapterService::~AdapterService() {
     }
 }
 
-Failure<AdapterError> AdapterService::TransferFailure(const std::string& what) {
-    lastSystemText_ = device_.LastErrorMessage();
+Failure<AdapterError> AdapterService::TransferFailure(const std::string& what,
+                                                     const HidFailure& failure) {
+    lastSystemText_ = failure.Message;
     return AdapterFailure(AdapterError::TransferFailed, what + ": " + lastSystemText_);
 }
 
@@ -88,8 +89,8 @@ AdapterResult<ReportBuffer> AdapterService::ReadSettings() {
     }
     ReportBuffer buffer{};
     buffer[0] = SettingsReportId;
-    if (!device_.GetFeatureReport({buffer.data(), featureLength_})) {
-        return TransferFailure("unable to read the settings");
+    if (const auto got = device_.GetFeatureReport({buffer.data(), featureLength_}); !got) {
+        return TransferFailure("unable to read the settings", got.Error());
     }
     if (buffer[0] != SettingsReportId) {
         return AdapterFailure(AdapterError::TransferFailed, "the adapter answered report " +
@@ -108,8 +109,8 @@ AdapterResult<> AdapterService::WriteSettings(const ReportBuffer& record) {
     if (use.Busy()) {
         return BusyFailure();
     }
-    if (!device_.SetFeatureReport({record.data(), featureLength_})) {
-        return TransferFailure("unable to write the settings");
+    if (const auto sent = device_.SetFeatureReport({record.data(), featureLength_}); !sent) {
+        return TransferFailure("unable to write the settings", sent.Error());
     }
     return {};
 }
@@ -131,8 +132,8 @@ AdapterResult<> AdapterService::VerifySettings(const ReportBuffer& written) {
 
 AdapterResult<> AdapterService::ReadReport(std::span<uint8_t> report) {
     const uint8_t id = report[0];
-    if (!device_.GetFeatureReport(report)) {
-        return TransferFailure("unable to read report " + FormatHexByte(id));
+    if (const auto got = device_.GetFeatureReport(report); !got) {
+        return TransferFailure("unable to read report " + FormatHexByte(id), got.Error());
     }
     return {};
 }
@@ -142,8 +143,8 @@ AdapterResult<> AdapterService::WriteReport(std::span<const uint8_t> report) {
     if (use.Busy()) {
         return BusyFailure();
     }
-    if (!device_.SetFeatureReport(report)) {
-        return TransferFailure("unable to write report " + FormatHexByte(report[0]));
+    if (const auto sent = device_.SetFeatureReport(report); !sent) {
+        return TransferFailure("unable to write report " + FormatHexByte(report[0]), sent.Error());
     }
     return {};
 }
@@ -153,8 +154,8 @@ AdapterResult<> AdapterService::Reset() {
     if (use.Busy()) {
         return BusyFailure();
     }
-    if (!device_.SetFeatureReport(ResetReport)) {
-        return TransferFailure("unable to send the reset report");
+    if (const auto sent = device_.SetFeatureReport(ResetReport); !sent) {
+        return TransferFailure("unable to send the reset report", sent.Error());
     }
     return {};
 }

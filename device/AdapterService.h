@@ -31,8 +31,8 @@ class AdapterService {
   public:
     // featureLength: the adapter's feature report length as far as a report buffer holds it.
     // lock may be null where the adapter cannot be locked.
-    AdapterService(IFeatureReportDevice& device, IHidPlatform& platform, std::string name,
-                   size_t featureLength, IAdapterLock* lock);
+    AdapterService(IFeatureReportDevice& device, std::string name, size_t featureLength,
+                   IAdapterLock* lock);
     ~AdapterService();
     AdapterService(const AdapterService&) = delete;
     AdapterService& operator=(const AdapterService&) = delete;
@@ -41,6 +41,8 @@ class AdapterService {
     // The system's own text for the last transfer that failed, without the operation's words:
     // what the raw-report page shows in its history.
     const std::string& LastSystemText() const { return lastSystemText_; }
+    // The adapter being gone, not there or refusing access is told as such: a front end says
+    // so rather than "a report failed".
     size_t FeatureLength() const { return featureLength_; }
 
     // Takes the adapter until Release or the service's end; Busy while another program has it.
@@ -70,7 +72,7 @@ class AdapterService {
 
   private:
     class Use;
-    Failure<AdapterError> TransferFailure(const std::string& what);
+    Failure<AdapterError> TransferFailure(const std::string& what, const HidFailure& failure);
     Failure<AdapterError> BusyFailure() const;
 
     LoggingFeatureDevice device_;

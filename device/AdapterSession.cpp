@@ -50,8 +50,8 @@ bool AdapterSession::Enumerate(THidDevice* device, int index) {
     summary.Product = device->ProductString();
     summary.Caps = device->Capabilities();
     summary.CanReadWrite = device->CanReadWrite();
-    summary.OpenError = device->OpenError();
-    summary.OpenErrorMessage = device->OpenErrorMessage();
+    summary.OpenError = device->OpenFailure();
+    summary.OpenErrorMessage = device->OpenFailure().Message;
     if (IsAdapter(device->Identity) && adapters_.CheckOut(*controller_, index) != nullptr) {
         summary.AdapterIndex = static_cast<int>(adapters_.Count() - 1);
         adapterSummaries_.push_back(devices_.size());

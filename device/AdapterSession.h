@@ -29,7 +29,7 @@ struct HidDeviceSummary {
     std::u16string Product;
     HidCaps Caps;
     bool CanReadWrite = false;
-    uint32_t OpenError = 0;
+    HidFailure OpenError;  // why it could not be opened for writing
     std::string OpenErrorMessage;
     int AdapterIndex = -1;  // position in the adapter list; -1 for other devices
 };

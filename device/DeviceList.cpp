@@ -133,18 +133,18 @@ void TDeviceList::RunHeldBackRebuild() {
 
 std::string AccessProblemText(THidDevice& device) {
     const std::string node = device.InterfacePath();
-    if (IsAccessRefusal(device.OpenError())) {
+    if (IsAccessRefusal(device.OpenFailure())) {
         return "This program may not read and write the adapter, so its settings cannot be "
                "shown or changed.\n\n" +
                MissingAccessAdvice(node);
     }
     return "The adapter at " + node +
-           " cannot be opened for reading and writing: " + device.OpenErrorMessage();
+           " cannot be opened for reading and writing: " + device.OpenFailure().Message;
 }
 
 std::string AccessProblemSummary(THidDevice& device) {
-    return IsAccessRefusal(device.OpenError()) ? "No permission to use the adapter"
-                                               : "The adapter cannot be opened";
+    return IsAccessRefusal(device.OpenFailure()) ? "No permission to use the adapter"
+                                                 : "The adapter cannot be opened";
 }
 
 }  // namespace quillon

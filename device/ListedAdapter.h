@@ -13,8 +13,7 @@ class ListedAdapter {
   public:
     explicit ListedAdapter(THidDevice& device)
         : lock_(device),
-          service_(device, device.Platform(), device.InterfacePath(), FeatureLength(&device),
-                   &lock_) {}
+          service_(device, device.InterfacePath(), FeatureLength(&device), &lock_) {}
 
     AdapterService& operator*() { return service_; }
     AdapterService* operator->() { return &service_; }

@@ -5,34 +5,28 @@
 
 namespace quillon {
 
-LoggingFeatureDevice::LoggingFeatureDevice(IFeatureReportDevice& device, IHidPlatform& platform,
-                                           std::string name)
-    : device_(device), platform_(platform), name_(std::move(name)) {}
+LoggingFeatureDevice::LoggingFeatureDevice(IFeatureReportDevice& device, std::string name)
+    : device_(device), name_(std::move(name)) {}
 
-bool LoggingFeatureDevice::GetFeatureReport(std::span<uint8_t> report) {
-    const bool ok = device_.GetFeatureReport(report);
-    LogTransfer("get", report, ok);
-    return ok;
+HidResult<> LoggingFeatureDevice::GetFeatureReport(std::span<uint8_t> report) {
+    HidResult<> result = device_.GetFeatureReport(report);
+    LogTransfer("get", report, result);
+    return result;
 }
 
-bool LoggingFeatureDevice::SetFeatureReport(std::span<const uint8_t> report) {
-    const bool ok = device_.SetFeatureReport(report);
-    LogTransfer("set", report, ok);
-    return ok;
-}
-
-std::string LoggingFeatureDevice::LastErrorMessage() const {
-    const uint32_t code = platform_.LastError();
-    return code == 0 ? std::string("unknown error") : platform_.ErrorMessage(code);
+HidResult<> LoggingFeatureDevice::SetFeatureReport(std::span<const uint8_t> report) {
+    HidResult<> result = device_.SetFeatureReport(report);
+    LogTransfer("set", report, result);
+    return result;
 }
 
 void LoggingFeatureDevice::LogTransfer(const char* direction, std::span<const uint8_t> report,
-                                       bool ok) const {
+                                       const HidResult<>& result) const {
     Log(LogCategory::Device, [&] {
         std::string text =
             name_ + " " + direction + " " + std::to_string(report.size()) + " bytes: ";
         text += FormatHexBytes(report.data(), report.size());
-        text += ok ? "ok" : "failed (" + LastErrorMessage() + ")";
+        text += result ? "ok" : "failed (" + result.Error().Message + ")";
         return text;
     });
 }

@@ -1,7 +1,6 @@
 #include "device/ProvisionJob.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <memory>
 
 #include "config/SettingsAssignment.h"
@@ -11,9 +10,6 @@
 #include "firmware/UpdateRun.h"
 #include "hid/AccessAdvice.h"
 #include "hid/ReportDescriptor.h"
-#ifdef __linux__
-#include "hid/linux/SysfsText.h"
-#endif
 
 namespace quillon {
 namespace {
@@ -23,8 +19,10 @@ namespace {
 class HandleFeatureDevice final : public IFeatureReportDevice {
   public:
     explicit HandleFeatureDevice(IHidHandle& handle) : handle_(handle) {}
-    bool GetFeatureReport(std::span<uint8_t> report) override { return handle_.GetFeature(report); }
-    bool SetFeatureReport(std::span<const uint8_t> report) override {
+    HidResult<> GetFeatureReport(std::span<uint8_t> report) override {
+        return handle_.GetFeature(report);
+    }
+    HidResult<> SetFeatureReport(std::span<const uint8_t> report) override {
         return handle_.SetFeature(report);
     }
 
@@ -41,7 +39,7 @@ class Job {
     ProvisionRecord Run(const HidIdentity& seen) {
         record_.Identity = seen;
         record_.Path = info_.InterfacePath;
-        record_.UsbPath = UsbPortOf(info_.InterfacePath);
+        record_.UsbPath = info_.Location;
         record_.Started = std::chrono::system_clock::now();
         const auto start = std::chrono::steady_clock::now();
         if (Open() && Update() && WriteSettings()) {
@@ -69,26 +67,26 @@ class Job {
         step.Detail = reason;
         return Fail(kind, std::move(reason));
     }
-    std::string LastErrorText() {
-        const uint32_t code = platform_.LastError();
-        return code == 0 ? std::string("unknown error") : platform_.ErrorMessage(code);
-    }
-
     bool Open() {
-        handle_ = platform_.Open(info_.InterfacePath, HidAccess::ReadWrite);
-        if (handle_ == nullptr) {
-            const uint32_t error = platform_.LastError();
-            return Fail(
-                IsAccessRefusal(error) ? AdapterError::NoPermission : AdapterError::TransferFailed,
-                "cannot open: " + LastErrorText());
+        auto opened = platform_.Open(info_.InterfacePath, HidAccess::ReadWrite);
+        if (!opened) {
+            return Fail(IsAccessRefusal(opened.Error()) ? AdapterError::NoPermission
+                                                        : AdapterError::TransferFailed,
+                        "cannot open: " + opened.Error().Message);
         }
+        handle_ = std::move(*opened);
         const auto identity = handle_->GetAttributes();
         if (!identity) {
-            return Fail(AdapterError::TransferFailed, "cannot identify: " + LastErrorText());
+            return Fail(AdapterError::TransferFailed,
+                        "cannot identify: " + identity.Error().Message);
         }
         record_.Identity = *identity;
-        record_.Manufacturer = handle_->GetManufacturerString().value_or(std::u16string());
-        record_.Product = handle_->GetProductString().value_or(std::u16string());
+        if (const auto manufacturer = handle_->GetManufacturerString()) {
+            record_.Manufacturer = *manufacturer;
+        }
+        if (const auto product = handle_->GetProductString()) {
+            record_.Product = *product;
+        }
         // The system's own report lengths where it knows them (Windows hands out no report
         // descriptor), else parsed from the descriptor.
         if (const auto caps = handle_->GetCaps()) {
@@ -97,7 +95,7 @@ class Job {
         }
         transfers_ = std::make_unique<HandleFeatureDevice>(*handle_);
         lock_ = std::make_unique<HandleAdapterLock>(*handle_);
-        adapter_ = std::make_unique<AdapterService>(*transfers_, platform_, info_.InterfacePath,
+        adapter_ = std::make_unique<AdapterService>(*transfers_, info_.InterfacePath,
                                                     featureLength_, lock_.get());
         // Held for the whole job, so that no other program (or window of this one) writes to
         // the adapter between the update and the read-back.
@@ -214,25 +212,6 @@ ProvisionRecord RunProvisionJob(IHidPlatform& platform, const THidPnPInfo& info,
         progress.CurrentStep = ProvisionProgress::Done;
         return record;
     }
-}
-
-std::string UsbPortOf(const std::string& node) {
-#ifdef __linux__
-    const std::string prefix = "/dev/hidraw";
-    if (node.rfind(prefix, 0) != 0) {
-        return {};
-    }
-    std::error_code error;
-    const std::filesystem::path device =
-        std::filesystem::canonical("/sys/class/hidraw/" + node.substr(5) + "/device", error);
-    if (error) {
-        return {};
-    }
-    return linuxhid::UsbPortOfDevicePath(device.string());
-#else
-    (void)node;
-    return {};
-#endif
 }
 
 }  // namespace quillon

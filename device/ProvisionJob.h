@@ -61,7 +61,4 @@ ProvisionRecord RunProvisionJob(IHidPlatform& platform, const THidPnPInfo& info,
                                 const HidIdentity& seen, const ProvisionPlan& plan,
                                 ProvisionProgress& progress);
 
-// The USB port ("1-2.3") of a hidraw node, from the kernel's device tree; empty elsewhere.
-std::string UsbPortOf(const std::string& node);
-
 }  // namespace quillon

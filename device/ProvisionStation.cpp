@@ -63,8 +63,8 @@ bool ProvisionStation::IsAdapterInterface(const THidPnPInfo& info) {
         return IsAdapter(known->second);
     }
     const auto handle = platform_.Open(info.InterfacePath, HidAccess::QueryOnly);
-    const std::optional<HidIdentity> identity =
-        handle == nullptr ? std::nullopt : handle->GetAttributes();
+    const HidResult<HidIdentity> identity =
+        handle ? (*handle)->GetAttributes() : HidResult<HidIdentity>(handle.Error());
     if (!identity) {
         return false;  // not kept: the next scan asks again
     }

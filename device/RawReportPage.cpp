@@ -249,11 +249,8 @@ void TRawReportPage::ShowRead(THidDevice* HidDev, uint8_t ReportID, std::span<co
     AddHistoryLine(FromUtf8(HistoryLine('R', ReportID, Data.data(), Data.size())));
 }
 
-void TRawReportPage::HidCtlDeviceDataError(THidDevice*, uint32_t Error) {
-    THidDeviceController* controller = Devices.Controller();
-    const std::string message =
-        controller != nullptr ? controller->Platform().ErrorMessage(Error) : std::string();
-    AddHistoryLine("READ ERROR: " + FromUtf8(CleanSystemMessage(message)));
+void TRawReportPage::HidCtlDeviceDataError(THidDevice*, const HidFailure& Error) {
+    AddHistoryLine("READ ERROR: " + FromUtf8(CleanSystemMessage(Error.Message)));
 }
 
 }  // namespace quillon

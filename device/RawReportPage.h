@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "config/DeviceSettings.h"
+#include "hid/HidError.h"
 
 class QGridLayout;
 class QLabel;
@@ -53,7 +54,7 @@ class TRawReportPage : public QWidget {
     void edInhibitIDChange();
     // Events of the controller.
     void ShowRead(THidDevice* HidDev, uint8_t ReportID, std::span<const uint8_t> Data);
-    void HidCtlDeviceDataError(THidDevice* HidDev, uint32_t Error);
+    void HidCtlDeviceDataError(THidDevice* HidDev, const HidFailure& Error);
 
   signals:
     void StatusTextChanged(const QString& text);

@@ -1,23 +1,9 @@
 #include "hid/AccessAdvice.h"
 
-#include <cerrno>
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 namespace quillon {
 
-bool IsAccessRefusal(uint32_t platformError) {
-#ifdef _WIN32
-    // The Windows backend reports Win32 codes: no access, or another program holds the
-    // adapter without sharing it.
-    if (platformError == ERROR_ACCESS_DENIED || platformError == ERROR_SHARING_VIOLATION) {
-        return true;
-    }
-#endif
-    // The hidraw backend and the emulated bus report errno values.
-    return platformError == EACCES || platformError == EPERM;
+bool IsAccessRefusal(const HidFailure& failure) {
+    return failure.Error.Kind == HidErrorKind::NoPermission;
 }
 
 #ifdef _WIN32

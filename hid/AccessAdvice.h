@@ -1,7 +1,8 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
+
+#include "hid/HidError.h"
 
 namespace quillon {
 
@@ -11,7 +12,7 @@ inline constexpr const char* kAdapterUdevRuleInstalledPath =
     "/usr/lib/udev/rules.d/70-quillon-adapter.rules";
 
 // Whether an open failed for want of permission (rather than, say, a device that is gone).
-bool IsAccessRefusal(uint32_t platformError);
+bool IsAccessRefusal(const HidFailure& failure);
 
 // What the window and the command-line tool both tell the user when the adapter's node may not
 // be read and written: which node, that access was refused, which rule is missing and how to

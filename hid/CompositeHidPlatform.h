@@ -15,16 +15,17 @@ namespace quillon {
 // Several backends seen as one platform: the devices of all of them, in backend order. Each
 // backend claims the paths that start with its prefix (an empty prefix claims every path not
 // claimed before it). Instance handles are renumbered so that devices of different backends
-// never share one; a device keeps its number for the platform's life.
+// never share one; a device keeps its number for the platform's life. Handles and failures are
+// the backends' own: each failure is worded by the backend that failed.
 class CompositeHidPlatform final : public IHidPlatform {
   public:
     void AddBackend(std::unique_ptr<IHidPlatform> backend, std::string pathPrefix);
 
     std::vector<THidPnPInfo> PresentInterfaces() override;
-    std::unique_ptr<IHidHandle> Open(const std::string& path, HidAccess access) override;
-    std::unique_ptr<IHidHandle> OpenDevice(const THidPnPInfo& device, HidAccess access) override;
-    uint32_t LastError() override;
-    std::string ErrorMessage(uint32_t code) override;
+    HidResult<std::unique_ptr<IHidHandle>> Open(const std::string& path, HidAccess access) override;
+    HidResult<std::unique_ptr<IHidHandle>> OpenDevice(const THidPnPInfo& device,
+                                                      HidAccess access) override;
+    HidFailure GoneFailure(const std::string& path) override;
     std::unique_ptr<Watch> WatchDeviceChanges(IEventLoop& loop,
                                               std::function<void()> onChange) override;
 
@@ -35,7 +36,6 @@ class CompositeHidPlatform final : public IHidPlatform {
     };
 
     IHidPlatform* BackendFor(const std::string& path) const;
-    std::unique_ptr<IHidHandle> Wrap(std::unique_ptr<IHidHandle> handle, IHidPlatform* backend);
 
     std::vector<Backend> backends_;
     std::mutex mutex_;

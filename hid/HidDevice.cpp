@@ -1,7 +1,6 @@
 #include "hid/HidDevice.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <vector>
 
 #include "hid/ControllerError.h"
@@ -23,7 +22,7 @@ THidDevice::THidDevice(const THidPnPInfo& info, THidDeviceController* controller
     if (!OpenDeviceHandle()) {
         throw EControllerError("Device cannot be opened");
     }
-    const std::optional<HidIdentity> identity = deviceHandle_->GetAttributes();
+    const HidResult<HidIdentity> identity = deviceHandle_->GetAttributes();
     if (!identity) {
         throw EControllerError("Device cannot be identified");
     }
@@ -49,22 +48,38 @@ THidDevice::~THidDevice() {
 }
 
 bool THidDevice::OpenDeviceHandle() {
-    deviceHandle_ = platform_.OpenDevice(pnpInfo_, HidAccess::ReadWrite);
-    canReadWrite_ = deviceHandle_ != nullptr;
+    HidResult<std::unique_ptr<IHidHandle>> opened =
+        platform_.OpenDevice(pnpInfo_, HidAccess::ReadWrite);
+    canReadWrite_ = static_cast<bool>(opened);
     if (canReadWrite_) {
-        openError_ = 0;
+        openFailure_ = {};
     } else {
-        openError_ = platform_.LastError();
-        deviceHandle_ = platform_.OpenDevice(pnpInfo_, HidAccess::QueryOnly);
+        openFailure_ = opened.Error();
+        opened = platform_.OpenDevice(pnpInfo_, HidAccess::QueryOnly);
     }
+    deviceHandle_ = opened ? std::move(*opened) : nullptr;
     return deviceHandle_ != nullptr;
 }
 
-bool THidDevice::EnsureDeviceHandle() {
-    if (IsUsable() && deviceHandle_ == nullptr) {
-        OpenDeviceHandle();
+HidResult<> THidDevice::EnsureDeviceHandle() {
+    if (deviceHandle_ != nullptr) {
+        return {};
     }
-    return deviceHandle_ != nullptr;
+    if (!IsUsable()) {
+        return UnusableFailure();
+    }
+    if (!OpenDeviceHandle()) {
+        return openFailure_;
+    }
+    return {};
+}
+
+HidFailure THidDevice::UnusableFailure() const {
+    if (!attached_) {
+        return platform_.GoneFailure(pnpInfo_.InterfacePath);
+    }
+    // A checked-in device outside an enumeration: a mistake of the caller, not of the device.
+    return HidFailure{HidError{HidErrorKind::TransferFailed, 0}, "the device is not checked out"};
 }
 
 void THidDevice::CloseDeviceHandle() {
@@ -84,13 +99,11 @@ void THidDevice::CloseReadHandle() {
     }
 }
 
-std::string THidDevice::OpenErrorMessage() const {
-    return openError_ == 0 ? std::string() : platform_.ErrorMessage(openError_);
-}
-
 HidCaps THidDevice::Capabilities() {
     if (!parsedDescriptor_ && EnsureDeviceHandle()) {
-        parsedDescriptor_ = deviceHandle_->GetCaps();
+        if (const HidResult<HidCaps> caps = deviceHandle_->GetCaps()) {
+            parsedDescriptor_ = *caps;
+        }
         CloseDeviceHandle();
     }
     return parsedDescriptor_.value_or(HidCaps{});
@@ -101,7 +114,7 @@ std::u16string THidDevice::FetchString(std::u16string& cache, StringQuery query)
         return cache;
     }
     if (EnsureDeviceHandle()) {
-        if (const std::optional<std::u16string> text = (deviceHandle_.get()->*query)()) {
+        if (const HidResult<std::u16string> text = (deviceHandle_.get()->*query)()) {
             const size_t end = std::min(text->find(u'\0'), kMaxStringLength);
             cache = text->substr(0, end);
         }
@@ -118,31 +131,32 @@ std::u16string THidDevice::ProductString() {
     return FetchString(productString_, &IHidHandle::GetProductString);
 }
 
-bool THidDevice::GetFeatureReport(std::span<uint8_t> report) {
-    const bool ok = EnsureDeviceHandle() && deviceHandle_->GetFeature(report);
-    if (!ok) {
-        LogTransferFailure("get", report);
+HidResult<> THidDevice::GetFeatureReport(std::span<uint8_t> report) {
+    HidResult<> result = EnsureDeviceHandle();
+    if (result) {
+        result = deviceHandle_->GetFeature(report);
     }
-    return ok;
+    return LogTransfer("get", report, std::move(result));
 }
 
-bool THidDevice::SetFeatureReport(std::span<const uint8_t> report) {
-    const bool ok = EnsureDeviceHandle() && deviceHandle_->SetFeature(report);
-    if (!ok) {
-        LogTransferFailure("set", report);
+HidResult<> THidDevice::SetFeatureReport(std::span<const uint8_t> report) {
+    HidResult<> result = EnsureDeviceHandle();
+    if (result) {
+        result = deviceHandle_->SetFeature(report);
     }
-    return ok;
+    return LogTransfer("set", report, std::move(result));
 }
 
-void THidDevice::LogTransferFailure(const char* direction, std::span<const uint8_t> report) {
-    // Read the error first: building the message must not change it for the caller.
-    const uint32_t error = platform_.LastError();
-    Log(LogCategory::Hid, [&] {
-        return pnpInfo_.InterfacePath + ": feature report " +
-               std::to_string(report.empty() ? 0 : report[0]) + " " + direction + " of " +
-               std::to_string(report.size()) + " bytes failed: " +
-               (error != 0 ? platform_.ErrorMessage(error) : std::string("device not usable"));
-    });
+HidResult<> THidDevice::LogTransfer(const char* direction, std::span<const uint8_t> report,
+                                    HidResult<> result) const {
+    if (!result) {
+        Log(LogCategory::Hid, [&] {
+            return pnpInfo_.InterfacePath + ": feature report " +
+                   std::to_string(report.empty() ? 0 : report[0]) + " " + direction + " of " +
+                   std::to_string(report.size()) + " bytes failed: " + result.Error().Message;
+        });
+    }
+    return result;
 }
 
 void THidDevice::SetReaderSleepTime(int ms) {
@@ -200,13 +214,18 @@ HidLockResult THidDevice::LockExclusive() {
     if (!IsUsable() || !canReadWrite_) {
         return HidLockResult::Failed;
     }
-    auto handle = platform_.OpenDevice(pnpInfo_, HidAccess::ReadWrite);
-    if (handle == nullptr) {
+    HidResult<std::unique_ptr<IHidHandle>> handle =
+        platform_.OpenDevice(pnpInfo_, HidAccess::ReadWrite);
+    if (!handle) {
         return HidLockResult::Failed;
     }
-    const HidLockResult result = handle->TryLockExclusive();
+    const HidResult<> locked = (*handle)->TryLockExclusive();
+    const HidLockResult result = locked ? HidLockResult::Held
+                                 : locked.Error().Error.Kind == HidErrorKind::Busy
+                                     ? HidLockResult::Busy
+                                     : HidLockResult::Failed;
     if (result == HidLockResult::Held) {
-        exclusiveHandle_ = std::move(handle);
+        exclusiveHandle_ = std::move(*handle);
         exclusiveCount_ = 1;
     }
     Log(LogCategory::Hid, [&] {
@@ -243,21 +262,19 @@ void THidDevice::MarkUnplugged() {
     }
 }
 
-std::shared_ptr<IHidHandle> THidDevice::AcquireReadHandle(uint32_t& error) {
+HidResult<std::shared_ptr<IHidHandle>> THidDevice::AcquireReadHandle() {
     std::lock_guard lock(readMutex_);
     if (!readable_) {
-        error = ENODEV;
-        return nullptr;
+        // Unplugged: the path may already lead to another device, so it is not opened again.
+        return platform_.GoneFailure(pnpInfo_.InterfacePath);
     }
     if (readHandle_ == nullptr) {
-        readHandle_ = platform_.OpenDevice(pnpInfo_, HidAccess::Read);
-        if (readHandle_ == nullptr) {
-            error = platform_.LastError();
-            if (error == 0) {
-                error = EIO;
-            }
-            return nullptr;
+        HidResult<std::unique_ptr<IHidHandle>> opened =
+            platform_.OpenDevice(pnpInfo_, HidAccess::Read);
+        if (!opened) {
+            return opened.Error();
         }
+        readHandle_ = std::move(*opened);
     }
     return readHandle_;
 }
@@ -287,9 +304,9 @@ void THidDevice::DeliverReport(std::span<const uint8_t> report) {
     }
 }
 
-void THidDevice::DeliverError(uint32_t error) {
+void THidDevice::DeliverError(const HidFailure& failure) {
     if (dataErrorHandler_) {
-        Deliver([&] { dataErrorHandler_(this, error); });
+        Deliver([&] { dataErrorHandler_(this, failure); });
     }
 }
 

@@ -49,18 +49,21 @@ class THidDevice : public IFeatureReportDevice {
     std::u16string ManufacturerString();
     std::u16string ProductString();
 
-    bool GetFeatureReport(std::span<uint8_t> report) override;
-    bool SetFeatureReport(std::span<const uint8_t> report) override;
+    // Fails without a request when the device is not usable (gone, or checked in outside an
+    // enumeration), and with the open's failure when it cannot be opened at all.
+    HidResult<> GetFeatureReport(std::span<uint8_t> report) override;
+    HidResult<> SetFeatureReport(std::span<const uint8_t> report) override;
 
-    // Whether the last open obtained read and write access. When it did not, OpenError() holds
-    // the platform's code for the refusal (its text: Platform().ErrorMessage(code), "Permission
-    // denied" for a node the user may not write) so the user can be told why.
+    // Whether the last open obtained read and write access. When it did not, OpenFailure()
+    // says why ("Permission denied" for a node the user may not write, of the kind
+    // NoPermission) so the user can be told; while it did, OpenFailure() is empty (no message).
     bool CanReadWrite() const { return canReadWrite_; }
-    uint32_t OpenError() const { return openError_; }
-    std::string OpenErrorMessage() const;
+    const HidFailure& OpenFailure() const { return openFailure_; }
 
     const std::string& InterfacePath() const { return pnpInfo_.InterfacePath; }
     uint32_t InstanceHandle() const { return pnpInfo_.InstanceHandle; }
+    // Where the device is plugged in, as the platform tells (THidPnPInfo::Location).
+    const std::string& Location() const { return pnpInfo_.Location; }
 
     bool Attached() const { return attached_; }
     bool CheckedOut() const { return checkedOut_; }
@@ -111,24 +114,26 @@ class THidDevice : public IFeatureReportDevice {
     THidDevice(const THidPnPInfo& info, THidDeviceController* controller, IHidPlatform& platform,
                IEventLoop& loop);
 
-    bool EnsureDeviceHandle();
+    HidResult<> EnsureDeviceHandle();
     bool OpenDeviceHandle();
-    void LogTransferFailure(const char* direction, std::span<const uint8_t> report);
-    using StringQuery = std::optional<std::u16string> (IHidHandle::*)();
+    // What a request meets while the device is not usable.
+    HidFailure UnusableFailure() const;
+    HidResult<> LogTransfer(const char* direction, std::span<const uint8_t> report,
+                            HidResult<> result) const;
+    using StringQuery = HidResult<std::u16string> (IHidHandle::*)();
     std::u16string FetchString(std::u16string& cache, StringQuery query);
     void StartReader();
     void StopReader();
 
     // Reader side (reader thread): the read handle, opened on first use, shared with the reader so
-    // that it is closed only once neither side uses it. nullptr with error set when the device
-    // cannot be read.
-    std::shared_ptr<IHidHandle> AcquireReadHandle(uint32_t& error);
+    // that it is closed only once neither side uses it. A failure when the device cannot be read.
+    HidResult<std::shared_ptr<IHidHandle>> AcquireReadHandle();
     // Reader thread: a handle whose wait or read failed is dropped so the next attempt reopens.
     void DiscardReadHandle(const std::shared_ptr<IHidHandle>& handle);
 
     // Owning thread, from the reader's hand-overs.
     void DeliverReport(std::span<const uint8_t> report);
-    void DeliverError(uint32_t error);
+    void DeliverError(const HidFailure& failure);
     template <typename Call>
     void Deliver(Call call);
 
@@ -148,7 +153,7 @@ class THidDevice : public IFeatureReportDevice {
     THidDataErrorEvent dataErrorHandler_;
     THidPlugEvent unplugHandler_;
     bool canReadWrite_ = false;
-    uint32_t openError_ = 0;
+    HidFailure openFailure_;
     std::unique_ptr<THidDeviceReadThread> reader_;
     // Set while a handler runs for the reader; the flag it points at is set when the handler
     // destroys the device.

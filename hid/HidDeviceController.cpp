@@ -196,7 +196,7 @@ void THidDeviceController::DeviceChange() {
             return device->InterfacePath() + " arrived" +
                    (device->CanReadWrite()
                         ? std::string()
-                        : ", no read/write access: " + device->OpenErrorMessage());
+                        : ", no read/write access: " + device->OpenFailure().Message);
         });
         devices_.push_back(Entry{device, std::move(candidate)});
         changed = true;

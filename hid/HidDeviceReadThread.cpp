@@ -60,15 +60,17 @@ bool THidDeviceReadThread::PauseOneSlice() {
 void THidDeviceReadThread::Run() {
     while (!stopRequested_.load()) {
         std::fill(readBuffer_.begin(), readBuffer_.end(), uint8_t{0});
-        std::shared_ptr<IHidHandle> handle = device_.AcquireReadHandle(lastError_);
-        if (handle == nullptr) {
+        HidResult<std::shared_ptr<IHidHandle>> acquired = device_.AcquireReadHandle();
+        if (!acquired) {
             // The read could not even be started (typically: the device is gone and waits for
             // its holder to release it). Report it, then wait a slice rather than retry at once,
             // which would flood the owning thread with errors.
-            handover_->Run([this] { device_.DeliverError(lastError_); });
+            lastFailure_ = acquired.Error();
+            handover_->Run([this] { device_.DeliverError(lastFailure_); });
             PauseOneSlice();
             continue;
         }
+        std::shared_ptr<IHidHandle> handle = std::move(*acquired);
         SetCurrentHandle(handle);
         // A stop requested before the handle was published could not wake it; look again.
         if (stopRequested_.load()) {
@@ -76,15 +78,15 @@ void THidDeviceReadThread::Run() {
             break;
         }
 
-        HidWaitResult result = HidWaitResult::Timeout;
-        while (result == HidWaitResult::Timeout && !stopRequested_.load()) {
-            result = handle->WaitInput(device_.ReaderSleepTime());
+        HidResult<HidWaitResult> waited = HidWaitResult::Timeout;
+        while (waited && *waited == HidWaitResult::Timeout && !stopRequested_.load()) {
+            waited = handle->WaitInput(device_.ReaderSleepTime());
         }
-        bool failed = result == HidWaitResult::Failed;
-        if (result == HidWaitResult::Ready && !stopRequested_.load()) {
-            const long count = handle->ReadInput(readBuffer_);
-            failed = count < 0;
-            bytesRead_ = count > 0 ? static_cast<size_t>(count) : 0;
+        bool failed = !waited;
+        if (waited && *waited == HidWaitResult::Ready && !stopRequested_.load()) {
+            const HidResult<size_t> count = handle->ReadInput(readBuffer_);
+            failed = !count;
+            bytesRead_ = count ? *count : 0;
             if (bytesRead_ > 0) {
                 handover_->Run(
                     [this] { device_.DeliverReport(std::span(readBuffer_).first(bytesRead_)); });

@@ -48,7 +48,7 @@ class THidDeviceReadThread {
     std::atomic<bool> stopRequested_{false};
 
     // Reader thread only, and the hand-over calls that run while it is blocked in them.
-    uint32_t lastError_ = 0;
+    HidFailure lastFailure_;  // of the last read that could not be started
     size_t bytesRead_ = 0;
     std::vector<uint8_t> readBuffer_;
 

@@ -4,6 +4,8 @@
 #include <span>
 #include <utility>
 
+#include "hid/HidError.h"
+
 namespace quillon {
 
 class THidDevice;
@@ -72,6 +74,8 @@ using THidPlugEvent = THidHandler<void(THidDevice* HidDev)>;
 // Data holds the bytes after the report ID and is valid only during the call.
 using THidDataEvent =
     THidHandler<void(THidDevice* HidDev, uint8_t ReportID, std::span<const uint8_t> Data)>;
-using THidDataErrorEvent = THidHandler<void(THidDevice* HidDev, uint32_t Error)>;
+// Error is the failure of the read that could not be started; its native code and the
+// backend's text for it both come from the backend that failed.
+using THidDataErrorEvent = THidHandler<void(THidDevice* HidDev, const HidFailure& Error)>;
 
 }  // namespace quillon

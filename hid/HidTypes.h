@@ -26,6 +26,10 @@ struct HidCaps {
 struct THidPnPInfo {
     std::string InterfacePath;    // what every open of the device uses
     uint32_t InstanceHandle = 0;  // stable for one physical device across scans
+    // Where the device is plugged in, so that a person can find it: the USB port path ("1-2.3")
+    // on Linux, the system's location of the device node on Windows. Empty when the platform
+    // does not tell.
+    std::string Location{};
 };
 
 }  // namespace quillon

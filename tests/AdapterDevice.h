@@ -6,6 +6,7 @@
 #include <mutex>
 #include <vector>
 
+#include "hid/ErrnoFailure.h"
 #include "hid/FeatureReportDevice.h"
 #include "hid/emulated/QuillonAdapter.h"
 
@@ -20,19 +21,19 @@ class AdapterDevice : public IFeatureReportDevice, public emu::IDeviceModelHost 
     }
     ~AdapterDevice() override { adapter_.Attach(nullptr); }
 
-    bool GetFeatureReport(std::span<uint8_t> report) override {
+    HidResult<> GetFeatureReport(std::span<uint8_t> report) override {
         if (beforeTransfer) {
             beforeTransfer();
         }
         int error = 0;
-        return !unplugged_ && adapter_.GetFeature(report, error);
+        return Outcome(!unplugged_ && adapter_.GetFeature(report, error), error);
     }
-    bool SetFeatureReport(std::span<const uint8_t> report) override {
+    HidResult<> SetFeatureReport(std::span<const uint8_t> report) override {
         if (beforeTransfer) {
             beforeTransfer();
         }
         int error = 0;
-        return !unplugged_ && adapter_.SetFeature(report, error);
+        return Outcome(!unplugged_ && adapter_.SetFeature(report, error), error);
     }
 
     void SendInputReport(std::span<const uint8_t> report) override {
@@ -54,6 +55,13 @@ class AdapterDevice : public IFeatureReportDevice, public emu::IDeviceModelHost 
     std::function<void()> beforeTransfer;
 
   private:
+    static HidResult<> Outcome(bool ok, int error) {
+        if (ok) {
+            return {};
+        }
+        return ErrnoFailure(error != 0 ? error : ENODEV);
+    }
+
     emu::QuillonAdapter& adapter_;
     std::atomic<bool> unplugged_{false};
     mutable std::mutex mutex_;

@@ -75,14 +75,15 @@ class WatchCountingPlatform : public IHidPlatform {
     WatchCountingPlatform(std::unique_ptr<IHidPlatform> inner, int& watches)
         : inner_(std::move(inner)), watches_(watches) {}
     std::vector<THidPnPInfo> PresentInterfaces() override { return inner_->PresentInterfaces(); }
-    std::unique_ptr<IHidHandle> Open(const std::string& path, HidAccess access) override {
+    HidResult<std::unique_ptr<IHidHandle>> Open(const std::string& path,
+                                                HidAccess access) override {
         return inner_->Open(path, access);
     }
-    std::unique_ptr<IHidHandle> OpenDevice(const THidPnPInfo& device, HidAccess access) override {
+    HidResult<std::unique_ptr<IHidHandle>> OpenDevice(const THidPnPInfo& device,
+                                                      HidAccess access) override {
         return inner_->OpenDevice(device, access);
     }
-    uint32_t LastError() override { return inner_->LastError(); }
-    std::string ErrorMessage(uint32_t code) override { return inner_->ErrorMessage(code); }
+    HidFailure GoneFailure(const std::string& path) override { return inner_->GoneFailure(path); }
     std::unique_ptr<Watch> WatchDeviceChanges(IEventLoop& loop,
                                               std::function<void()> onChange) override {
         ++watches_;

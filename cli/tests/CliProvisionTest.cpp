@@ -283,8 +283,8 @@ TEST_F(CliProvisionTest, AnAdapterHeldByAnotherProgramIsLeftUntouched) {
         auto bus = std::make_unique<emu::EmulatedBus>();
         bus->Plug(held);
         bus->Plug(free);
-        otherProgram = bus->Open(emu::EmulatedBus::PathOf(1), HidAccess::ReadWrite);
-        EXPECT_EQ(otherProgram->TryLockExclusive(), HidLockResult::Held);
+        otherProgram = std::move(*bus->Open(emu::EmulatedBus::PathOf(1), HidAccess::ReadWrite));
+        EXPECT_TRUE(otherProgram->TryLockExclusive());
         return bus;
     };
     const CliResult result =

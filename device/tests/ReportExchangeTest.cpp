@@ -5,6 +5,7 @@
 #include <cerrno>
 
 #include "device/tests/AdapterWindowFixture.h"
+#include "hid/ErrnoFailure.h"
 
 namespace quillon {
 namespace {
@@ -102,7 +103,8 @@ TEST_F(ReportExchangeTest, ReportIdTextRulesAndFailedTransfers) {
     EXPECT_EQ(HistoryLines().back(), "W 03  failed: Input/output error");
 
     Child<TRawReportPage>(*form, "tsSpecial")
-        ->HidCtlDeviceDataError(Child<TDeviceList>(*form, "Panel1")->SelectedDevice(), EIO);
+        ->HidCtlDeviceDataError(Child<TDeviceList>(*form, "Panel1")->SelectedDevice(),
+                                ErrnoFailure(EIO));
     EXPECT_EQ(HistoryLines().back(), "READ ERROR: Input/output error");
 }
 
@@ -123,7 +125,8 @@ TEST_F(ReportExchangeTest, AdapterInUseByAnotherProgramIsNotWrittenAndTheWindowS
     StartWindow();
     adapter->ClearLog();
     auto other = bus.Open(emu::EmulatedBus::PathOf(instance), HidAccess::ReadWrite);
-    ASSERT_EQ(other->TryLockExclusive(), HidLockResult::Held);
+    ASSERT_TRUE(other);
+    ASSERT_TRUE((*other)->TryLockExclusive());
     const QString busy = "the adapter is in use by another program";
 
     ClickCheckBox(Child<QCheckBox>(*form, "cbPavex"));
@@ -144,7 +147,7 @@ TEST_F(ReportExchangeTest, AdapterInUseByAnotherProgramIsNotWrittenAndTheWindowS
     ASSERT_EQ(adapter->Log().size(), 1u);
     EXPECT_EQ(adapter->Log()[0].Dir, Direction::Get);
 
-    other->Unlock();
+    (*other)->Unlock();
     QTest::mouseClick(Child<QToolButton>(*form, "WriteBtn"), Qt::LeftButton);
     EXPECT_EQ(adapter->Log().back().Dir, Direction::Set);
 }

@@ -5,24 +5,16 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
-#include <system_error>
 #include <thread>
 #include <utility>
+
+#include "hid/ErrnoFailure.h"
 
 namespace quillon::emu {
 namespace {
 
-thread_local uint32_t tlsLastError = 0;
-
-bool Fail(int code) {
-    tlsLastError = static_cast<uint32_t>(code);
-    return false;
-}
-
-// Fail for a query that answers with a value: there is none.
-std::nullopt_t Missing(int code) {
-    Fail(code);
-    return std::nullopt;
+HidFailure Fail(int code) {
+    return ErrnoFailure(code);
 }
 
 class EmulatedHandle;
@@ -32,6 +24,7 @@ class EmulatedHandle;
 struct EmulatedBus::Slot final : IDeviceModelHost {
     uint32_t instance = 0;
     std::string path;
+    std::string location;
     std::shared_ptr<IDeviceModel> model;
 
     mutable std::mutex mutex;  // guards everything below but transferMutex
@@ -82,44 +75,44 @@ class EmulatedHandle final : public IHidHandle {
         --slot_->stats.OpenHandles;
     }
 
-    std::optional<HidIdentity> GetAttributes() override {
+    HidResult<HidIdentity> GetAttributes() override {
         Busy busy(*this);
         {
             std::lock_guard lock(slot_->mutex);
             if (!slot_->present) {
-                return Missing(ENODEV);
+                return Fail(ENODEV);
             }
             if (slot_->options.AttributesFail) {
-                return Missing(EIO);
+                return Fail(EIO);
             }
         }
         return slot_->model->Identity();
     }
 
-    std::optional<std::vector<uint8_t>> GetReportDescriptor() override {
+    HidResult<std::vector<uint8_t>> GetReportDescriptor() override {
         Busy busy(*this);
         if (!Present()) {
-            return Missing(ENODEV);
+            return Fail(ENODEV);
         }
         return slot_->model->ReportDescriptor();
     }
 
-    std::optional<std::u16string> GetManufacturerString() override { return GetString(true); }
-    std::optional<std::u16string> GetProductString() override { return GetString(false); }
+    HidResult<std::u16string> GetManufacturerString() override { return GetString(true); }
+    HidResult<std::u16string> GetProductString() override { return GetString(false); }
 
-    bool GetFeature(std::span<uint8_t> report) override {
+    HidResult<> GetFeature(std::span<uint8_t> report) override {
         return Transfer(report, [&](IDeviceModel& model, int& error) {
             return model.GetFeature(report, error);
         });
     }
 
-    bool SetFeature(std::span<const uint8_t> report) override {
+    HidResult<> SetFeature(std::span<const uint8_t> report) override {
         return Transfer(report, [&](IDeviceModel& model, int& error) {
             return model.SetFeature(report, error);
         });
     }
 
-    HidWaitResult WaitInput(int timeoutMs) override {
+    HidResult<HidWaitResult> WaitInput(int timeoutMs) override {
         std::unique_lock lock(slot_->mutex);
         ++busy_;
         ++slot_->stats.InputWaits;
@@ -137,12 +130,10 @@ class EmulatedHandle final : public IHidHandle {
             return HidWaitResult::Woken;
         }
         if (!slot_->present) {
-            Fail(ENODEV);
-            return HidWaitResult::Failed;
+            return Fail(ENODEV);
         }
         if (access_ == HidAccess::QueryOnly) {
-            Fail(EACCES);
-            return HidWaitResult::Failed;
+            return Fail(EACCES);
         }
         return queue_.empty() ? HidWaitResult::Timeout : HidWaitResult::Ready;
     }
@@ -155,44 +146,38 @@ class EmulatedHandle final : public IHidHandle {
         slot_->input.notify_all();
     }
 
-    long ReadInput(std::span<uint8_t> buffer) override {
+    HidResult<size_t> ReadInput(std::span<uint8_t> buffer) override {
         std::lock_guard lock(slot_->mutex);
         if (!slot_->present) {
-            Fail(EIO);
-            return -1;
+            return Fail(EIO);
         }
         if (access_ == HidAccess::QueryOnly) {
-            Fail(EACCES);
-            return -1;
+            return Fail(EACCES);
         }
         if (queue_.empty()) {
-            Fail(EAGAIN);
-            return -1;
+            return Fail(EAGAIN);
         }
         const std::vector<uint8_t> report = std::move(queue_.front());
         queue_.pop_front();
         const size_t count = std::min(buffer.size(), report.size());
         std::copy_n(report.begin(), count, buffer.begin());
-        return static_cast<long>(count);
+        return count;
     }
 
     // The bus lives in one process, so exclusive use is among the handles of its devices.
-    HidLockResult TryLockExclusive() override {
+    HidResult<> TryLockExclusive() override {
         std::lock_guard lock(slot_->mutex);
         if (!slot_->present) {
-            Fail(ENODEV);
-            return HidLockResult::Failed;
+            return Fail(ENODEV);
         }
         if (access_ == HidAccess::QueryOnly) {
-            Fail(EACCES);
-            return HidLockResult::Failed;
+            return Fail(EACCES);
         }
         if (slot_->exclusiveHolder != nullptr && slot_->exclusiveHolder != this) {
-            Fail(EWOULDBLOCK);
-            return HidLockResult::Busy;
+            return Fail(EWOULDBLOCK);
         }
         slot_->exclusiveHolder = this;
-        return HidLockResult::Held;
+        return {};
     }
 
     void Unlock() override {
@@ -233,24 +218,24 @@ class EmulatedHandle final : public IHidHandle {
         return slot_->present;
     }
 
-    std::optional<std::u16string> GetString(bool manufacturer) {
+    HidResult<std::u16string> GetString(bool manufacturer) {
         Busy busy(*this);
         {
             std::lock_guard lock(slot_->mutex);
             if (!slot_->present) {
-                return Missing(ENODEV);
+                return Fail(ENODEV);
             }
             ++slot_->stats.StringRequests;
         }
         std::u16string text = manufacturer ? slot_->model->Manufacturer() : slot_->model->Product();
         if (text.empty()) {
-            return Missing(ENOENT);
+            return Fail(ENODATA);  // the device has no such string
         }
         return text;
     }
 
     template <typename Byte, typename Call>
-    bool Transfer(std::span<Byte> report, Call call) {
+    HidResult<> Transfer(std::span<Byte> report, Call call) {
         Busy busy(*this);
         PlugOptions options;
         {
@@ -293,7 +278,10 @@ class EmulatedHandle final : public IHidHandle {
         if (detach) {
             slot_->model->Attach(nullptr);
         }
-        return ok ? true : Fail(error != 0 ? error : EIO);
+        if (!ok) {
+            return Fail(error != 0 ? error : EIO);
+        }
+        return {};
     }
 
     std::shared_ptr<EmulatedBus::Slot> slot_;
@@ -367,6 +355,9 @@ uint32_t EmulatedBus::Plug(std::shared_ptr<IDeviceModel> model, const PlugOption
     {
         std::lock_guard lock(mutex_);
         slot->instance = nextInstance_++;
+        slot->location = !options.Location.empty()
+                             ? options.Location
+                             : "emulated-" + std::to_string(slots_.size() + 1);
     }
     slot->path = PathOf(slot->instance);
     slot->model->Attach(slot.get());
@@ -493,30 +484,27 @@ std::vector<THidPnPInfo> EmulatedBus::PresentInterfaces() {
     for (const auto& slot : slots) {
         std::lock_guard lock(slot->mutex);
         if (slot->present) {
-            present.push_back(THidPnPInfo{slot->path, slot->instance});
+            present.push_back(THidPnPInfo{slot->path, slot->instance, slot->location});
         }
     }
     return present;
 }
 
-std::unique_ptr<IHidHandle> EmulatedBus::Open(const std::string& path, HidAccess access) {
+HidResult<std::unique_ptr<IHidHandle>> EmulatedBus::Open(const std::string& path,
+                                                         HidAccess access) {
     const std::shared_ptr<Slot> slot = FindPath(path);
     if (slot == nullptr) {
-        Fail(ENOENT);
-        return nullptr;
+        return Fail(ENOENT);
     }
     std::lock_guard lock(slot->mutex);
     if (!slot->present) {
-        Fail(ENOENT);
-        return nullptr;
+        return Fail(ENOENT);
     }
     if (slot->options.OpenError != 0) {
-        Fail(slot->options.OpenError);
-        return nullptr;
+        return Fail(slot->options.OpenError);
     }
     if (access != HidAccess::QueryOnly && !slot->options.ReadWriteAllowed) {
-        Fail(EACCES);
-        return nullptr;
+        return Fail(EACCES);
     }
     auto handle = std::make_unique<EmulatedHandle>(slot, access, closedWhileInUse_);
     slot->handles.push_back(handle.get());
@@ -532,15 +520,11 @@ std::unique_ptr<IHidHandle> EmulatedBus::Open(const std::string& path, HidAccess
             ++slot->stats.ReadOpens;
             break;
     }
-    return handle;
+    return std::unique_ptr<IHidHandle>(std::move(handle));
 }
 
-uint32_t EmulatedBus::LastError() {
-    return tlsLastError;
-}
-
-std::string EmulatedBus::ErrorMessage(uint32_t code) {
-    return std::generic_category().message(static_cast<int>(code));
+HidFailure EmulatedBus::GoneFailure(const std::string&) {
+    return Fail(ENODEV);
 }
 
 std::unique_ptr<IHidPlatform::Watch> EmulatedBus::WatchDeviceChanges(

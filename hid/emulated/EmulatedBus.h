@@ -28,6 +28,10 @@ struct PlugOptions {
     int TransferDelayMs = 0;
     // Input reports kept per open handle before the oldest are dropped.
     size_t InputQueueLimit = 4096;
+    // Where the device is plugged in (THidPnPInfo::Location). Empty: "emulated-N", N counting
+    // the devices plugged into the bus from 1; give the same text again to plug a device back
+    // into the port it came from.
+    std::string Location{};
 };
 
 // What the bus saw of one device, for tests.
@@ -45,8 +49,8 @@ struct DeviceStats {
 
 // An in-process HID bus: tests and the program's demo mode plug device models into it and pull
 // them out again. Paths are "emu:N" with N the device's instance handle, which is unique for
-// the bus's life. Errors are errno values, kept per thread. After an unplug every handle of the
-// device fails as on a real unplug: transfers with ENODEV, reads with EIO.
+// the bus's life. Failures carry errno values, worded by the C library. After an unplug every
+// handle of the device fails as on a real unplug: transfers with ENODEV, reads with EIO.
 class EmulatedBus final : public IHidPlatform {
   public:
     explicit EmulatedBus(uint32_t firstInstance = 1);
@@ -73,9 +77,8 @@ class EmulatedBus final : public IHidPlatform {
     int HandlesClosedWhileInUse() const { return closedWhileInUse_->load(); }
 
     std::vector<THidPnPInfo> PresentInterfaces() override;
-    std::unique_ptr<IHidHandle> Open(const std::string& path, HidAccess access) override;
-    uint32_t LastError() override;
-    std::string ErrorMessage(uint32_t code) override;
+    HidResult<std::unique_ptr<IHidHandle>> Open(const std::string& path, HidAccess access) override;
+    HidFailure GoneFailure(const std::string& path) override;
     std::unique_ptr<Watch> WatchDeviceChanges(IEventLoop& loop,
                                               std::function<void()> onChange) override;
 

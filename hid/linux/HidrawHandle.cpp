@@ -14,12 +14,17 @@
 #include <chrono>
 #include <cstring>
 
+#include "hid/ErrnoFailure.h"
 #include "hid/ReportDescriptor.h"
-#include "hid/linux/LastError.h"
 #include "hid/posix/UniqueFd.h"
 
 namespace quillon::linuxhid {
 namespace {
+
+// The failure of the system call that just failed (EIO when it left no errno).
+HidFailure ErrnoNow() {
+    return ErrnoFailure(errno != 0 ? errno : EIO);
+}
 
 // The size field of a hidraw ioctl number has 14 bits.
 constexpr size_t kMaxIoctlLength = (1u << _IOC_SIZEBITS) - 1;
@@ -40,14 +45,16 @@ class HidrawHandle : public IHidHandle {
         }
     }
 
-    std::optional<HidIdentity> GetAttributes() override {
+    HidResult<HidIdentity> GetAttributes() override {
         if (auto identity = ReadSysfsIdentity(entry_)) {
-            return identity;
+            return *identity;
+        }
+        if (!fd_.Valid()) {
+            return ErrnoFailure(ENODEV);
         }
         hidraw_devinfo info{};
-        if (!fd_.Valid() || ::ioctl(fd_.Get(), HIDIOCGRAWINFO, &info) < 0) {
-            SetLastErrorCode(!fd_.Valid() ? ENODEV : errno);
-            return std::nullopt;
+        if (::ioctl(fd_.Get(), HIDIOCGRAWINFO, &info) < 0) {
+            return ErrnoNow();
         }
         HidIdentity identity;
         identity.VendorID = uint16_t(info.vendor);
@@ -56,49 +63,44 @@ class HidrawHandle : public IHidHandle {
         return identity;
     }
 
-    std::optional<std::vector<uint8_t>> GetReportDescriptor() override {
+    HidResult<std::vector<uint8_t>> GetReportDescriptor() override {
         if (auto bytes = ReadSysfsReportDescriptor(entry_)) {
-            return bytes;
+            return std::move(*bytes);
         }
         if (!fd_.Valid()) {
-            SetLastErrorCode(ENODEV);
-            return std::nullopt;
+            return ErrnoFailure(ENODEV);
         }
         int size = 0;
         if (::ioctl(fd_.Get(), HIDIOCGRDESCSIZE, &size) < 0) {
-            SetLastErrorFromErrno();
-            return std::nullopt;
+            return ErrnoNow();
         }
         if (size <= 0 || size > HID_MAX_DESCRIPTOR_SIZE) {
-            SetLastErrorCode(EINVAL);
-            return std::nullopt;
+            return ErrnoFailure(EIO);  // the driver's answer makes no sense
         }
         hidraw_report_descriptor raw{};
         raw.size = uint32_t(size);
         if (::ioctl(fd_.Get(), HIDIOCGRDESC, &raw) < 0) {
-            SetLastErrorFromErrno();
-            return std::nullopt;
+            return ErrnoNow();
         }
         return std::vector<uint8_t>(raw.value, raw.value + raw.size);
     }
 
-    std::optional<std::u16string> GetManufacturerString() override {
+    HidResult<std::u16string> GetManufacturerString() override {
         return Found(ReadSysfsManufacturer(entry_));
     }
 
-    std::optional<std::u16string> GetProductString() override {
+    HidResult<std::u16string> GetProductString() override {
         return Found(ReadSysfsProduct(entry_));
     }
 
-    bool GetFeature(std::span<uint8_t> report) override {
-        if (!CheckFeatureRequest(report)) {
-            return false;
+    HidResult<> GetFeature(std::span<uint8_t> report) override {
+        if (HidResult<> checked = CheckFeatureRequest(report); !checked) {
+            return checked;
         }
         const size_t length = report.size();
         const int count = FeatureIoctl(HIDIOCGFEATURE(length), report.data());
         if (count < 0) {
-            SetLastErrorFromErrno();
-            return false;
+            return ErrnoNow();
         }
         if (size_t(count) < length) {
             // hidraw answers with the report's own length, which is less than asked when the
@@ -107,31 +109,28 @@ class HidrawHandle : public IHidHandle {
             // would still hold what the caller put there (a preset status, say).
             const uint16_t declared = DeclaredFeatureLength(report[0]);
             if (declared == 0 || size_t(count) < declared) {
-                SetLastErrorCode(EIO);
-                return false;
+                return ErrnoFailure(EIO);
             }
             std::fill(report.begin() + count, report.end(), uint8_t{0});
         }
-        return true;
+        return {};
     }
 
-    bool SetFeature(std::span<const uint8_t> report) override {
-        if (!CheckFeatureRequest(report)) {
-            return false;
+    HidResult<> SetFeature(std::span<const uint8_t> report) override {
+        if (HidResult<> checked = CheckFeatureRequest(report); !checked) {
+            return checked;
         }
         // The request is read/write at the ioctl level; the caller's buffer is const.
         std::vector<uint8_t> copy(report.begin(), report.end());
         if (FeatureIoctl(HIDIOCSFEATURE(copy.size()), copy.data()) < 0) {
-            SetLastErrorFromErrno();
-            return false;
+            return ErrnoNow();
         }
-        return true;
+        return {};
     }
 
-    HidWaitResult WaitInput(int timeoutMs) override {
+    HidResult<HidWaitResult> WaitInput(int timeoutMs) override {
         if (access_ != HidAccess::Read) {
-            SetLastErrorCode(EBADF);
-            return HidWaitResult::Failed;
+            return ErrnoFailure(EBADF);
         }
         using Clock = std::chrono::steady_clock;
         const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
@@ -144,8 +143,7 @@ class HidrawHandle : public IHidHandle {
                 continue;
             }
             if (n < 0) {
-                SetLastErrorFromErrno();
-                return HidWaitResult::Failed;
+                return ErrnoNow();
             }
             if (n == 0) {
                 return HidWaitResult::Timeout;
@@ -162,8 +160,7 @@ class HidrawHandle : public IHidHandle {
             }
             if (fds[1].revents & (POLLERR | POLLHUP | POLLNVAL)) {
                 // hidraw reports a disconnected device this way.
-                SetLastErrorCode(ENODEV);
-                return HidWaitResult::Failed;
+                return ErrnoFailure(ENODEV);
             }
         }
     }
@@ -175,14 +172,12 @@ class HidrawHandle : public IHidHandle {
         }
     }
 
-    long ReadInput(std::span<uint8_t> buffer) override {
+    HidResult<size_t> ReadInput(std::span<uint8_t> buffer) override {
         if (access_ != HidAccess::Read) {
-            SetLastErrorCode(EBADF);
-            return -1;
+            return ErrnoFailure(EBADF);
         }
         if (buffer.empty()) {
-            SetLastErrorCode(EINVAL);
-            return -1;
+            return ErrnoFailure(EINVAL);
         }
         // Without report IDs the node delivers the bare report; the layer above expects the
         // report ID in byte 0 all the same.
@@ -193,39 +188,32 @@ class HidrawHandle : public IHidHandle {
             n = ::read(fd_.Get(), target.data(), target.size());
         } while (n < 0 && errno == EINTR);
         if (n < 0) {
-            SetLastErrorFromErrno();
-            return -1;
+            return ErrnoNow();
         }
         if (n == 0) {
-            return 0;
+            return size_t{0};
         }
         if (offset == 1) {
             buffer[0] = 0;
         }
-        return long(n) + long(offset);
+        return size_t(n) + offset;
     }
 
     // flock on the node: every open of it is a description of its own, so the lock keeps out
     // other handles of this process as well as other programs, and the kernel drops it when
     // the holder ends, however it ends.
-    HidLockResult TryLockExclusive() override {
+    HidResult<> TryLockExclusive() override {
         if (!fd_.Valid()) {
-            SetLastErrorCode(access_ == HidAccess::QueryOnly ? EACCES : EBADF);
-            return HidLockResult::Failed;
+            return ErrnoFailure(access_ == HidAccess::QueryOnly ? EACCES : EBADF);
         }
         int result = 0;
         do {
             result = ::flock(fd_.Get(), LOCK_EX | LOCK_NB);
         } while (result < 0 && errno == EINTR);
-        if (result == 0) {
-            return HidLockResult::Held;
+        if (result < 0) {
+            return ErrnoNow();  // EWOULDBLOCK: another handle holds it
         }
-        if (errno == EWOULDBLOCK) {
-            SetLastErrorCode(EWOULDBLOCK);
-            return HidLockResult::Busy;
-        }
-        SetLastErrorFromErrno();
-        return HidLockResult::Failed;
+        return {};
     }
 
     void Unlock() override {
@@ -237,7 +225,9 @@ class HidrawHandle : public IHidHandle {
   private:
     uint16_t DeclaredFeatureLength(uint8_t reportId) {
         if (descriptor_.empty()) {
-            descriptor_ = GetReportDescriptor().value_or(std::vector<uint8_t>{});
+            if (HidResult<std::vector<uint8_t>> descriptor = GetReportDescriptor()) {
+                descriptor_ = std::move(*descriptor);
+            }
             if (descriptor_.empty()) {
                 return 0;
             }
@@ -260,25 +250,23 @@ class HidrawHandle : public IHidHandle {
         return result;
     }
 
-    std::optional<std::u16string> Found(std::optional<std::u16string> text) {
+    static HidResult<std::u16string> Found(std::optional<std::u16string> text) {
         if (!text) {
-            SetLastErrorCode(ENOENT);
+            return ErrnoFailure(ENODATA);  // the device has no such string
         }
-        return text;
+        return std::move(*text);
     }
 
-    bool CheckFeatureRequest(std::span<const uint8_t> report) {
+    HidResult<> CheckFeatureRequest(std::span<const uint8_t> report) const {
         if (access_ != HidAccess::ReadWrite) {
             // What the user needs to hear about a node opened for query only: the request
             // was refused for lack of rights.
-            SetLastErrorCode(access_ == HidAccess::QueryOnly ? EACCES : EBADF);
-            return false;
+            return ErrnoFailure(access_ == HidAccess::QueryOnly ? EACCES : EBADF);
         }
         if (report.empty() || report.size() > kMaxIoctlLength) {
-            SetLastErrorCode(EINVAL);
-            return false;
+            return ErrnoFailure(EINVAL);
         }
-        return true;
+        return {};
     }
 
     HidrawEntry entry_;
@@ -291,16 +279,15 @@ class HidrawHandle : public IHidHandle {
 
 }  // namespace
 
-std::unique_ptr<IHidHandle> OpenHidraw(const std::string& nodePath, const HidrawEntry& entry,
-                                       HidAccess access) {
+HidResult<std::unique_ptr<IHidHandle>> OpenHidraw(const std::string& nodePath,
+                                                  const HidrawEntry& entry, HidAccess access) {
     UniqueFd fd;
     UniqueFd wakeFd;
     switch (access) {
         case HidAccess::QueryOnly: {
             struct stat info {};
             if (::stat(nodePath.c_str(), &info) < 0) {
-                SetLastErrorFromErrno();
-                return nullptr;
+                return ErrnoNow();
             }
             break;
         }
@@ -312,21 +299,19 @@ std::unique_ptr<IHidHandle> OpenHidraw(const std::string& nodePath, const Hidraw
             break;
     }
     if (access != HidAccess::QueryOnly && !fd.Valid()) {
-        SetLastErrorFromErrno();
-        return nullptr;
+        return ErrnoNow();
     }
     if (access == HidAccess::Read) {
         wakeFd.Reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
         if (!wakeFd.Valid()) {
-            SetLastErrorFromErrno();
-            return nullptr;
+            return ErrnoNow();
         }
     }
     auto handle = std::make_unique<HidrawHandle>(entry, access, std::move(fd), std::move(wakeFd));
     if (access == HidAccess::Read) {
         handle->LearnReportNumbering();
     }
-    return handle;
+    return std::unique_ptr<IHidHandle>(std::move(handle));
 }
 
 }  // namespace quillon::linuxhid

@@ -2,14 +2,14 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <map>
 #include <mutex>
 
+#include "hid/ErrnoFailure.h"
 #include "hid/linux/DeviceChangeWatch.h"
 #include "hid/linux/HidrawHandle.h"
-#include "hid/linux/LastError.h"
 #include "hid/linux/SysfsHidTree.h"
 
 namespace quillon {
@@ -27,44 +27,49 @@ std::string NodeName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// The USB port path of a device: the name of its USB device's folder ("1-2.3"); empty when
+// it is not on USB.
+std::string UsbPortOf(const HidrawEntry& entry) {
+    return entry.UsbDeviceDir.empty() ? std::string() : NodeName(entry.UsbDeviceDir);
+}
+
 class LinuxHidPlatform : public IHidPlatform {
   public:
     LinuxHidPlatform(std::string sysfsRoot, std::string devRoot, ChangeSource source)
-        : Tree_(std::move(sysfsRoot)), DevRoot_(std::move(devRoot)), Source_(source) {}
+        : tree_(std::move(sysfsRoot)), devRoot_(std::move(devRoot)), source_(source) {}
 
     std::vector<THidPnPInfo> PresentInterfaces() override {
         std::vector<THidPnPInfo> present;
         std::map<std::string, std::string> listed;
-        for (const std::string& name : Tree_.HidrawNames()) {
-            const auto entry = Tree_.Find(name);
+        for (const std::string& name : tree_.HidrawNames()) {
+            const auto entry = tree_.Find(name);
             // A node that udev has not created yet cannot be opened; its own event will
             // bring the next scan.
             if (!entry || !NodeExists(name)) {
                 continue;
             }
-            const std::string path = DevRoot_ + "/" + name;
-            present.push_back({path, Tree_.InstanceHandle(*entry)});
+            const std::string path = devRoot_ + "/" + name;
+            present.push_back({path, tree_.InstanceHandle(*entry), UsbPortOf(*entry)});
             listed[path] = entry->ClassDir;
         }
-        std::lock_guard lock(Mutex_);
-        Listed_ = std::move(listed);
+        std::lock_guard lock(mutex_);
+        listed_ = std::move(listed);
         return present;
     }
 
-    std::unique_ptr<IHidHandle> Open(const std::string& path, HidAccess access) override {
-        const auto entry = Tree_.Find(NodeName(path));
+    HidResult<std::unique_ptr<IHidHandle>> Open(const std::string& path,
+                                                HidAccess access) override {
+        const auto entry = tree_.Find(NodeName(path));
         if (!entry) {
-            SetLastErrorCode(ENODEV);
-            return nullptr;
+            return ErrnoFailure(ENODEV);
         }
         {
             // hidraw numbers are reused at once: after an unplug the same path may already
             // lead to another device, which must not receive this device's requests.
-            std::lock_guard lock(Mutex_);
-            const auto it = Listed_.find(path);
-            if (it != Listed_.end() && it->second != entry->ClassDir) {
-                SetLastErrorCode(ENODEV);
-                return nullptr;
+            std::lock_guard lock(mutex_);
+            const auto it = listed_.find(path);
+            if (it != listed_.end() && it->second != entry->ClassDir) {
+                return ErrnoFailure(ENODEV);
             }
         }
         return OpenHidraw(path, *entry, access);
@@ -74,48 +79,42 @@ class LinuxHidPlatform : public IHidPlatform {
     // open: a device that left and gave its number to another one between the check and the
     // open would otherwise hand over the newcomer's node. A scan in progress cannot help here,
     // as it may already list the newcomer at this path.
-    std::unique_ptr<IHidHandle> OpenDevice(const THidPnPInfo& device, HidAccess access) override {
-        const auto entry = Tree_.Find(NodeName(device.InterfacePath));
-        if (!entry || Tree_.InstanceHandle(*entry) != device.InstanceHandle) {
-            SetLastErrorCode(ENODEV);
-            return nullptr;
+    HidResult<std::unique_ptr<IHidHandle>> OpenDevice(const THidPnPInfo& device,
+                                                      HidAccess access) override {
+        const auto entry = tree_.Find(NodeName(device.InterfacePath));
+        if (!entry || tree_.InstanceHandle(*entry) != device.InstanceHandle) {
+            return ErrnoFailure(ENODEV);
         }
         auto handle = OpenHidraw(device.InterfacePath, *entry, access);
-        if (handle == nullptr) {
-            return nullptr;
+        if (!handle) {
+            return handle;
         }
-        const auto after = Tree_.Find(NodeName(device.InterfacePath));
-        if (!after || Tree_.InstanceHandle(*after) != device.InstanceHandle) {
-            SetLastErrorCode(ENODEV);
-            return nullptr;
+        const auto after = tree_.Find(NodeName(device.InterfacePath));
+        if (!after || tree_.InstanceHandle(*after) != device.InstanceHandle) {
+            return ErrnoFailure(ENODEV);
         }
         return handle;
     }
 
-    uint32_t LastError() override { return LastErrorCode(); }
-
-    std::string ErrorMessage(uint32_t code) override {
-        char buffer[256];
-        return strerror_r(int(code), buffer, sizeof buffer);
-    }
+    HidFailure GoneFailure(const std::string&) override { return ErrnoFailure(ENODEV); }
 
     std::unique_ptr<Watch> WatchDeviceChanges(IEventLoop& loop,
                                               std::function<void()> onChange) override {
-        return WatchHidrawChanges(loop, Source_,
-                                  Source_ == ChangeSource::Udev ? DevRoot_ : Tree_.ClassFolder(),
+        return WatchHidrawChanges(loop, source_,
+                                  source_ == ChangeSource::Udev ? devRoot_ : tree_.ClassFolder(),
                                   std::move(onChange));
     }
 
   private:
     bool NodeExists(const std::string& name) const {
-        return ::access((DevRoot_ + "/" + name).c_str(), F_OK) == 0;
+        return ::access((devRoot_ + "/" + name).c_str(), F_OK) == 0;
     }
 
-    SysfsHidTree Tree_;
-    std::string DevRoot_;
-    ChangeSource Source_;
-    std::mutex Mutex_;  // Open may come from a reader's thread while the GUI thread scans
-    std::map<std::string, std::string> Listed_;  // path -> its device at the last scan
+    SysfsHidTree tree_;
+    std::string devRoot_;
+    ChangeSource source_;
+    std::mutex mutex_;  // Open may come from a reader's thread while the GUI thread scans
+    std::map<std::string, std::string> listed_;  // path -> its device at the last scan
 };
 
 }  // namespace

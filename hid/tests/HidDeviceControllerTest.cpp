@@ -228,7 +228,7 @@ TEST_F(ControllerTest, EnumerationClosesHandlesOfDevicesLeftCheckedIn) {
                 controller->CheckOutAt(out, idx);
             }
             uint8_t report[65] = {3};
-            d->GetFeatureReport(report);  // leaves its handle open
+            EXPECT_TRUE(d->GetFeatureReport(report));  // leaves its handle open
             return true;
         }
         THidDeviceController* controller;
@@ -287,8 +287,9 @@ TEST_F(ControllerTest, QueryOnlyDeviceIsListedWithTheReasonAndGetsNoReader) {
     THidDevice* out = CheckOut(0);
     ASSERT_NE(out, nullptr);
     EXPECT_FALSE(out->CanReadWrite());
-    EXPECT_EQ(out->OpenError(), static_cast<uint32_t>(EACCES));
-    EXPECT_EQ(out->OpenErrorMessage(), "Permission denied");
+    EXPECT_EQ(out->OpenFailure().Error.Kind, HidErrorKind::NoPermission);
+    EXPECT_EQ(out->OpenFailure().Error.NativeCode, static_cast<uint32_t>(EACCES));
+    EXPECT_EQ(out->OpenFailure().Message, "Permission denied");
     EXPECT_EQ(out->Identity.VendorID, 0x169B);
     EXPECT_EQ(out->ProductString(), u"Locked");
     EXPECT_EQ(out->Capabilities().FeatureReportByteLength, 65);
@@ -363,7 +364,7 @@ TEST_F(ControllerTest, HandlersPassOnlyToDevicesThatCarryTheOldOne) {
 
     struct Third {
         void Data(THidDevice*, uint8_t, std::span<const uint8_t>) {}
-        void DataError(THidDevice*, uint32_t) {}
+        void DataError(THidDevice*, const HidFailure&) {}
         void Unplug(THidDevice*) {}
     } third;
     controller->SetOnDeviceData(MakeHandler<&Third::Data>(&third));

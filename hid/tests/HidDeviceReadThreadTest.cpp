@@ -104,8 +104,10 @@ TEST_F(ReaderTest, UnplugGivesNoDataThenPacedErrorsUntilRelease) {
     EXPECT_FALSE(Model().SendInput({0x01, 1, 2, 3, 4, 5, 6, 7, 8}));
     ASSERT_TRUE(RunUntil([&] { return rec.errors.size() >= 3; }));
     EXPECT_TRUE(rec.reports.empty());
-    for (uint32_t error : rec.errors) {
-        EXPECT_EQ(error, static_cast<uint32_t>(ENODEV));
+    for (const HidFailure& error : rec.errors) {
+        EXPECT_EQ(error.Error.Kind, HidErrorKind::Gone);
+        EXPECT_EQ(error.Error.NativeCode, static_cast<uint32_t>(ENODEV));
+        EXPECT_EQ(error.Message, "No such device");
     }
     // Each failed attempt is followed by one slice of waiting, not by the next attempt at once.
     EXPECT_GE(rec.errorTimes[2] - rec.errorTimes[0], std::chrono::milliseconds(2 * kSlice));

@@ -37,7 +37,8 @@ TEST_F(DeviceTest, IdentityCapabilitiesAndStrings) {
     EXPECT_EQ(d->ManufacturerString(), u"Morvane");
     EXPECT_EQ(d->ProductString(), u"Quillon");
     EXPECT_TRUE(d->CanReadWrite());
-    EXPECT_EQ(d->OpenError(), 0u);
+    EXPECT_TRUE(d->OpenFailure().Message.empty());
+    EXPECT_EQ(d->Location(), "emulated-1");
     EXPECT_EQ(d->InterfacePath(), bus.PathOf(instance));
 }
 
@@ -55,15 +56,16 @@ TEST_F(DeviceTest, FeatureReportsGoBothWaysAndKeepTheHandleOpen) {
     EXPECT_EQ(models.back()->SetReports().size(), 1u);
 }
 
-TEST_F(DeviceTest, FailedTransferIsReportedWithTheErrorLeftForTheCaller) {
+TEST_F(DeviceTest, FailedTransferIsReportedWithTheBackendsFailure) {
     emu::PlugOptions options;
     options.FailTransfer = 1;
     THidDevice* d = PlugAndCheckOut({}, options);
     ASSERT_NE(d, nullptr);
     uint8_t report[65] = {3};
     EXPECT_TRUE(d->GetFeatureReport(report));
-    EXPECT_FALSE(d->GetFeatureReport(report));
-    EXPECT_EQ(bus.LastError(), static_cast<uint32_t>(EIO));
+    const HidResult<> failed = d->GetFeatureReport(report);
+    ASSERT_FALSE(failed);
+    EXPECT_EQ(failed.Error().Error.NativeCode, static_cast<uint32_t>(EIO));
     EXPECT_TRUE(d->GetFeatureReport(report)) << "nothing is retried or stuck";
 }
 
@@ -168,8 +170,10 @@ TEST_F(DeviceTest, PulledDeviceFailsTransfersBeforeAnyScanNotices) {
     ASSERT_TRUE(d->GetFeatureReport(report));
     bus.Unplug(instance);  // the loop has not run: the device still counts as attached
     EXPECT_TRUE(d->Attached());
-    EXPECT_FALSE(d->GetFeatureReport(report));
-    EXPECT_EQ(bus.LastError(), static_cast<uint32_t>(ENODEV));
+    const HidResult<> failed = d->GetFeatureReport(report);
+    ASSERT_FALSE(failed);
+    EXPECT_EQ(failed.Error().Error.Kind, HidErrorKind::Gone);
+    EXPECT_EQ(failed.Error().Error.NativeCode, static_cast<uint32_t>(ENODEV));
 }
 
 }  // namespace

@@ -69,8 +69,8 @@ TEST(HidPlatformFactoryTest, EmulatedAdaptersAreListedAsAdapters) {
     ASSERT_EQ(present.size(), 2u);
     for (const THidPnPInfo& info : present) {
         auto handle = platform->Open(info.InterfacePath, HidAccess::ReadWrite);
-        ASSERT_NE(handle, nullptr);
-        const auto identity = handle->GetAttributes();
+        ASSERT_TRUE(handle);
+        const auto identity = (*handle)->GetAttributes();
         ASSERT_TRUE(identity);
         EXPECT_EQ(identity->VendorID, 0x169B);
         EXPECT_EQ(identity->ProductID, 0x0110);
@@ -98,12 +98,15 @@ TEST(CompositeHidPlatformTest, MergesBackendsWithDistinctInstanceHandles) {
 
     const auto present = composite.PresentInterfaces();
     ASSERT_EQ(present.size(), 1u) << "a path the first backend claims is not the second's";
+    EXPECT_EQ(present[0].Location, "emulated-1");
     secondBus->Plug(std::make_shared<emu::GenericDevice>());
     EXPECT_EQ(composite.PresentInterfaces().size(), 1u);
 
-    EXPECT_EQ(composite.Open("emu:77", HidAccess::QueryOnly), nullptr);
-    EXPECT_EQ(composite.LastError(), static_cast<uint32_t>(ENOENT));
-    EXPECT_EQ(composite.ErrorMessage(EACCES), "Permission denied");
+    // Failures come from the backend that claims the path, in its words.
+    const auto missing = composite.Open("emu:77", HidAccess::QueryOnly);
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.Error().Error.NativeCode, static_cast<uint32_t>(ENOENT));
+    EXPECT_EQ(missing.Error().Message, "No such file or directory");
 }
 
 TEST(CompositeHidPlatformTest, InstanceHandlesStayStableAndDistinct) {
@@ -124,10 +127,11 @@ TEST(CompositeHidPlatformTest, InstanceHandlesStayStableAndDistinct) {
 
     uint8_t report[65] = {3};
     auto handle = composite.Open(after[0].InterfacePath, HidAccess::ReadWrite);
-    ASSERT_NE(handle, nullptr);
+    ASSERT_TRUE(handle);
     bus->Unplug(a + 1);  // the device behind after[0]
-    EXPECT_FALSE(handle->GetFeature(report));
-    EXPECT_EQ(composite.LastError(), static_cast<uint32_t>(ENODEV));
+    const HidResult<> failed = (*handle)->GetFeature(report);
+    ASSERT_FALSE(failed);
+    EXPECT_EQ(failed.Error().Error.NativeCode, static_cast<uint32_t>(ENODEV));
 }
 
 }  // namespace

@@ -37,7 +37,7 @@ class EventRecorder {
         reports.push_back(Report{d, reportId, std::vector<uint8_t>(data.begin(), data.end()),
                                  std::this_thread::get_id()});
     }
-    void DataError(THidDevice*, uint32_t error) {
+    void DataError(THidDevice*, const HidFailure& error) {
         errors.push_back(error);
         errorTimes.push_back(std::chrono::steady_clock::now());
     }
@@ -48,7 +48,7 @@ class EventRecorder {
 
     std::vector<std::string> log;
     std::vector<Report> reports;
-    std::vector<uint32_t> errors;
+    std::vector<HidFailure> errors;
     std::vector<std::chrono::steady_clock::time_point> errorTimes;
 };
 
@@ -56,7 +56,7 @@ class EventRecorder {
 class OtherRecorder {
   public:
     void Data(THidDevice*, uint8_t, std::span<const uint8_t>) { ++data; }
-    void DataError(THidDevice*, uint32_t) { ++errors; }
+    void DataError(THidDevice*, const HidFailure&) { ++errors; }
     void Unplug(THidDevice*) { ++unplugs; }
     void Change(THidDeviceController*) { ++changes; }
     int data = 0;

@@ -56,6 +56,14 @@ std::shared_ptr<const HidFunctions> BindSystemHidFunctions() {
     if (!bound) {
         return nullptr;
     }
+    // The location's functions may be missing (an old Wine): the devices are still listed.
+    if (!Bind(setup, "SetupDiGetDeviceRegistryPropertyW",
+              table->SetupDiGetDeviceRegistryPropertyW) ||
+        !Bind(setup, "SetupDiGetDevicePropertyW", table->SetupDiGetDevicePropertyW) ||
+        !Bind(setup, "SetupDiCreateDeviceInfoList", table->SetupDiCreateDeviceInfoList) ||
+        !Bind(setup, "SetupDiOpenDeviceInfoW", table->SetupDiOpenDeviceInfoW)) {
+        table->SetupDiGetDeviceRegistryPropertyW = nullptr;
+    }
     table->CreateFileW = &::CreateFileW;
     table->CloseHandle = &::CloseHandle;
     table->ReadFile = &::ReadFile;

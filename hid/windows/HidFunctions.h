@@ -2,6 +2,7 @@
 
 // clang-format off
 #include <windows.h>
+#include <devpropdef.h>
 #include <setupapi.h>
 #include <hidsdi.h>
 #include <hidpi.h>
@@ -24,6 +25,14 @@ struct HidFunctions {
     (HDEVINFO, PSP_DEVICE_INTERFACE_DATA, PSP_DEVICE_INTERFACE_DETAIL_DATA_W, DWORD, PDWORD,
      PSP_DEVINFO_DATA);
     BOOL(WINAPI* SetupDiDestroyDeviceInfoList)(HDEVINFO);
+    // setupapi.dll, for where a device is plugged in only: nullptr where the system lacks them,
+    // and the devices are then listed without their location.
+    BOOL(WINAPI* SetupDiGetDeviceRegistryPropertyW)
+    (HDEVINFO, PSP_DEVINFO_DATA, DWORD, PDWORD, PBYTE, DWORD, PDWORD);
+    BOOL(WINAPI* SetupDiGetDevicePropertyW)
+    (HDEVINFO, PSP_DEVINFO_DATA, const DEVPROPKEY*, DEVPROPTYPE*, PBYTE, DWORD, PDWORD, DWORD);
+    HDEVINFO(WINAPI* SetupDiCreateDeviceInfoList)(const GUID*, HWND);
+    BOOL(WINAPI* SetupDiOpenDeviceInfoW)(HDEVINFO, PCWSTR, HWND, DWORD, PSP_DEVINFO_DATA);
 
     // hid.dll
     void(WINAPI* HidD_GetHidGuid)(LPGUID);

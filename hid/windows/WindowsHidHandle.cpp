@@ -6,8 +6,8 @@
 #include <functional>
 #include <vector>
 
-#include "hid/windows/LastError.h"
 #include "hid/windows/WideText.h"
+#include "hid/windows/Win32Failure.h"
 
 namespace quillon::winhid {
 namespace {
@@ -43,25 +43,27 @@ class WindowsHidHandle : public IHidHandle {
 
     void SetPath(const std::string& path) { Path_ = path; }
 
-    bool PrepareReading() {
+    HidResult<> PrepareReading() {
         ReadRequest_.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        WakeEvent_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-        if (ReadRequest_.hEvent == nullptr || WakeEvent_ == nullptr) {
-            return FailWithSystemError();
+        if (ReadRequest_.hEvent == nullptr) {
+            return LastWin32Failure();
         }
-        const std::optional<HidCaps> caps = GetCaps();
+        WakeEvent_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        if (WakeEvent_ == nullptr) {
+            return LastWin32Failure();
+        }
+        const HidResult<HidCaps> caps = GetCaps();
         // Windows insists on a buffer of at least the input report length.
         ReadBuffer_.resize(caps && caps->InputReportByteLength > 0 ? caps->InputReportByteLength
                                                                    : 4096);
-        return true;
+        return {};
     }
 
-    std::optional<HidIdentity> GetAttributes() override {
+    HidResult<HidIdentity> GetAttributes() override {
         HIDD_ATTRIBUTES attributes{};
         attributes.Size = sizeof attributes;
         if (!F_->HidD_GetAttributes(Handle_, &attributes)) {
-            FailWithDeviceError();
-            return std::nullopt;
+            return LastDeviceFailure();
         }
         HidIdentity identity;
         identity.VendorID = attributes.VendorID;
@@ -72,26 +74,23 @@ class WindowsHidHandle : public IHidHandle {
 
     // Windows does not hand the report descriptor to programs; GetCaps answers from the
     // system's own parse of it.
-    std::optional<std::vector<uint8_t>> GetReportDescriptor() override {
-        SetLastErrorCode(ERROR_NOT_SUPPORTED);
-        return std::nullopt;
+    HidResult<std::vector<uint8_t>> GetReportDescriptor() override {
+        return Win32Failure(ERROR_NOT_SUPPORTED);
     }
 
-    std::optional<HidCaps> GetCaps() override {
+    HidResult<HidCaps> GetCaps() override {
         if (Caps_) {
-            return Caps_;
+            return *Caps_;
         }
         PHIDP_PREPARSED_DATA preparsed = nullptr;
         if (!F_->HidD_GetPreparsedData(Handle_, &preparsed)) {
-            FailWithDeviceError();
-            return std::nullopt;
+            return LastDeviceFailure();
         }
         HIDP_CAPS system{};
         const bool ok = F_->HidP_GetCaps(preparsed, &system) == HIDP_STATUS_SUCCESS;
         F_->HidD_FreePreparsedData(preparsed);
         if (!ok) {
-            SetLastErrorCode(ERROR_INVALID_DATA);
-            return std::nullopt;
+            return Win32Failure(ERROR_INVALID_DATA);
         }
         HidCaps caps;
         caps.InputReportByteLength = system.InputReportByteLength;
@@ -101,44 +100,45 @@ class WindowsHidHandle : public IHidHandle {
         return caps;
     }
 
-    std::optional<std::u16string> GetManufacturerString() override {
+    HidResult<std::u16string> GetManufacturerString() override {
         return GetString(F_->HidD_GetManufacturerString);
     }
 
-    std::optional<std::u16string> GetProductString() override {
+    HidResult<std::u16string> GetProductString() override {
         return GetString(F_->HidD_GetProductString);
     }
 
-    bool GetFeature(std::span<uint8_t> report) override {
+    HidResult<> GetFeature(std::span<uint8_t> report) override {
         std::vector<uint8_t> sized;
-        if (!PrepareFeature(report, sized)) {
-            return false;
+        if (HidResult<> prepared = PrepareFeature(report, sized); !prepared) {
+            return prepared;
         }
         if (!F_->HidD_GetFeature(Handle_, sized.data(), ULONG(sized.size()))) {
-            return FailWithDeviceError();
+            return LastDeviceFailure();
         }
         std::copy_n(sized.begin(), std::min(report.size(), sized.size()), report.begin());
-        return true;
+        return {};
     }
 
-    bool SetFeature(std::span<const uint8_t> report) override {
+    HidResult<> SetFeature(std::span<const uint8_t> report) override {
         std::vector<uint8_t> sized;
-        if (!PrepareFeature(report, sized)) {
-            return false;
+        if (HidResult<> prepared = PrepareFeature(report, sized); !prepared) {
+            return prepared;
         }
         if (!F_->HidD_SetFeature(Handle_, sized.data(), ULONG(sized.size()))) {
-            return FailWithDeviceError();
+            return LastDeviceFailure();
         }
-        return true;
+        return {};
     }
 
-    HidWaitResult WaitInput(int timeoutMs) override {
+    HidResult<HidWaitResult> WaitInput(int timeoutMs) override {
         if (Access_ != HidAccess::Read) {
-            SetLastErrorCode(ERROR_INVALID_HANDLE);
-            return HidWaitResult::Failed;
+            return Win32Failure(ERROR_INVALID_HANDLE);
         }
-        if (!ReadPending_ && !ReadDone_ && !StartRead()) {
-            return HidWaitResult::Failed;
+        if (!ReadPending_ && !ReadDone_) {
+            if (HidResult<> started = StartRead(); !started) {
+                return started.Error();
+            }
         }
         if (ReadDone_) {
             return HidWaitResult::Ready;
@@ -154,23 +154,17 @@ class WindowsHidHandle : public IHidHandle {
             return HidWaitResult::Timeout;
         }
         if (woke != WAIT_OBJECT_0 + 1) {
-            FailWithSystemError();
-            return HidWaitResult::Failed;
+            return LastWin32Failure();
         }
-        if (FinishRead()) {
-            return HidWaitResult::Ready;
-        }
-        // An event signalled before its read has ended is no failure: wait again.
-        return LastErrorCode() == ERROR_IO_INCOMPLETE ? HidWaitResult::Timeout
-                                                      : HidWaitResult::Failed;
+        return FinishRead();
     }
 
     // Exclusive use among the programs that ask for it: a named semaphore of one per device
     // path. Not a mutex: a mutex belongs to a thread and would let a second handle of the same
     // thread in.
-    HidLockResult TryLockExclusive() override {
+    HidResult<> TryLockExclusive() override {
         if (LockHeld_) {
-            return HidLockResult::Held;
+            return {};
         }
         if (LockSemaphore_ == nullptr) {
             std::string folded = Path_;
@@ -180,20 +174,18 @@ class WindowsHidHandle : public IHidHandle {
                 L"Local\\quillon-adapter-" + std::to_wstring(std::hash<std::string>{}(folded));
             LockSemaphore_ = CreateSemaphoreW(nullptr, 1, 1, name.c_str());
             if (LockSemaphore_ == nullptr) {
-                FailWithSystemError();
-                return HidLockResult::Failed;
+                return LastWin32Failure();
             }
         }
         const DWORD taken = WaitForSingleObject(LockSemaphore_, 0);
         if (taken == WAIT_OBJECT_0) {
             LockHeld_ = true;
-            return HidLockResult::Held;
+            return {};
         }
         if (taken == WAIT_TIMEOUT) {
-            return HidLockResult::Busy;
+            return Win32Failure(ERROR_BUSY);  // another handle holds it
         }
-        FailWithSystemError();
-        return HidLockResult::Failed;
+        return LastWin32Failure();
     }
 
     void Unlock() override {
@@ -209,34 +201,30 @@ class WindowsHidHandle : public IHidHandle {
         }
     }
 
-    long ReadInput(std::span<uint8_t> buffer) override {
+    HidResult<size_t> ReadInput(std::span<uint8_t> buffer) override {
         if (Access_ != HidAccess::Read) {
-            SetLastErrorCode(ERROR_INVALID_HANDLE);
-            return -1;
+            return Win32Failure(ERROR_INVALID_HANDLE);
         }
         if (buffer.empty()) {
-            SetLastErrorCode(ERROR_INVALID_PARAMETER);
-            return -1;
+            return Win32Failure(ERROR_INVALID_PARAMETER);
         }
         if (!ReadDone_) {
             // Only what a wait reported ready is read: the reader never blocks here.
-            SetLastErrorCode(ERROR_NO_DATA);
-            return -1;
+            return Win32Failure(ERROR_NO_DATA);
         }
         ReadDone_ = false;
         const size_t count = std::min<size_t>(ReadLength_, buffer.size());
         std::copy_n(ReadBuffer_.begin(), count, buffer.begin());
-        return long(count);
+        return count;
     }
 
   private:
     using StringQuery = BOOLEAN(WINAPI*)(HANDLE, PVOID, ULONG);
 
-    std::optional<std::u16string> GetString(StringQuery query) {
+    HidResult<std::u16string> GetString(StringQuery query) {
         wchar_t buffer[kStringBufferChars] = {};
         if (!query(Handle_, buffer, sizeof buffer - sizeof(wchar_t))) {
-            FailWithDeviceError();
-            return std::nullopt;
+            return LastDeviceFailure();
         }
         const size_t length = std::wcslen(buffer);
         return std::u16string(reinterpret_cast<const char16_t*>(buffer), length);
@@ -245,27 +233,25 @@ class WindowsHidHandle : public IHidHandle {
     // Windows takes a feature report only in a buffer of exactly the device's feature report
     // length: a shorter request is padded with zeros and a longer one cut, so the caller may
     // ask for what it wants, as on Linux.
-    bool PrepareFeature(std::span<const uint8_t> request, std::vector<uint8_t>& sized) {
+    HidResult<> PrepareFeature(std::span<const uint8_t> request, std::vector<uint8_t>& sized) {
         if (Access_ != HidAccess::ReadWrite) {
             // A device open for queries only may not be written: tell the user it was refused.
-            SetLastErrorCode(Access_ == HidAccess::QueryOnly ? ERROR_ACCESS_DENIED
-                                                             : ERROR_INVALID_HANDLE);
-            return false;
+            return Win32Failure(Access_ == HidAccess::QueryOnly ? ERROR_ACCESS_DENIED
+                                                                : ERROR_INVALID_HANDLE);
         }
         if (request.empty()) {
-            SetLastErrorCode(ERROR_INVALID_PARAMETER);
-            return false;
+            return Win32Failure(ERROR_INVALID_PARAMETER);
         }
-        const std::optional<HidCaps> caps = GetCaps();
+        const HidResult<HidCaps> caps = GetCaps();
         const size_t reportLength = caps && caps->FeatureReportByteLength > 0
                                         ? caps->FeatureReportByteLength
                                         : request.size();
         sized.assign(reportLength, 0);
         std::copy_n(request.begin(), std::min(request.size(), reportLength), sized.begin());
-        return true;
+        return {};
     }
 
-    bool StartRead() {
+    HidResult<> StartRead() {
         ResetEvent(ReadRequest_.hEvent);
         const HANDLE event = ReadRequest_.hEvent;
         ReadRequest_ = OVERLAPPED{};
@@ -276,29 +262,31 @@ class WindowsHidHandle : public IHidHandle {
                          &ReadRequest_)) {
             ReadDone_ = true;
             ReadLength_ = count;
-            return true;
+            return {};
         }
         if (GetLastError() != ERROR_IO_PENDING) {
-            return FailWithDeviceError();
+            return LastDeviceFailure();
         }
         ReadPending_ = true;
-        return true;
+        return {};
     }
 
-    bool FinishRead() {
+    // The read's end, once its event is signalled.
+    HidResult<HidWaitResult> FinishRead() {
         DWORD count = 0;
-        const bool ok = F_->GetOverlappedResult(Handle_, &ReadRequest_, &count, FALSE);
-        if (!ok && GetLastError() == ERROR_IO_INCOMPLETE) {
-            SetLastErrorCode(ERROR_IO_INCOMPLETE);
-            return false;
+        if (!F_->GetOverlappedResult(Handle_, &ReadRequest_, &count, FALSE)) {
+            // An event signalled before its read has ended is no failure: wait again.
+            if (GetLastError() == ERROR_IO_INCOMPLETE) {
+                return HidWaitResult::Timeout;
+            }
+            HidFailure failure = LastDeviceFailure();
+            ReadPending_ = false;
+            return failure;
         }
         ReadPending_ = false;
-        if (!ok) {
-            return FailWithDeviceError();
-        }
         ReadDone_ = true;
         ReadLength_ = count;
-        return true;
+        return HidWaitResult::Ready;
     }
 
     std::shared_ptr<const HidFunctions> F_;
@@ -321,8 +309,8 @@ class WindowsHidHandle : public IHidHandle {
 
 }  // namespace
 
-std::unique_ptr<IHidHandle> OpenHidInterface(std::shared_ptr<const HidFunctions> functions,
-                                             const std::string& path, HidAccess access) {
+HidResult<std::unique_ptr<IHidHandle>> OpenHidInterface(
+    std::shared_ptr<const HidFunctions> functions, const std::string& path, HidAccess access) {
     DWORD rights = 0;
     DWORD flags = 0;
     switch (access) {
@@ -340,15 +328,16 @@ std::unique_ptr<IHidHandle> OpenHidInterface(std::shared_ptr<const HidFunctions>
         functions->CreateFileW(Utf16(path).c_str(), rights, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                nullptr, OPEN_EXISTING, flags, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        FailWithSystemError();
-        return nullptr;
+        return LastWin32Failure();
     }
     auto opened = std::make_unique<WindowsHidHandle>(std::move(functions), handle, access);
     opened->SetPath(path);
-    if (access == HidAccess::Read && !opened->PrepareReading()) {
-        return nullptr;
+    if (access == HidAccess::Read) {
+        if (HidResult<> prepared = opened->PrepareReading(); !prepared) {
+            return prepared.Error();
+        }
     }
-    return opened;
+    return std::unique_ptr<IHidHandle>(std::move(opened));
 }
 
 }  // namespace quillon::winhid

@@ -11,9 +11,8 @@ namespace quillon::winhid {
 // Opens a HID interface by its path: read/write for feature reports (sharing read and write,
 // so that the system and other programs keep their access), with no access rights at all for
 // queries only (identity, strings, capabilities: Windows allows these even on keyboards it
-// holds), and read-only overlapped for input reports. nullptr on failure, with the Win32 error
-// in the backend's last error.
-std::unique_ptr<IHidHandle> OpenHidInterface(std::shared_ptr<const HidFunctions> functions,
-                                             const std::string& path, HidAccess access);
+// holds), and read-only overlapped for input reports.
+HidResult<std::unique_ptr<IHidHandle>> OpenHidInterface(
+    std::shared_ptr<const HidFunctions> functions, const std::string& path, HidAccess access);
 
 }  // namespace quillon::winhid

@@ -5,14 +5,24 @@
 #include <vector>
 
 #include "hid/windows/DeviceNotificationWatch.h"
-#include "hid/windows/LastError.h"
 #include "hid/windows/WideText.h"
+#include "hid/windows/Win32Failure.h"
 #include "hid/windows/WindowsHidHandle.h"
 
 namespace quillon {
 namespace {
 
 using namespace winhid;
+
+// The device instance ID of a device node's parent (DEVPKEY_Device_Parent), spelt out here:
+// MinGW's headers define the keys only for a translation unit that instantiates them all.
+constexpr DEVPROPKEY kDeviceParentKey = {
+    {0x4340a6c5, 0x93fa, 0x4706, {0x97, 0x2c, 0x7b, 0x64, 0x80, 0x08, 0xa5, 0xa7}}, 8};
+// How far above the HID device node a location is looked for: the USB interface, the USB
+// device, its hub.
+constexpr int kMaxLocationDepth = 3;
+// Longer location texts and instance IDs than any the system makes.
+constexpr DWORD kMaxPropertyChars = 512;
 
 class WindowsHidPlatform : public IHidPlatform {
   public:
@@ -21,12 +31,30 @@ class WindowsHidPlatform : public IHidPlatform {
         F_->HidD_GetHidGuid(&HidInterfaceClass_);
     }
 
-    std::vector<THidPnPInfo> PresentInterfaces() override {
+    std::vector<THidPnPInfo> PresentInterfaces() override { return Interfaces(true); }
+
+    HidResult<std::unique_ptr<IHidHandle>> Open(const std::string& path,
+                                                HidAccess access) override {
+        return OpenHidInterface(F_, path, access);
+    }
+
+    HidFailure GoneFailure(const std::string&) override {
+        return Win32Failure(ERROR_DEVICE_NOT_CONNECTED);
+    }
+
+    std::unique_ptr<Watch> WatchDeviceChanges(IEventLoop& loop,
+                                              std::function<void()> onChange) override {
+        // The watch compares the lists once a second: it needs no locations.
+        return WatchHidInterfaceChanges(loop, HidInterfaceClass_, std::move(onChange),
+                                        [this] { return Interfaces(false); });
+    }
+
+  private:
+    std::vector<THidPnPInfo> Interfaces(bool withLocation) {
         std::vector<THidPnPInfo> present;
         const HDEVINFO set = F_->SetupDiGetClassDevsW(&HidInterfaceClass_, nullptr, nullptr,
                                                       DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
         if (set == INVALID_HANDLE_VALUE) {
-            FailWithSystemError();
             return present;
         }
         for (DWORD index = 0;; ++index) {
@@ -38,7 +66,7 @@ class WindowsHidPlatform : public IHidPlatform {
             }
             // An interface that vanished since the list was taken has no detail any more; the
             // others are still looked at.
-            if (auto info = InterfaceInfo(set, entry)) {
+            if (auto info = InterfaceInfo(set, entry, withLocation)) {
                 present.push_back(std::move(*info));
             }
         }
@@ -46,36 +74,8 @@ class WindowsHidPlatform : public IHidPlatform {
         return present;
     }
 
-    std::unique_ptr<IHidHandle> Open(const std::string& path, HidAccess access) override {
-        return OpenHidInterface(F_, path, access);
-    }
-
-    uint32_t LastError() override { return LastErrorCode(); }
-
-    std::string ErrorMessage(uint32_t code) override {
-        wchar_t* text = nullptr;
-        const DWORD length =
-            FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                               FORMAT_MESSAGE_IGNORE_INSERTS,
-                           nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-        std::string message = length > 0 ? Utf8(text, length) : std::string();
-        LocalFree(text);
-        // The system's texts end in a full stop and a line break; the callers add their own.
-        while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                                    message.back() == '.' || message.back() == ' ')) {
-            message.pop_back();
-        }
-        return message.empty() ? "Windows error " + std::to_string(code) : message;
-    }
-
-    std::unique_ptr<Watch> WatchDeviceChanges(IEventLoop& loop,
-                                              std::function<void()> onChange) override {
-        return WatchHidInterfaceChanges(loop, HidInterfaceClass_, std::move(onChange),
-                                        [this] { return PresentInterfaces(); });
-    }
-
-  private:
-    std::optional<THidPnPInfo> InterfaceInfo(HDEVINFO set, SP_DEVICE_INTERFACE_DATA& entry) {
+    std::optional<THidPnPInfo> InterfaceInfo(HDEVINFO set, SP_DEVICE_INTERFACE_DATA& entry,
+                                             bool withLocation) {
         DWORD size = 0;
         if (F_->SetupDiGetDeviceInterfaceDetailW(set, &entry, nullptr, 0, &size, nullptr) ||
             GetLastError() != ERROR_INSUFFICIENT_BUFFER || size < sizeof(DWORD)) {
@@ -100,7 +100,64 @@ class WindowsHidPlatform : public IHidPlatform {
         if (length == 0) {
             return std::nullopt;
         }
-        return THidPnPInfo{Utf8(detail->DevicePath, length), uint32_t(device.DevInst)};
+        return THidPnPInfo{Utf8(detail->DevicePath, length), uint32_t(device.DevInst),
+                           withLocation ? LocationOf(set, device) : std::string()};
+    }
+
+    // The system's location of the device node (SPDRP_LOCATION_INFORMATION). The HID device
+    // node seldom has one of its own; the USB device it belongs to has ("Port_#0002.Hub_#0001"),
+    // so its parents are asked in turn.
+    std::string LocationOf(HDEVINFO set, SP_DEVINFO_DATA device) {
+        if (F_->SetupDiGetDeviceRegistryPropertyW == nullptr) {
+            return {};
+        }
+        std::wstring location = LocationText(set, device);
+        if (!location.empty()) {
+            return Utf8(location);
+        }
+        const HDEVINFO parents = F_->SetupDiCreateDeviceInfoList(nullptr, nullptr);
+        if (parents == INVALID_HANDLE_VALUE) {
+            return {};
+        }
+        std::wstring parent = ParentOf(set, device);
+        for (int depth = 0; depth < kMaxLocationDepth && !parent.empty(); ++depth) {
+            SP_DEVINFO_DATA node{};
+            node.cbSize = sizeof node;
+            if (!F_->SetupDiOpenDeviceInfoW(parents, parent.c_str(), nullptr, 0, &node)) {
+                break;
+            }
+            location = LocationText(parents, node);
+            if (!location.empty()) {
+                break;
+            }
+            parent = ParentOf(parents, node);
+        }
+        F_->SetupDiDestroyDeviceInfoList(parents);
+        return Utf8(location);
+    }
+
+    std::wstring LocationText(HDEVINFO set, SP_DEVINFO_DATA& device) {
+        wchar_t text[kMaxPropertyChars] = {};
+        DWORD type = 0;
+        if (!F_->SetupDiGetDeviceRegistryPropertyW(set, &device, SPDRP_LOCATION_INFORMATION, &type,
+                                                   reinterpret_cast<BYTE*>(text),
+                                                   sizeof text - sizeof(wchar_t), nullptr) ||
+            type != REG_SZ) {
+            return {};
+        }
+        return text;
+    }
+
+    std::wstring ParentOf(HDEVINFO set, SP_DEVINFO_DATA& device) {
+        wchar_t id[kMaxPropertyChars] = {};
+        DEVPROPTYPE type = 0;
+        if (!F_->SetupDiGetDevicePropertyW(set, &device, &kDeviceParentKey, &type,
+                                           reinterpret_cast<BYTE*>(id), sizeof id - sizeof(wchar_t),
+                                           nullptr, 0) ||
+            type != DEVPROP_TYPE_STRING) {
+            return {};
+        }
+        return id;
     }
 
     std::shared_ptr<const HidFunctions> F_;

@@ -19,7 +19,7 @@ struct AdapterHolder {
     int Changes = 0;
     int Unplugs = 0;
     std::vector<std::vector<uint8_t>> Reports;  // report ID, then the data
-    std::vector<uint32_t> Errors;
+    std::vector<HidFailure> Errors;
     THidDeviceController* Controller = nullptr;
 
     // Holds on to what the first scan gave, so that an unplugged adapter stays checked out.
@@ -43,7 +43,7 @@ struct AdapterHolder {
         report.insert(report.end(), data.begin(), data.end());
         Reports.push_back(std::move(report));
     }
-    void DataError(THidDevice*, uint32_t error) { Errors.push_back(error); }
+    void DataError(THidDevice*, const HidFailure& error) { Errors.push_back(error); }
     void Unplug(THidDevice*) { ++Unplugs; }
 };
 
@@ -81,7 +81,7 @@ TEST(LinuxHidControllerTest, AdapterServedThroughHidrawWorksThroughTheController
         THidDevice& queried = *holder.Adapters[1];
         EXPECT_TRUE(device.CanReadWrite());
         EXPECT_FALSE(queried.CanReadWrite());
-        EXPECT_EQ(queried.OpenErrorMessage(), "Permission denied");
+        EXPECT_EQ(queried.OpenFailure().Message, "Permission denied");
         EXPECT_FALSE(queried.HasReader());
         EXPECT_EQ(queried.Capabilities().FeatureReportByteLength, 65);
 
@@ -112,6 +112,7 @@ TEST(LinuxHidControllerTest, AdapterServedThroughHidrawWorksThroughTheController
             loop.RunUntil([&] { return holder.Unplugs == 1 && !holder.Errors.empty(); }, kLongWait))
             << holder.Unplugs << " unplugs, " << holder.Errors.size() << " errors";
         EXPECT_EQ(holder.Reports.size(), 1u);
+        EXPECT_EQ(holder.Errors[0].Error.Kind, HidErrorKind::Gone);
         EXPECT_FALSE(device.Attached());
         EXPECT_EQ(controller.UnpluggedCount(), 1);
         holder.Adapters.clear();

@@ -31,20 +31,29 @@ HidrawTestBed::Device Usb() {
     return {};
 }
 
+// The failure's errno value; 0 for a success.
+template <class T>
+uint32_t CodeOf(const HidResult<T>& result) {
+    return result ? 0 : result.Error().Error.NativeCode;
+}
+
 class LinuxHidPlatformTest : public testing::Test {
   protected:
     void SetUp() override { QUILLON_REQUIRE_HIDRAW_BED(bed); }
 
     std::unique_ptr<IHidHandle> Open(const std::string& node, HidAccess access) {
-        return platform->Open(bed.NodePath(node), access);
+        auto opened = platform->Open(bed.NodePath(node), access);
+        lastOpen = opened ? HidFailure{} : opened.Error();
+        return opened ? std::move(*opened) : nullptr;
     }
 
     HidrawTestBed bed;
     // Created after the bed, which points the backend at its trees.
     std::unique_ptr<IHidPlatform> platform = CreateLinuxHidPlatform();
+    HidFailure lastOpen;  // why the last Open failed
 };
 
-TEST_F(LinuxHidPlatformTest, ListsNodesInNumberOrderWithHandlesStableAcrossScans) {
+TEST_F(LinuxHidPlatformTest, ListsNodesInNumberOrderWithHandlesStableAcrossScansAndPorts) {
     bed.Plug(Usb().At("hidraw10"), VendorModel());
     bed.Plug(Usb().At("hidraw2"), KeyboardModel());
     bed.Plug(Usb().At("hidraw3").WithoutNode(), VendorModel());
@@ -54,6 +63,9 @@ TEST_F(LinuxHidPlatformTest, ListsNodesInNumberOrderWithHandlesStableAcrossScans
     EXPECT_EQ(first[0].InterfacePath, bed.NodePath("hidraw2"));
     EXPECT_EQ(first[1].InterfacePath, bed.NodePath("hidraw10"));
     EXPECT_NE(first[0].InstanceHandle, first[1].InstanceHandle);
+    // Where each sits on USB: the name of its USB device in the tree the backend was given.
+    EXPECT_EQ(first[0].Location, "1-2");
+    EXPECT_EQ(first[1].Location, "1-1");
 
     const auto second = platform->PresentInterfaces();
     ASSERT_EQ(second.size(), 2u);
@@ -72,7 +84,7 @@ TEST_F(LinuxHidPlatformTest, ListsNodesInNumberOrderWithHandlesStableAcrossScans
 TEST_F(LinuxHidPlatformTest, UsbDeviceIsIdentifiedFromItsUsbAttributes) {
     bed.Plug(Usb().WithVersion(0x0231), VendorModel());
     auto handle = Open("hidraw0", HidAccess::ReadWrite);
-    ASSERT_NE(handle, nullptr) << platform->ErrorMessage(platform->LastError());
+    ASSERT_NE(handle, nullptr) << lastOpen.Message;
 
     const auto identity = handle->GetAttributes();
     ASSERT_TRUE(identity);
@@ -80,8 +92,8 @@ TEST_F(LinuxHidPlatformTest, UsbDeviceIsIdentifiedFromItsUsbAttributes) {
     EXPECT_EQ(identity->ProductID, 0x0110);
     EXPECT_EQ(identity->VersionNumber, 0x0231);
 
-    EXPECT_EQ(handle->GetManufacturerString(), u"Werkstätte Nord");
-    EXPECT_EQ(handle->GetProductString(), u"Seriell→Tastatur");
+    EXPECT_EQ(*handle->GetManufacturerString(), u"Werkstätte Nord");
+    EXPECT_EQ(*handle->GetProductString(), u"Seriell→Tastatur");
 
     const auto descriptor = handle->GetReportDescriptor();
     ASSERT_TRUE(descriptor);
@@ -95,12 +107,15 @@ TEST_F(LinuxHidPlatformTest, UsbDeviceWithoutStringsHasNone) {
     bed.Plug(Usb().WithoutStrings(), VendorModel());
     auto handle = Open("hidraw0", HidAccess::ReadWrite);
     ASSERT_NE(handle, nullptr);
-    EXPECT_EQ(handle->GetManufacturerString(), std::nullopt);
-    EXPECT_EQ(handle->GetProductString(), std::nullopt);
+    EXPECT_FALSE(handle->GetManufacturerString());
+    EXPECT_FALSE(handle->GetProductString());
 }
 
 TEST_F(LinuxHidPlatformTest, DeviceOffUsbHasVersionZeroAndItsHidNameAsProduct) {
     bed.Plug(Usb().OnBus(0x05, "BT Keys"), KeyboardModel());
+    const auto present = platform->PresentInterfaces();
+    ASSERT_EQ(present.size(), 1u);
+    EXPECT_EQ(present[0].Location, "") << "no USB port to tell";
     auto handle = Open("hidraw0", HidAccess::ReadWrite);
     ASSERT_NE(handle, nullptr);
     const auto identity = handle->GetAttributes();
@@ -108,8 +123,8 @@ TEST_F(LinuxHidPlatformTest, DeviceOffUsbHasVersionZeroAndItsHidNameAsProduct) {
     EXPECT_EQ(identity->VendorID, 0x04E8);
     EXPECT_EQ(identity->ProductID, 0x7021);
     EXPECT_EQ(identity->VersionNumber, 0);
-    EXPECT_EQ(handle->GetProductString(), u"BT Keys");
-    EXPECT_EQ(handle->GetManufacturerString(), std::nullopt);
+    EXPECT_EQ(*handle->GetProductString(), u"BT Keys");
+    EXPECT_FALSE(handle->GetManufacturerString());
 }
 
 TEST_F(LinuxHidPlatformTest, DescriptorComesThroughTheNodeWhenSysfsLacksIt) {
@@ -118,7 +133,7 @@ TEST_F(LinuxHidPlatformTest, DescriptorComesThroughTheNodeWhenSysfsLacksIt) {
     auto handle = Open("hidraw0", HidAccess::ReadWrite);
     ASSERT_NE(handle, nullptr);
     const auto descriptor = handle->GetReportDescriptor();
-    ASSERT_TRUE(descriptor) << platform->ErrorMessage(platform->LastError());
+    ASSERT_TRUE(descriptor) << descriptor.Error().Message;
     EXPECT_EQ(*descriptor, VendorDescriptorWithReportIds());
 }
 
@@ -137,7 +152,8 @@ TEST_F(LinuxHidPlatformTest, FeatureReportsTravelBothWays) {
 
     std::vector<uint8_t> buffer(65, 0);
     buffer[0] = 3;
-    ASSERT_TRUE(handle->GetFeature(buffer)) << platform->ErrorMessage(platform->LastError());
+    const HidResult<> got = handle->GetFeature(buffer);
+    ASSERT_TRUE(got) << got.Error().Message;
     EXPECT_EQ(buffer, stored);
 
     const std::vector<uint8_t> sent = {6, 0, 0, 0};
@@ -145,12 +161,14 @@ TEST_F(LinuxHidPlatformTest, FeatureReportsTravelBothWays) {
     ASSERT_EQ(model->FeaturesSet().size(), 1u);
     EXPECT_EQ(model->FeaturesSet()[0], sent);
 
-    // A report the device refuses fails with the device's own reason.
+    // A report the device refuses fails with the device's own reason, in the C library's words.
     buffer.assign(65, 0);
     buffer[0] = 9;
-    EXPECT_FALSE(handle->GetFeature(buffer));
-    EXPECT_EQ(platform->LastError(), uint32_t(EPIPE));
-    EXPECT_EQ(platform->ErrorMessage(EPIPE), "Broken pipe");
+    const HidResult<> refused = handle->GetFeature(buffer);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.Error().Error.NativeCode, uint32_t(EPIPE));
+    EXPECT_EQ(refused.Error().Error.Kind, HidErrorKind::TransferFailed);
+    EXPECT_EQ(refused.Error().Message, "Broken pipe");
 }
 
 TEST_F(LinuxHidPlatformTest, InputReportArrivesWithItsReportId) {
@@ -159,14 +177,14 @@ TEST_F(LinuxHidPlatformTest, InputReportArrivesWithItsReportId) {
     auto reader = Open("hidraw0", HidAccess::Read);
     ASSERT_NE(reader, nullptr);
 
-    EXPECT_EQ(reader->WaitInput(0), HidWaitResult::Timeout);
+    EXPECT_EQ(*reader->WaitInput(0), HidWaitResult::Timeout);
     const std::vector<uint8_t> report = {1, 'Q', 'u', 'i', 'l', 'l', 'o', 'n', '!'};
     ASSERT_TRUE(model->SendInput(report));
-    ASSERT_EQ(reader->WaitInput(kLongWaitMs), HidWaitResult::Ready);
+    ASSERT_EQ(*reader->WaitInput(kLongWaitMs), HidWaitResult::Ready);
     std::vector<uint8_t> buffer(9);
-    ASSERT_EQ(reader->ReadInput(buffer), 9);
+    ASSERT_EQ(*reader->ReadInput(buffer), 9u);
     EXPECT_EQ(buffer, report);
-    EXPECT_EQ(reader->WaitInput(0), HidWaitResult::Timeout);
+    EXPECT_EQ(*reader->WaitInput(0), HidWaitResult::Timeout);
 }
 
 TEST_F(LinuxHidPlatformTest, InputOfDeviceWithoutReportIdsGetsReportIdZero) {
@@ -176,9 +194,9 @@ TEST_F(LinuxHidPlatformTest, InputOfDeviceWithoutReportIdsGetsReportIdZero) {
     ASSERT_NE(reader, nullptr);
 
     ASSERT_TRUE(model->SendInput({0, 0x02, 0, 0x04, 0, 0, 0, 0, 0}));
-    ASSERT_EQ(reader->WaitInput(kLongWaitMs), HidWaitResult::Ready);
+    ASSERT_EQ(*reader->WaitInput(kLongWaitMs), HidWaitResult::Ready);
     std::vector<uint8_t> buffer(9, 0xEE);
-    ASSERT_EQ(reader->ReadInput(buffer), 9);
+    ASSERT_EQ(*reader->ReadInput(buffer), 9u);
     EXPECT_EQ(buffer, (std::vector<uint8_t>{0, 0x02, 0, 0x04, 0, 0, 0, 0, 0}));
 }
 
@@ -189,7 +207,7 @@ TEST_F(LinuxHidPlatformTest, WakeWaitEndsAWaitAtOnceFromAnotherThread) {
 
     // Woken before it waits: the next wait ends at once.
     reader->WakeWait();
-    EXPECT_EQ(reader->WaitInput(kLongWaitMs * 6), HidWaitResult::Woken);
+    EXPECT_EQ(*reader->WaitInput(kLongWaitMs * 6), HidWaitResult::Woken);
 
     std::promise<void> waiting;
     auto result = std::async(std::launch::async, [&] {
@@ -199,7 +217,7 @@ TEST_F(LinuxHidPlatformTest, WakeWaitEndsAWaitAtOnceFromAnotherThread) {
     waiting.get_future().wait();
     reader->WakeWait();
     ASSERT_EQ(result.wait_for(std::chrono::milliseconds(kLongWaitMs)), std::future_status::ready);
-    EXPECT_EQ(result.get(), HidWaitResult::Woken);
+    EXPECT_EQ(*result.get(), HidWaitResult::Woken);
 }
 
 TEST_F(LinuxHidPlatformTest, NodeWithoutAccessRightsIsListedAndQueriedFromSysfs) {
@@ -208,8 +226,9 @@ TEST_F(LinuxHidPlatformTest, NodeWithoutAccessRightsIsListedAndQueriedFromSysfs)
     ASSERT_EQ(present.size(), 1u);
 
     EXPECT_EQ(Open("hidraw0", HidAccess::ReadWrite), nullptr);
-    EXPECT_EQ(platform->LastError(), uint32_t(EACCES));
-    EXPECT_EQ(platform->ErrorMessage(platform->LastError()), "Permission denied");
+    EXPECT_EQ(lastOpen.Error.NativeCode, uint32_t(EACCES));
+    EXPECT_EQ(lastOpen.Error.Kind, HidErrorKind::NoPermission);
+    EXPECT_EQ(lastOpen.Message, "Permission denied");
     EXPECT_EQ(Open("hidraw0", HidAccess::Read), nullptr);
 
     auto handle = Open("hidraw0", HidAccess::QueryOnly);
@@ -218,15 +237,14 @@ TEST_F(LinuxHidPlatformTest, NodeWithoutAccessRightsIsListedAndQueriedFromSysfs)
     ASSERT_TRUE(identity);
     EXPECT_EQ(identity->VendorID, 0x169B);
     EXPECT_EQ(identity->VersionNumber, 0x0105);
-    EXPECT_EQ(handle->GetProductString(), u"Seriell→Tastatur");
+    EXPECT_EQ(*handle->GetProductString(), u"Seriell→Tastatur");
     const auto descriptor = handle->GetReportDescriptor();
     ASSERT_TRUE(descriptor);
     EXPECT_EQ(ParseReportDescriptorCaps(*descriptor).FeatureReportByteLength, 65);
 
     std::vector<uint8_t> buffer(65, 0);
     buffer[0] = 3;
-    EXPECT_FALSE(handle->GetFeature(buffer));
-    EXPECT_EQ(platform->LastError(), uint32_t(EACCES));
+    EXPECT_EQ(CodeOf(handle->GetFeature(buffer)), uint32_t(EACCES));
     EXPECT_FALSE(handle->SetFeature(buffer));
 }
 
@@ -247,14 +265,14 @@ TEST_F(LinuxHidPlatformTest, UnplugDuringAWaitFailsTheWaitAndEveryLaterRequest) 
     waiting.get_future().wait();
     bed.Unplug("hidraw0");
     ASSERT_EQ(result.wait_for(std::chrono::milliseconds(kLongWaitMs)), std::future_status::ready);
-    EXPECT_EQ(result.get(), HidWaitResult::Failed);
+    const HidResult<HidWaitResult> waited = result.get();
+    ASSERT_FALSE(waited);
+    EXPECT_EQ(waited.Error().Error.Kind, HidErrorKind::Gone);
 
     std::vector<uint8_t> buffer(65, 0);
-    EXPECT_EQ(reader->ReadInput(std::span(buffer).first(9)), -1);
-    EXPECT_EQ(platform->LastError(), uint32_t(EIO));
+    EXPECT_EQ(CodeOf(reader->ReadInput(std::span(buffer).first(9))), uint32_t(EIO));
     buffer[0] = 3;
-    EXPECT_FALSE(device->GetFeature(buffer));
-    EXPECT_EQ(platform->LastError(), uint32_t(ENODEV));
+    EXPECT_EQ(CodeOf(device->GetFeature(buffer)), uint32_t(ENODEV));
 
     EXPECT_TRUE(platform->PresentInterfaces().empty());
     EXPECT_EQ(Open("hidraw0", HidAccess::QueryOnly), nullptr);
@@ -270,7 +288,7 @@ TEST_F(LinuxHidPlatformTest, ReusedNodeNumberDoesNotLeadToTheNewDevice) {
     auto second = VendorModel(0x0999);
     bed.Plug(Usb(), second);
     EXPECT_EQ(Open("hidraw0", HidAccess::ReadWrite), nullptr);
-    EXPECT_EQ(platform->LastError(), uint32_t(ENODEV));
+    EXPECT_EQ(lastOpen.Error.NativeCode, uint32_t(ENODEV));
 
     ASSERT_EQ(platform->PresentInterfaces().size(), 1u);
     auto handle = Open("hidraw0", HidAccess::ReadWrite);
@@ -286,16 +304,15 @@ TEST_F(LinuxHidPlatformTest, ReopenOfAListedDeviceChecksTheNodeIsStillItsOwn) {
     bed.Plug(Usb(), VendorModel());
     const auto before = platform->PresentInterfaces();
     ASSERT_EQ(before.size(), 1u);
-    ASSERT_NE(platform->OpenDevice(before[0], HidAccess::Read), nullptr);
+    ASSERT_TRUE(platform->OpenDevice(before[0], HidAccess::Read));
 
     bed.Unplug("hidraw0");
     bed.Plug(Usb(), VendorModel(0x0999));
     const auto during = platform->PresentInterfaces();
     ASSERT_EQ(during.size(), 1u);
-    EXPECT_EQ(platform->OpenDevice(before[0], HidAccess::Read), nullptr);
-    EXPECT_EQ(platform->LastError(), uint32_t(ENODEV));
-    EXPECT_EQ(platform->OpenDevice(before[0], HidAccess::ReadWrite), nullptr);
-    EXPECT_NE(platform->OpenDevice(during[0], HidAccess::ReadWrite), nullptr);
+    EXPECT_EQ(CodeOf(platform->OpenDevice(before[0], HidAccess::Read)), uint32_t(ENODEV));
+    EXPECT_FALSE(platform->OpenDevice(before[0], HidAccess::ReadWrite));
+    EXPECT_TRUE(platform->OpenDevice(during[0], HidAccess::ReadWrite));
 }
 
 // A report answered shorter than the descriptor declares it is no report; shorter than asked
@@ -322,8 +339,7 @@ TEST_F(LinuxHidPlatformTest, ShortFeatureReplyFailsUnlessTheReportIsThatShort) {
 
     buffer.assign(65, 0x02);
     buffer[0] = 3;
-    EXPECT_FALSE(handle->GetFeature(buffer));
-    EXPECT_EQ(platform->LastError(), uint32_t(EIO));
+    EXPECT_EQ(CodeOf(handle->GetFeature(buffer)), uint32_t(EIO));
 }
 
 TEST_F(LinuxHidPlatformTest, PluggingAndUnpluggingAreAnnouncedOnTheLoop) {

@@ -1,6 +1,7 @@
 #include "hid/windows/tests/FakeHidStack.h"
 
 #include <cstring>
+#include <string>
 
 namespace quillon::winhid::test {
 namespace {
@@ -64,11 +65,86 @@ BOOL WINAPI DestroyList(HDEVINFO) {
     return TRUE;
 }
 
+HDEVINFO WINAPI CreateList(const GUID*, HWND) {
+    return reinterpret_cast<HDEVINFO>(uintptr_t(0x78));
+}
+
+// The location and parent of the device node with that DevInst, an interface's or a parent's.
+bool NodeOf(DWORD devInst, std::wstring& location, std::wstring& parent) {
+    FakeHidStack& stack = *FakeHidStack::current;
+    for (const auto& entry : stack.Interfaces) {
+        if (entry.DevInst == devInst) {
+            location = entry.Location;
+            parent = entry.ParentId;
+            return true;
+        }
+    }
+    for (const auto& node : stack.Parents) {
+        if (node.DevInst == devInst) {
+            location = node.Location;
+            parent = node.ParentId;
+            return true;
+        }
+    }
+    return false;
+}
+
+// A text property as SetupAPI hands it out: UTF-16 with its terminator, if it fits.
+BOOL CopyText(const std::wstring& text, PBYTE buffer, DWORD size) {
+    const DWORD bytes = DWORD((text.size() + 1) * sizeof(wchar_t));
+    if (size < bytes) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    std::memcpy(buffer, text.c_str(), bytes);
+    return TRUE;
+}
+
+BOOL WINAPI RegistryProperty(HDEVINFO, PSP_DEVINFO_DATA device, DWORD property, PDWORD type,
+                             PBYTE buffer, DWORD size, PDWORD) {
+    std::wstring location;
+    std::wstring parent;
+    if (property != SPDRP_LOCATION_INFORMATION || !NodeOf(device->DevInst, location, parent) ||
+        location.empty()) {
+        SetLastError(ERROR_INVALID_DATA);  // what SetupAPI answers for a value not set
+        return FALSE;
+    }
+    *type = REG_SZ;
+    return CopyText(location, buffer, size);
+}
+
+BOOL WINAPI DeviceProperty(HDEVINFO, PSP_DEVINFO_DATA device, const DEVPROPKEY* key,
+                           DEVPROPTYPE* type, PBYTE buffer, DWORD size, PDWORD, DWORD) {
+    // DEVPKEY_Device_Parent is the only key asked for.
+    std::wstring location;
+    std::wstring parent;
+    if (key->pid != 8 || !NodeOf(device->DevInst, location, parent) || parent.empty()) {
+        SetLastError(ERROR_NOT_FOUND);
+        return FALSE;
+    }
+    *type = DEVPROP_TYPE_STRING;
+    return CopyText(parent, buffer, size);
+}
+
+BOOL WINAPI OpenDeviceInfo(HDEVINFO, PCWSTR id, HWND, DWORD, PSP_DEVINFO_DATA device) {
+    for (const auto& node : FakeHidStack::current->Parents) {
+        if (node.InstanceId == id) {
+            device->DevInst = node.DevInst;
+            return TRUE;
+        }
+    }
+    SetLastError(ERROR_NO_SUCH_DEVINST);
+    return FALSE;
+}
+
 HANDLE WINAPI CreateFile(LPCWSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD,
                          HANDLE) {
     auto& interfaces = FakeHidStack::current->Interfaces;
     for (size_t i = 0; i < interfaces.size(); ++i) {
         if (interfaces[i].Path == path) {
+            if (interfaces[i].Vanished) {
+                break;
+            }
             if (interfaces[i].RefuseReadWrite && (access & GENERIC_WRITE) != 0) {
                 SetLastError(ERROR_ACCESS_DENIED);
                 return INVALID_HANDLE_VALUE;
@@ -201,6 +277,10 @@ FakeHidStack::FakeHidStack() : functions_(std::make_shared<HidFunctions>()) {
     f.SetupDiEnumDeviceInterfaces = &EnumInterfaces;
     f.SetupDiGetDeviceInterfaceDetailW = &InterfaceDetail;
     f.SetupDiDestroyDeviceInfoList = &DestroyList;
+    f.SetupDiGetDeviceRegistryPropertyW = &RegistryProperty;
+    f.SetupDiGetDevicePropertyW = &DeviceProperty;
+    f.SetupDiCreateDeviceInfoList = &CreateList;
+    f.SetupDiOpenDeviceInfoW = &OpenDeviceInfo;
     f.HidD_GetHidGuid = &GetHidGuid;
     f.HidD_GetAttributes = &GetAttributes;
     f.HidD_GetPreparsedData = &GetPreparsedData;

@@ -13,16 +13,18 @@
 namespace quillon::winhid::test {
 
 // A HID stack in memory behind the backend's table of functions: interfaces to enumerate,
-// refusals, feature reports of a fixed length, and input reads that the test completes,
-// fails or lets be cancelled. One at a time per process (the table's entries are plain
-// functions, which find the stack through a global).
+// their device nodes' locations and parents, refusals, feature reports of a fixed length, and
+// input reads that the test completes, fails or lets be cancelled. One at a time per process (the
+// table's entries are plain functions, which find the stack through a global).
 class FakeHidStack {
   public:
     struct Interface {
         std::wstring Path;
         DWORD DevInst = 0;
-        bool Vanished = false;         // listed, but its detail can no longer be read
+        bool Vanished = false;         // listed, but its detail can no longer be read nor opened
         bool RefuseReadWrite = false;  // held by the system or another program
+        std::wstring Location;         // of its device node; empty: none
+        std::wstring ParentId;         // instance ID of the node's parent, one of Parents
         USHORT FeatureLength = 65;
         USHORT InputLength = 9;
         std::vector<uint8_t> LastFeatureWritten;
@@ -34,6 +36,15 @@ class FakeHidStack {
 
     std::shared_ptr<const HidFunctions> Functions() const { return functions_; }
     std::vector<Interface> Interfaces;
+
+    // Device nodes above the interfaces' own (the USB interface, the USB device).
+    struct Node {
+        std::wstring InstanceId;
+        DWORD DevInst = 0;
+        std::wstring Location;
+        std::wstring ParentId;
+    };
+    std::vector<Node> Parents;
 
     // Input reads.
     bool ReadPending();
