@@ -28,7 +28,14 @@ class DeviceAdapterLock final : public IAdapterLock {
 class HandleAdapterLock final : public IAdapterLock {
   public:
     explicit HandleAdapterLock(IHidHandle& handle) : handle_(handle) {}
-    HidLockResult Lock() override { return handle_.TryLockExclusive(); }
+    HidLockResult Lock() override {
+        const HidResult<> locked = handle_.TryLockExclusive();
+        if (locked) {
+            return HidLockResult::Held;
+        }
+        return locked.Error().Error.Kind == HidErrorKind::Busy ? HidLockResult::Busy
+                                                               : HidLockResult::Failed;
+    }
     void Unlock() override { handle_.Unlock(); }
 
   private:

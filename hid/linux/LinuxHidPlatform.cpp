@@ -11,6 +11,7 @@
 #include "hid/linux/DeviceChangeWatch.h"
 #include "hid/linux/HidrawHandle.h"
 #include "hid/linux/SysfsHidTree.h"
+#include "hid/linux/SysfsText.h"
 
 namespace quillon {
 namespace {
@@ -30,7 +31,7 @@ std::string NodeName(const std::string& path) {
 // The USB port path of a device: the name of its USB device's folder ("1-2.3"); empty when
 // it is not on USB.
 std::string UsbPortOf(const HidrawEntry& entry) {
-    return entry.UsbDeviceDir.empty() ? std::string() : NodeName(entry.UsbDeviceDir);
+    return entry.UsbDeviceDir.empty() ? std::string() : UsbPortOfDevicePath(entry.UsbDeviceDir);
 }
 
 class LinuxHidPlatform : public IHidPlatform {
