@@ -10,6 +10,7 @@
 #include "cli/ExitCodes.h"
 #include "cli/tests/CliTestSupport.h"
 #include "firmware/UpdateProtocol.h"
+#include "hid/linux/tests/HidrawIoctlProbe.h"
 #include "hid/linux/tests/HidrawTestBed.h"
 #include "tests/HexFiles.h"
 

@@ -1,9 +1,7 @@
 #include "hid/linux/tests/HidrawTestBed.h"
 
 #include <fcntl.h>
-#include <linux/hidraw.h>
 #include <sched.h>
-#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <unistd.h>
 
@@ -56,18 +54,6 @@ void LinkSubsystem(const fs::path& device, const fs::path& sysfsRoot, const std:
 }
 
 }  // namespace
-
-std::string HidrawIoctlsUnavailable() {
-    // The kernel refuses the request for want of a descriptor; whatever answers otherwise
-    // never passed it on.
-    uint8_t report[2] = {};
-    if (::ioctl(-1, HIDIOCGFEATURE(sizeof report), report) == -1 && errno == EBADF) {
-        return {};
-    }
-    return std::string("ioctls on hidraw nodes do not reach the kernel here (HIDIOCGFEATURE: ") +
-           std::strerror(errno) +
-           "): an emulator without their translation, such as qemu-user, runs this test";
-}
 
 bool RunningInCi() {
     const char* ci = std::getenv("CI");

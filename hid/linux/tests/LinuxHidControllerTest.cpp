@@ -6,6 +6,7 @@
 #include "hid/PlainEventLoop.h"
 #include "hid/emulated/QuillonAdapter.h"
 #include "hid/linux/LinuxHidPlatform.h"
+#include "hid/linux/tests/HidrawIoctlProbe.h"
 #include "hid/linux/tests/HidrawTestBed.h"
 
 namespace quillon::test {

@@ -8,6 +8,7 @@
 #include "hid/PlainEventLoop.h"
 #include "hid/ReportDescriptor.h"
 #include "hid/linux/LinuxHidPlatform.h"
+#include "hid/linux/tests/HidrawIoctlProbe.h"
 #include "hid/linux/tests/HidrawTestBed.h"
 #include "hid/linux/tests/TestHidModel.h"
 
