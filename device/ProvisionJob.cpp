@@ -19,17 +19,22 @@ namespace quillon {
 namespace {
 
 // The feature transfers of the job's own handle, passed through as the device object passes
-// them (the length unchanged, byte 0 the report ID).
+// them (the length unchanged, byte 0 the report ID). Once the job is abandoned no transfer
+// reaches the adapter any more, so the job ends within one transfer.
 class HandleFeatureDevice final : public IFeatureReportDevice {
   public:
-    explicit HandleFeatureDevice(IHidHandle& handle) : handle_(handle) {}
-    bool GetFeatureReport(std::span<uint8_t> report) override { return handle_.GetFeature(report); }
+    HandleFeatureDevice(IHidHandle& handle, const std::atomic<bool>& abandon)
+        : handle_(handle), abandon_(abandon) {}
+    bool GetFeatureReport(std::span<uint8_t> report) override {
+        return !abandon_ && handle_.GetFeature(report);
+    }
     bool SetFeatureReport(std::span<const uint8_t> report) override {
-        return handle_.SetFeature(report);
+        return !abandon_ && handle_.SetFeature(report);
     }
 
   private:
     IHidHandle& handle_;
+    const std::atomic<bool>& abandon_;
 };
 
 class Job {
@@ -50,7 +55,13 @@ class Job {
         if (handle_ != nullptr) {
             if (const auto after = handle_->GetAttributes()) {
                 record_.VersionAfter = after->VersionNumber;
+            } else {
+                // Its own handle no longer reaches it: the adapter has left the bus.
+                record_.Pulled = !record_.Passed;
             }
+        }
+        if (!record_.Passed && progress_.Abandon) {
+            record_.Reason = "stopped by the operator (" + record_.Reason + ")";
         }
         progress_.CurrentStep = ProvisionProgress::Done;
         record_.Took = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -95,7 +106,7 @@ class Job {
             // A longer report would not fit the buffer; it is cut, as everywhere else.
             featureLength_ = LimitFeatureLength(caps->FeatureReportByteLength);
         }
-        transfers_ = std::make_unique<HandleFeatureDevice>(*handle_);
+        transfers_ = std::make_unique<HandleFeatureDevice>(*handle_, progress_.Abandon);
         lock_ = std::make_unique<HandleAdapterLock>(*handle_);
         adapter_ = std::make_unique<AdapterService>(*transfers_, platform_, info_.InterfacePath,
                                                     featureLength_, lock_.get());
@@ -212,6 +223,22 @@ ProvisionRecord RunProvisionJob(IHidPlatform& platform, const THidPnPInfo& info,
         record.Reason = std::string("internal error: ") + error.what();
         progress.CurrentStep = ProvisionProgress::Done;
         return record;
+    }
+}
+
+std::string ProgressText(int step, int block) {
+    switch (step) {
+        case ProvisionProgress::Opening:
+            return "opening";
+        case ProvisionProgress::Updating:
+            return "updating, block " + std::to_string(block + 1) + " of " +
+                   std::to_string(firmware::kBlockCount);
+        case ProvisionProgress::WritingSettings:
+            return "writing the settings";
+        case ProvisionProgress::Verifying:
+            return "reading back";
+        default:
+            return "finishing";
     }
 }
 
