@@ -47,7 +47,7 @@ QLabel* NewLabel(QWidget* parent, const char* name) {
 
 }  // namespace
 
-TStationTile::TStationTile(const QString& port, QWidget* parent) : QFrame(parent) {
+TStationTile::TStationTile(const QString& port, QWidget* parent) : QFrame(parent), port_(port) {
     setObjectName("tile:" + port);
     setFrameShape(QFrame::StyledPanel);
     setAutoFillBackground(true);
@@ -57,6 +57,8 @@ TStationTile::TStationTile(const QString& port, QWidget* parent) : QFrame(parent
     bold.setBold(true);
     lbPort->setFont(bold);
     lbPort->setText(port);
+    lbPort->setToolTip(port);
+    lbPort->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     lbAdapter = NewLabel(this, "lbAdapter");
     lbAdapter->setWordWrap(true);
     lbStep = NewLabel(this, "lbStep");
@@ -93,7 +95,7 @@ TStationTile::TStationTile(const QString& port, QWidget* parent) : QFrame(parent
 void TStationTile::BeginJob(const QString& node, const HidIdentity& identity, int units) {
     ++jobs_;
     lbAdapter->setText(IdentityText(identity));
-    lbPort->setToolTip(node);
+    lbPort->setToolTip(port_ == node ? node : port_ + "\n" + node);
     lbStep->setText(QString::fromStdString(ProgressText(ProvisionProgress::Opening, 0)));
     pbJob->setRange(0, std::max(units, 1));
     pbJob->setValue(0);
@@ -139,6 +141,15 @@ void TStationTile::ShowResult(const ProvisionRecord& record) {
     lbResult->setText("FAIL");
     lbReason->setText(reason);
     SetState(State::Failed);
+}
+
+// A node name where the system tells no port can be long (a device path on Windows): its middle
+// gives way to the tile's width.
+void TStationTile::resizeEvent(QResizeEvent* event) {
+    QFrame::resizeEvent(event);
+    const QMargins margins = layout()->contentsMargins();
+    lbPort->setText(lbPort->fontMetrics().elidedText(
+        port_, Qt::ElideMiddle, contentsRect().width() - margins.left() - margins.right()));
 }
 
 void TStationTile::SetState(State state) {

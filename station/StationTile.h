@@ -34,9 +34,13 @@ class TStationTile : public QFrame {
     QString ReasonText() const;
     int Jobs() const { return jobs_; }
 
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
   private:
     void SetState(State state);
 
+    QString port_;
     State state_ = State::Running;
     int jobs_ = 0;
     QLabel* lbPort = nullptr;

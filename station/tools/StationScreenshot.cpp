@@ -1,7 +1,12 @@
-// Renders the README's picture of the station window on Qt's offscreen platform, at the size of
-// a 1366x768 screen: eight emulated adapters on two four-port hubs, some passed, some failed for
-// the reasons a bench sees (pulled during the update, held by another program, a block refused),
-// some still updating. Saved as station-window.png into the folder named on the command line.
+// Renders the README's picture of the station window at the size of a 1366x768 screen: eight
+// emulated adapters on two four-port hubs, some passed, some failed for the reasons a bench sees
+// (pulled during the update, held by another program, a block refused), some still updating.
+//
+//   quillon-station-screenshot FOLDER      on Qt's offscreen platform, saved as
+//                                          FOLDER/station-window.png
+//   quillon-station-screenshot --on-screen on the system's own platform (Windows under Wine,
+//                                          scripts/screenshots-windows.sh): prints "ready" once
+//                                          the window shows the states, and stays until closed
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,6 +19,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "hid/emulated/EmulatedBus.h"
 #include "hid/emulated/QuillonAdapter.h"
@@ -51,12 +57,14 @@ bool WaitFor(const std::function<bool()>& condition) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    const bool onScreen = argc > 1 && std::string(argv[1]) == "--on-screen";
+    if (!onScreen) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationName("Quillon-Station");
     QApplication::setWindowIcon(quillon::MakeApplicationIcon());
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
-    QDir().mkpath(folder);
     const quillon::testing::TempDir files;
     const std::string update = files.Write(
         "scanner-2.4.hex", quillon::testing::HexFileFor(quillon::testing::PatternImage()));
@@ -85,7 +93,9 @@ int main(int argc, char** argv) {
                 adapter->AnswerStatus(0x01, 2, 12);
                 break;
             case Fate::Slow:
-                adapter->SetTransferDelay(std::chrono::milliseconds(slow.empty() ? 60 : 40));
+                // On screen, slower still: the picture is taken from outside, a while later.
+                adapter->SetTransferDelay(
+                    std::chrono::milliseconds((slow.empty() ? 60 : 40) * (onScreen ? 3 : 1)));
                 slow.push_back(adapter);
                 break;
             default:
@@ -126,11 +136,18 @@ int main(int argc, char** argv) {
     };
     bool ok = WaitFor([&] { return finished() == 6 && slow[0]->TransferCount() > 60; });
     QCoreApplication::processEvents();
+    if (onScreen) {
+        std::printf("%s\n", ok ? "ready" : "the states were not reached");
+        std::fflush(stdout);
+        // Closing stops the slow ones at once; the program ends with the window.
+        return ok ? QApplication::exec() : 1;
+    }
+    QDir().mkpath(folder);
     const QString path = folder + "/station-window.png";
     ok = window.grab().save(path) && ok;
     std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
 
-    window.close();  // stops the slow ones at once
+    window.close();
     WaitFor([&] { return !window.Running(); });
     return ok ? 0 : 1;
 }
