@@ -62,9 +62,9 @@ TStationTile::TStationTile(const QString& port, QWidget* parent) : QFrame(parent
     lbAdapter = NewLabel(this, "lbAdapter");
     lbAdapter->setWordWrap(true);
     lbStep = NewLabel(this, "lbStep");
-    pbJob = new QProgressBar(this);
-    pbJob->setObjectName("pbJob");
-    pbJob->setTextVisible(false);
+    jobBar_ = new QProgressBar(this);
+    jobBar_->setObjectName("pbJob");
+    jobBar_->setTextVisible(false);
     lbSeconds = NewLabel(this, "lbSeconds");
     lbSeconds->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     lbResult = NewLabel(this, "lbResult");
@@ -84,7 +84,7 @@ TStationTile::TStationTile(const QString& port, QWidget* parent) : QFrame(parent
     layout->addWidget(lbAdapter);
     layout->addWidget(lbStep);
     auto* progress = new QHBoxLayout;
-    progress->addWidget(pbJob, 1);
+    progress->addWidget(jobBar_, 1);
     progress->addWidget(lbSeconds);
     layout->addLayout(progress);
     layout->addWidget(lbResult);
@@ -97,8 +97,8 @@ void TStationTile::BeginJob(const QString& node, const HidIdentity& identity, in
     lbAdapter->setText(IdentityText(identity));
     lbPort->setToolTip(port_ == node ? node : port_ + "\n" + node);
     lbStep->setText(QString::fromStdString(ProgressText(ProvisionProgress::Opening, 0)));
-    pbJob->setRange(0, std::max(units, 1));
-    pbJob->setValue(0);
+    jobBar_->setRange(0, std::max(units, 1));
+    jobBar_->setValue(0);
     lbSeconds->setText(SecondsText(std::chrono::milliseconds(0)));
     lbResult->clear();
     lbReason->clear();
@@ -110,7 +110,7 @@ void TStationTile::ShowProgress(const LiveJob& job, bool updates) {
         return;
     }
     lbStep->setText(QString::fromStdString(ProgressText(job.Step, job.Block)));
-    pbJob->setValue(std::min(Position(job, updates), pbJob->maximum()));
+    jobBar_->setValue(std::min(Position(job, updates), jobBar_->maximum()));
     lbSeconds->setText(SecondsText(job.Running));
 }
 
@@ -123,7 +123,7 @@ void TStationTile::ShowResult(const ProvisionRecord& record) {
     lbSeconds->setText(SecondsText(record.Took));
     if (record.Passed) {
         lbStep->setText("done");
-        pbJob->setValue(pbJob->maximum());
+        jobBar_->setValue(jobBar_->maximum());
         lbResult->setText("PASS");
         SetState(State::Passed);
         return;

@@ -46,7 +46,7 @@ class TStationTile : public QFrame {
     QLabel* lbPort = nullptr;
     QLabel* lbAdapter = nullptr;
     QLabel* lbStep = nullptr;
-    QProgressBar* pbJob = nullptr;
+    QProgressBar* jobBar_ = nullptr;
     QLabel* lbSeconds = nullptr;
     QLabel* lbResult = nullptr;
     QLabel* lbReason = nullptr;

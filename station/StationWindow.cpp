@@ -133,8 +133,10 @@ TStationWindow::TStationWindow(IHidPlatform& platform, IUserDialogs& dialogs, QW
 }
 
 TStationWindow::~TStationWindow() {
-    // The runner ends its thread before the tiles it reports to go.
+    // The runner ends its thread before the tiles it reports to go, and the tiles' area stops
+    // reporting its size to a window that is being taken down.
     delete runner_;
+    tilesArea_->viewport()->removeEventFilter(this);
 }
 
 QGroupBox* TStationWindow::CreatePlan() {
