@@ -86,7 +86,7 @@ done
 # The hardening of Debian's packages, read from the programs themselves (so it holds for any
 # architecture): full RELRO (read-only relocations, bound at start), position-independent,
 # stack protector, and fortified C library calls.
-for exe in quillon-utility quillon-cli; do
+for exe in quillon-utility quillon-cli quillon-station; do
     file="$scratch/usr/bin/$exe"
     [ -e "$file" ] || continue
     header=$(readelf -hlW "$file")

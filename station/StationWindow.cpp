@@ -14,6 +14,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "config/SettingsAssignment.h"
 #include "config/SettingsPage.h"
 #include "config/SettingsTransfer.h"
 #include "device/ProvisionJob.h"
