@@ -142,6 +142,7 @@ class TStationWindow : public QMainWindow {
     QGridLayout* tileGrid_ = nullptr;
     std::vector<TStationTile*> tileOrder_;  // as the ports were first used
     int tileColumns_ = 0;
+    int tileWidth_ = 0;
     QLabel* lbPassed = nullptr;
     QLabel* lbFailed = nullptr;
     QLabel* lbYield = nullptr;

@@ -46,16 +46,19 @@ TStationTile* TStationWindow::TileFor(const QString& port) {
 }
 
 void TStationWindow::LayoutTiles() {
-    // Room for a port, the adapter's identity and a few words of a reason on each line.
-    const int tileWidth = fontMetrics().averageCharWidth() * 32;
+    // At least room for a port, the adapter's identity and a few words of a reason on each
+    // line; the width left over is shared among the tiles of a row.
+    const int least = fontMetrics().averageCharWidth() * 30;
+    const int spacing = tileGrid_->spacing();
     const int width = tilesArea_->viewport()->width() - tileGrid_->contentsMargins().left() -
                       tileGrid_->contentsMargins().right();
-    const int columns =
-        std::max(1, (width + tileGrid_->spacing()) / (tileWidth + tileGrid_->spacing()));
-    if (columns == tileColumns_) {
+    const int columns = std::max(1, (width + spacing) / (least + spacing));
+    const int tileWidth = std::max(least, (width + spacing) / columns - spacing);
+    if (columns == tileColumns_ && tileWidth == tileWidth_) {
         return;
     }
     tileColumns_ = columns;
+    tileWidth_ = tileWidth;
     for (TStationTile* tile : tileOrder_) {
         tileGrid_->removeWidget(tile);
     }
