@@ -7,15 +7,15 @@
 #include <shellapi.h>
 #endif
 
-#include "app/AppIcon.h"
 #include "app/ApplicationTitle.h"
 #include "app/MainForm.h"
 #include "app/QtEventLoop.h"
-#include "app/QtUserDialogs.h"
 #include "app/StartupArguments.h"
 #include "cli/QtLogSink.h"
 #include "hid/HidPlatformFactory.h"
 #include "hid/Log.h"
+#include "ui/AppIcon.h"
+#include "ui/QtUserDialogs.h"
 
 int main(int argc, char** argv) {
 #ifndef _WIN32

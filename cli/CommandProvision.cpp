@@ -190,25 +190,7 @@ std::string ResultJson(const ProvisionRecord& record, const Inputs& inputs) {
 }
 
 std::string LiveText(const LiveJob& job) {
-    std::string what;
-    switch (job.Step) {
-        case ProvisionProgress::Opening:
-            what = "opening";
-            break;
-        case ProvisionProgress::Updating:
-            what = "updating, block " + std::to_string(job.Block + 1) + " of 20";
-            break;
-        case ProvisionProgress::WritingSettings:
-            what = "writing the settings";
-            break;
-        case ProvisionProgress::Verifying:
-            what = "reading back";
-            break;
-        default:
-            what = "finishing";
-            break;
-    }
-    return "  " + job.Path + "  " + what + "  " + Seconds(job.Running);
+    return "  " + job.Path + "  " + ProgressText(job.Step, job.Block) + "  " + Seconds(job.Running);
 }
 
 // On a terminal: one line per adapter in progress on the error stream, redrawn in place, and

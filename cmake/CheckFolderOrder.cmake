@@ -1,17 +1,19 @@
 # Checks that no folder includes a header of a folder above it. Run as a test:
 #   cmake -DSOURCE_DIR=<project root> -P cmake/CheckFolderOrder.cmake
-# Top to bottom: app > cli > device > config, firmware, info > hid, ui. Each folder lists the
+# Top to bottom: app > cli > device > config, firmware, info > hid, ui; station, the third front
+# end, stands beside app and cli and uses neither. Each folder lists the
 # folders it may include besides itself. Tests, fuzzers and benchmarks are not library code and
 # may reach any folder they test through.
 set(allowed_app cli device config firmware info hid ui)
 set(allowed_cli device config firmware info hid)
+set(allowed_station device config firmware info hid ui)
 set(allowed_device config firmware info hid ui)
 set(allowed_config hid ui)
 set(allowed_firmware hid ui)
 set(allowed_info hid ui)
 set(allowed_hid "")
 set(allowed_ui "")
-set(folders app cli device config firmware info hid ui)
+set(folders app cli station device config firmware info hid ui)
 
 if(NOT SOURCE_DIR)
     message(FATAL_ERROR "SOURCE_DIR not given")

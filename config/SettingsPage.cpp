@@ -236,4 +236,10 @@ void TSettingsPage::HideAccessProblem() {
     }
 }
 
+void TSettingsPage::HideAdapterControls() {
+    bnApply->hide();
+    Label5->hide();
+    edVersion->hide();
+}
+
 }  // namespace quillon

@@ -53,6 +53,11 @@ class TSettingsPage : public QWidget {
     void HideAccessProblem();
     // Nothing to apply: no adapter, or none that may be written.
     void DisableApply();
+    // The page as an editor of the settings that other adapters are to get: no Apply and no
+    // version field, since the adapter's own version stays.
+    void HideAdapterControls();
+    // What the controls hold now.
+    SettingsControlValues SettingsFromControls() const;
 
     // Changes do not mark the page modified until the adapter's record has first been shown.
     bool ModifiedSuppressed() const { return SuppressModified; }
@@ -85,7 +90,6 @@ class TSettingsPage : public QWidget {
     void CreateControls();
     void ConnectReactions();
     void SetStatusText(const QString& text);
-    SettingsControlValues SettingsFromControls() const;
     int EnterCtrlSelection() const;
     void SetBaudText(const QString& text);
 

@@ -15,19 +15,31 @@ namespace quillon {
 namespace {
 
 // The feature transfers of the job's own handle, passed through as the device object passes
-// them (the length unchanged, byte 0 the report ID).
+// them (the length unchanged, byte 0 the report ID). Once the job is abandoned no transfer
+// reaches the adapter any more, so the job ends within one transfer.
 class HandleFeatureDevice final : public IFeatureReportDevice {
   public:
-    explicit HandleFeatureDevice(IHidHandle& handle) : handle_(handle) {}
+    static HidFailure Abandoned() {
+        return {{HidErrorKind::Gone, 0}, "the job was abandoned"};
+    }
+    HandleFeatureDevice(IHidHandle& handle, const std::atomic<bool>& abandon)
+        : handle_(handle), abandon_(abandon) {}
     HidResult<> GetFeatureReport(std::span<uint8_t> report) override {
+        if (abandon_) {
+            return Abandoned();
+        }
         return handle_.GetFeature(report);
     }
     HidResult<> SetFeatureReport(std::span<const uint8_t> report) override {
+        if (abandon_) {
+            return Abandoned();
+        }
         return handle_.SetFeature(report);
     }
 
   private:
     IHidHandle& handle_;
+    const std::atomic<bool>& abandon_;
 };
 
 class Job {
@@ -48,7 +60,13 @@ class Job {
         if (handle_ != nullptr) {
             if (const auto after = handle_->GetAttributes()) {
                 record_.VersionAfter = after->VersionNumber;
+            } else {
+                // Its own handle no longer reaches it: the adapter has left the bus.
+                record_.Pulled = !record_.Passed;
             }
+        }
+        if (!record_.Passed && progress_.Abandon) {
+            record_.Reason = "stopped by the operator (" + record_.Reason + ")";
         }
         progress_.CurrentStep = ProvisionProgress::Done;
         record_.Took = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -93,7 +111,7 @@ class Job {
             // A longer report would not fit the buffer; it is cut, as everywhere else.
             featureLength_ = LimitFeatureLength(caps->FeatureReportByteLength);
         }
-        transfers_ = std::make_unique<HandleFeatureDevice>(*handle_);
+        transfers_ = std::make_unique<HandleFeatureDevice>(*handle_, progress_.Abandon);
         lock_ = std::make_unique<HandleAdapterLock>(*handle_);
         adapter_ = std::make_unique<AdapterService>(*transfers_, info_.InterfacePath,
                                                     featureLength_, lock_.get());
@@ -211,6 +229,22 @@ ProvisionRecord RunProvisionJob(IHidPlatform& platform, const THidPnPInfo& info,
         record.Reason = std::string("internal error: ") + error.what();
         progress.CurrentStep = ProvisionProgress::Done;
         return record;
+    }
+}
+
+std::string ProgressText(int step, int block) {
+    switch (step) {
+        case ProvisionProgress::Opening:
+            return "opening";
+        case ProvisionProgress::Updating:
+            return "updating, block " + std::to_string(block + 1) + " of " +
+                   std::to_string(firmware::kBlockCount);
+        case ProvisionProgress::WritingSettings:
+            return "writing the settings";
+        case ProvisionProgress::Verifying:
+            return "reading back";
+        default:
+            return "finishing";
     }
 }
 

@@ -44,6 +44,8 @@ struct ProvisionRecord {
     std::string Reason;  // why it failed, in words; empty on a pass
     std::chrono::system_clock::time_point Started;
     std::chrono::milliseconds Took{0};
+    // It failed because the adapter had left the bus.
+    bool Pulled = false;
 };
 
 // Where a job stands, for the live display; written by the job, read by the station's thread.
@@ -51,7 +53,12 @@ struct ProvisionProgress {
     enum Step : int { Opening, Updating, WritingSettings, Verifying, Done };
     std::atomic<int> CurrentStep{Opening};
     std::atomic<int> Block{0};  // the update's block in progress, 0 to 19
+    // Set by the station to end the job at its next transfer, which then fails.
+    std::atomic<bool> Abandon{false};
 };
+
+// Where a job stands in words: "opening", "updating, block 7 of 20", "writing the settings"...
+std::string ProgressText(int step, int block);
 
 // Provisions the adapter behind info on the calling thread: opens a handle of its own (so no
 // device object is shared with the thread that keeps scanning), holds the adapter for the whole

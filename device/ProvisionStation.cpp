@@ -35,6 +35,13 @@ void ProvisionStation::Run(const std::atomic<bool>* interrupted, const StationEv
             stopping_ = true;
             waiting_.clear();
         }
+        if (options_.Abandon != nullptr && options_.Abandon->load()) {
+            stopping_ = true;
+            waiting_.clear();
+            for (Job& job : jobs_) {
+                job.Progress.Abandon = true;
+            }
+        }
         StartWaiting(events);
         if (options_.Count && finished_ >= *options_.Count) {
             break;
@@ -122,6 +129,9 @@ void ProvisionStation::StartWaiting(const StationEvents& events) {
         job.Identity = identities_[{info.InterfacePath, info.InstanceHandle}];
         job.Start = std::chrono::steady_clock::now();
         ++started_;
+        if (events.Started) {
+            events.Started(job.Info, job.Identity);
+        }
         job.Thread = std::thread([this, &job] {
             ProvisionRecord record =
                 RunProvisionJob(platform_, job.Info, job.Identity, plan_, job.Progress);

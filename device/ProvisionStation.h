@@ -30,6 +30,8 @@ struct LiveJob {
 
 // What the station tells its caller; everything runs on the thread that called Run.
 struct StationEvents {
+    // A job begins on the adapter behind info, which the scan identified as identity.
+    std::function<void(const THidPnPInfo& info, const HidIdentity& identity)> Started;
     std::function<void(const ProvisionRecord&)> Finished;
     // The jobs in progress, a few times a second while there are any.
     std::function<void(const std::vector<LiveJob>&)> Progress;
@@ -50,6 +52,9 @@ class ProvisionStation {
     struct Options {
         std::optional<long> Count;  // end after this many adapters finished
         bool AllPresent = false;
+        // Once set, the jobs in progress end at their next transfer, failing, and the run ends
+        // as when interrupted: an operator's "stop at once".
+        const std::atomic<bool>* Abandon = nullptr;
     };
 
     ProvisionStation(IHidPlatform& platform, const ProvisionPlan& plan, Options options);

@@ -30,14 +30,17 @@ expect() {
 }
 expect usr/bin/quillon-utility
 expect usr/bin/quillon-cli
+expect usr/bin/quillon-station
 expect usr/lib/udev/rules.d/70-quillon-adapter.rules
 expect usr/share/applications/com.morvane.QuillonUtility.desktop
+expect usr/share/applications/com.morvane.QuillonStation.desktop
 expect usr/share/icons/hicolor/scalable/apps/com.morvane.QuillonUtility.svg
 expect usr/share/metainfo/com.morvane.QuillonUtility.metainfo.xml
 expect usr/share/quillon-utility/Release.txt
 expect usr/share/man/man1/quillon-cli.1.gz
 expect usr/share/bash-completion/completions/quillon-cli
 expect usr/share/man/man1/quillon-utility.1.gz
+expect usr/share/man/man1/quillon-station.1.gz
 expect usr/share/doc/quillon-utility/copyright
 expect usr/share/doc/quillon-utility/changelog.gz
 
@@ -73,7 +76,7 @@ if ! appstreamcli validate --no-net \
     status=1
 fi
 
-for exe in quillon-utility quillon-cli; do
+for exe in quillon-utility quillon-cli quillon-station; do
     if [ -e "$scratch/usr/bin/$exe" ] && ! readelf -n "$scratch/usr/bin/$exe" | grep -q Quillon; then
         echo "  /usr/bin/$exe carries no version data"
         status=1
@@ -83,7 +86,7 @@ done
 # The hardening of Debian's packages, read from the programs themselves (so it holds for any
 # architecture): full RELRO (read-only relocations, bound at start), position-independent,
 # stack protector, and fortified C library calls.
-for exe in quillon-utility quillon-cli; do
+for exe in quillon-utility quillon-cli quillon-station; do
     file="$scratch/usr/bin/$exe"
     [ -e "$file" ] || continue
     header=$(readelf -hlW "$file")

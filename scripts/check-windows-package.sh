@@ -33,7 +33,7 @@ expected=(
     Release.txt
 )
 if [ -e "$build/bin/quillon-utility.exe" ]; then
-    expected+=(quillon-utility.exe Qt6Gui.dll Qt6Widgets.dll
+    expected+=(quillon-utility.exe quillon-station.exe Qt6Gui.dll Qt6Widgets.dll
                platforms/qwindows.dll styles/qwindowsvistastyle.dll)
 fi
 for file in "${expected[@]}"; do

@@ -1,17 +1,21 @@
 #!/usr/bin/env bash
-# Takes the README's screenshot of the Windows program: quillon-utility.exe from the Windows
-# build (scripts/build-windows.sh) under Wine, on Qt's windows platform, with one emulated
-# adapter, on an X server of its own (Xvfb). Wine draws the window's frame itself, as Windows
-# would, and the picture is of that window alone: docs/screenshots/main-window-windows.png.
+# Takes the README's screenshots of the Windows programs from the Windows build
+# (scripts/build-windows.sh) under Wine, on Qt's windows platform, on an X server of its own
+# (Xvfb): quillon-utility.exe with one emulated adapter (docs/screenshots/main-window-windows.png)
+# and the station window with eight emulated adapters in mixed states, as the Linux picture has
+# them (docs/screenshots/station-window-windows.png, from quillon-station-screenshot.exe
+# --on-screen). Wine draws the windows' frames itself, as Windows would, and each picture is of
+# that window alone.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build-windows}"
 out=${2:-docs/screenshots/main-window-windows.png}
+station_out=${3:-docs/screenshots/station-window-windows.png}
 
 if [ -z "${QUILLON_SCREENSHOT_XVFB:-}" ]; then
     scripts/build-windows.sh
     scripts/install-windows-deps.sh
-    exec env QUILLON_SCREENSHOT_XVFB=1 xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
+    exec env QUILLON_SCREENSHOT_XVFB=1 xvfb-run -a -s "-screen 0 1600x900x24" "$0" "$@"
 fi
 
 . scripts/wine-scratch-prefix.sh
@@ -54,3 +58,26 @@ echo "wrote $out"
 
 wine taskkill /im quillon-utility.exe >/dev/null 2>&1 || true
 wait "$gui" || true
+
+# The station: its window is taken as soon as the tool says the tiles show their states, since
+# the adapters still updating change it from moment to moment.
+QT_QPA_PLATFORM=windows wine "$build/bin/quillon-station-screenshot.exe" --on-screen >"$scratch/station.log" 2>&1 &
+station=$!
+station_window() {
+    xwininfo -root -tree 2>/dev/null | grep '("quillon-station-screenshot.exe"' |
+        grep '"Morvane Quillon - Station"' | grep -o '0x[0-9a-f]*' | head -n 1
+}
+deadline=$((SECONDS + 180))
+until grep -q '^ready' "$scratch/station.log" && window=$(station_window) && [ -n "$window" ]; do
+    if [ $SECONDS -ge $deadline ] || ! kill -0 "$station" 2>/dev/null; then
+        cat "$scratch/station.log" >&2
+        echo "quillon-station-screenshot.exe did not show the station" >&2
+        exit 1
+    fi
+    sleep 0.5
+done
+import -window "$window" -define png:exclude-chunks=date,time "$station_out"
+echo "wrote $station_out"
+wine taskkill /im quillon-station-screenshot.exe >/dev/null 2>&1 || true
+wait "$station" || true
+

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Renders the README's screenshots of the main window and the info window, with an emulated
-# adapter, into docs/screenshots/.
+# adapter, and of the station window with eight emulated adapters in mixed states, into
+# docs/screenshots/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build --target quillon-screenshots
+cmake --build build --target quillon-screenshots quillon-station-screenshot
 build/app/quillon-screenshots docs/screenshots
+build/station/quillon-station-screenshot docs/screenshots

@@ -64,8 +64,10 @@ case "$listed" in
 esac
 
 if [ -f "$instdir/quillon-utility.exe" ]; then
-    [ -f "$shortcut_dir/Quillon-Utility.lnk" ] || fail "no Start-menu shortcut"
-    echo "Start-menu shortcut: Quillon-Utility.lnk"
+    for shortcut in Quillon-Utility Quillon-Station; do
+        [ -f "$shortcut_dir/$shortcut.lnk" ] || fail "no Start-menu shortcut $shortcut.lnk"
+        echo "Start-menu shortcut: $shortcut.lnk"
+    done
 
     QUILLON_EMULATE=1 wine "$instdir/quillon-utility.exe" >"$scratch/gui.log" 2>&1 &
     gui=$!

@@ -1,4 +1,4 @@
-#include "app/QtUserDialogs.h"
+#include "ui/QtUserDialogs.h"
 
 #include <gtest/gtest.h>
 #include <QAbstractButton>
@@ -11,8 +11,8 @@
 #include <QTest>
 
 #include "app/ApplicationTitle.h"
-#include "app/DialogFilter.h"
 #include "app/tests/GuiTestSupport.h"
+#include "ui/DialogFilter.h"
 
 namespace quillon {
 namespace {

@@ -10,15 +10,15 @@
 #include <functional>
 #include <memory>
 
-#include "app/AppIcon.h"
 #include "app/ApplicationTitle.h"
 #include "app/MainForm.h"
 #include "app/QtEventLoop.h"
-#include "app/QtUserDialogs.h"
 #include "device/DeviceList.h"
 #include "hid/emulated/EmulatedBus.h"
 #include "hid/emulated/QuillonAdapter.h"
 #include "info/InfoBox.h"
+#include "ui/AppIcon.h"
+#include "ui/QtUserDialogs.h"
 
 namespace {
 

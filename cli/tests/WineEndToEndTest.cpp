@@ -1,11 +1,12 @@
-// quillon-cli.exe and quillon-utility.exe under Wine against an adapter served as a hidraw
-// node through FUSE: the Windows backend goes through Wine's own HID stack (hid.dll, SetupAPI,
-// its HID bus driver reading the node), as far as Linux can show it.
+// quillon-cli.exe, quillon-utility.exe and quillon-station.exe under Wine against adapters
+// served as hidraw nodes through FUSE: the Windows backend goes through Wine's own HID stack
+// (hid.dll, SetupAPI, its HID bus driver reading the node), as far as Linux can show it.
 //
-//   quillon_wine_e2e_test QUILLON-CLI.EXE WINE-PREFIX [QUILLON-UTILITY.EXE]
+//   quillon_wine_e2e_test QUILLON-CLI.EXE WINE-PREFIX [WINDOW-PROGRAM.EXE]
 //
-// The window program's test needs an X server (DISPLAY); ctest runs it under xvfb-run, with
-// --gtest_filter choosing it, and the command-line tool's test without.
+// The window programs' tests need an X server (DISPLAY); ctest runs each under xvfb-run, with
+// --gtest_filter choosing the one for the program given, and the command-line tool's test
+// without.
 //
 // Exits with 77 when it was skipped (no Wine, no FUSE), which ctest takes as a skip.
 
@@ -16,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 
@@ -210,7 +212,7 @@ class WineWindowEndToEndTest : public ServedAdapterTest {
   protected:
     void SetUp() override {
         if (g_windowProgramPath.empty()) {
-            GTEST_SKIP() << "no quillon-utility.exe given";
+            GTEST_SKIP() << "no window program given";
         }
         QUILLON_REQUIRE(std::getenv("DISPLAY") == nullptr ? "no X server (DISPLAY)" : "");
         ServedAdapterTest::SetUp();
@@ -261,6 +263,79 @@ TEST_F(WineWindowEndToEndTest, ListsShowsSurvivesUnplugAndReplugAndClosesCleanly
     clock.Lap("closed");
 }
 
+// The lines of a file, each ended by CR LF; empty when there is no file yet.
+std::vector<std::string> FileLines(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(file)), {});
+    std::vector<std::string> lines;
+    for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos;
+         start = end + 2) {
+        lines.push_back(text.substr(start, end - start));
+    }
+    return lines;
+}
+
+// quillon-station.exe, given as the window program: started from its command line with the
+// plan and a log, it provisions the adapters Wine's HID stack shows it.
+using WineStationEndToEndTest = WineWindowEndToEndTest;
+
+TEST_F(WineStationEndToEndTest, TwoAdaptersPassAndOnePulledDuringItsUpdateFails) {
+    auto second = std::make_shared<emu::QuillonAdapter>();
+    bed.Plug(HidrawTestBed::Device{}.At("hidraw1"), second);
+    AddDevEntry(bed, "hidraw1");
+    // Slow enough to be pulled in the middle of its update.
+    auto pulled = std::make_shared<emu::QuillonAdapter>();
+    pulled->SetTransferDelay(20ms);
+    bed.Plug(HidrawTestBed::Device{}.At("hidraw2"), pulled);
+    AddDevEntry(bed, "hidraw2");
+
+    const firmware::FirmwareImage image = quillon::testing::PatternImage();
+    quillon::testing::TempDir folder;
+    const std::string update = folder.Write("update.hex", quillon::testing::HexFileFor(image));
+    const std::string log = folder.PathOf("station.csv");
+    ::setenv("QT_QPA_PLATFORM", "windows", 1);
+    ChildProcess station;
+    ASSERT_TRUE(wine.Spawn(station, {g_windowProgramPath, "--firmware", update, "--all-present",
+                                     "--log", log, "--start"}))
+        << station.Err();
+    ASSERT_TRUE(
+        station.WaitUntil([&] { return pulled->TransferCount() > 60 || !station.Running(); }, 120s))
+        << station.Err();
+    RemoveDevEntry("hidraw2");
+    bed.Unplug("hidraw2");
+    clock.Lap("one pulled during its update");
+
+    // The header and one line per adapter, as quillon-cli provision --log writes them.
+    std::vector<std::string> lines;
+    EXPECT_TRUE(station.WaitUntil(
+        [&] {
+            lines = FileLines(log);
+            return lines.size() >= 4 || !station.Running();
+        },
+        120s));
+    ASSERT_EQ(lines.size(), 4u) << station.Err();
+    size_t passed = 0;
+    size_t failed = 0;
+    for (size_t i = 1; i < lines.size(); ++i) {
+        passed += Contains(lines[i], ",ok,,,PASS,,");
+        if (Contains(lines[i], ",failed,,,FAIL,update: ")) {
+            ++failed;
+        }
+    }
+    EXPECT_EQ(passed, 2u) << lines[1] << "\n" << lines[2] << "\n" << lines[3];
+    EXPECT_EQ(failed, 1u) << lines[1] << "\n" << lines[2] << "\n" << lines[3];
+    for (const auto& provisioned : {adapter, second}) {
+        const std::vector<uint8_t> flash = provisioned->Flash();
+        EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin() + firmware::kImageBase));
+    }
+    clock.Lap("two passed, one failed");
+
+    // Asked to close while it waits for more, it stops and ends with success.
+    wine.Run({"taskkill", "/im", "quillon-station.exe"}, 60s);
+    EXPECT_EQ(station.Wait(60s), 0) << station.Err();
+    clock.Lap("closed");
+}
+
 }  // namespace
 }  // namespace quillon::cli::test
 
@@ -269,7 +344,7 @@ int main(int argc, char** argv) {
     quillon::test::EnterPrivateMountNamespace();
     testing::InitGoogleTest(&argc, argv);
     if (argc != 3 && argc != 4) {
-        std::fprintf(stderr, "usage: %s QUILLON-CLI.EXE WINE-PREFIX [QUILLON-UTILITY.EXE]\n",
+        std::fprintf(stderr, "usage: %s QUILLON-CLI.EXE WINE-PREFIX [WINDOW-PROGRAM.EXE]\n",
                      argv[0]);
         return 2;
     }

@@ -52,12 +52,61 @@ TEST(ProvisionStationTest, EveryAdapterIsProvisionedOnItsOwnThread) {
     for (const ProvisionRecord& record : records) {
         passed += record.Passed ? 1 : 0;
         EXPECT_EQ(record.Passed, record.Path != "emu:2") << record.Path << ": " << record.Reason;
+        EXPECT_EQ(record.Pulled, record.Path == "emu:2") << record.Path;
     }
     EXPECT_EQ(passed, 3);
     for (size_t i : {0u, 2u, 3u}) {
         EXPECT_EQ(adapters[i]->Settings()[3], 8);
         EXPECT_EQ(adapters[i]->TransferCount(), firmware::kTransfersPerUpdate + 3u);
     }
+}
+
+// An operator's "stop at once": the jobs in progress fail at their next transfer, named as
+// stopped, and no adapter waiting is started.
+TEST(ProvisionStationTest, AbandonedJobsEndAtTheirNextTransfer) {
+    const quillon::testing::TempDir folder;
+    emu::EmulatedBus bus;
+    std::vector<std::shared_ptr<emu::QuillonAdapter>> adapters;
+    for (int i = 0; i < 2; ++i) {
+        adapters.push_back(std::make_shared<emu::QuillonAdapter>());
+        bus.Plug(adapters.back());
+    }
+    ProvisionPlan plan;
+    plan.FirmwareFile =
+        folder.Write("update.hex", quillon::testing::HexFileFor(quillon::testing::PatternImage()));
+    std::atomic<bool> abandon{false};
+    std::vector<ProvisionRecord> records;
+    StationEvents events;
+    events.Progress = [&](const std::vector<LiveJob>& jobs) {
+        // Both well into their update, and a third plugged in meanwhile.
+        if (jobs.size() == 2 && adapters[0]->TransferCount() > 30 &&
+            adapters[1]->TransferCount() > 30 && !abandon) {
+            adapters.push_back(std::make_shared<emu::QuillonAdapter>());
+            bus.Plug(adapters.back());
+            abandon = true;
+        }
+    };
+    events.Finished = [&](const ProvisionRecord& record) { records.push_back(record); };
+    for (auto& adapter : adapters) {
+        adapter->SetTransferDelay(std::chrono::milliseconds(2));
+    }
+    ProvisionStation::Options options;
+    options.AllPresent = true;
+    options.Abandon = &abandon;
+    {
+        ProvisionStation station(bus, plan, options);
+        station.Run(nullptr, events);
+    }
+    ASSERT_EQ(records.size(), 2u);
+    for (const ProvisionRecord& record : records) {
+        EXPECT_FALSE(record.Passed);
+        EXPECT_FALSE(record.Pulled);
+        EXPECT_EQ(record.Reason.rfind("stopped by the operator (update: ", 0), 0u) << record.Reason;
+    }
+    for (size_t i : {0u, 1u}) {
+        EXPECT_LT(adapters[i]->TransferCount(), static_cast<size_t>(firmware::kTransfersPerUpdate));
+    }
+    EXPECT_EQ(adapters[2]->TransferCount(), 0u);
 }
 
 TEST(ProvisionLogTest, FieldsAreQuotedOnlyWhereASpreadsheetNeedsIt) {

@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "IconFile.h"
-#include "app/AppIcon.h"
+#include "ui/AppIcon.h"
 
 // quillon-icon-writer OUTPUT.ico: the program's icon in the sizes Windows shows, from the
 // small-icon size of a title bar to the large tiles of Explorer.

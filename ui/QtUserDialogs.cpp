@@ -1,4 +1,4 @@
-#include "app/QtUserDialogs.h"
+#include "ui/QtUserDialogs.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -6,7 +6,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "app/DialogFilter.h"
+#include "ui/DialogFilter.h"
 
 namespace quillon {
 

@@ -1,4 +1,4 @@
-#include "app/DialogFilter.h"
+#include "ui/DialogFilter.h"
 
 namespace quillon {
 
