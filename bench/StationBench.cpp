@@ -49,7 +49,9 @@ RunFigures StationRun(int adapters) {
         bus.Plug(std::make_shared<emu::QuillonAdapter>(), options);
     }
     FakeUserDialogs dialogs;
+    quillon::testing::TempDir folder;
     station::TStationWindow window(bus, dialogs);
+    window.SetRecords(QString::fromStdString(folder.PathOf("records.db")));
     window.resize(1366, 768);
     window.show();
     window.ChooseFirmwareFile(QString::fromStdString(UpdateFile()));

@@ -381,6 +381,9 @@ void TStationWindow::bnStartClick() {
             return;
         }
     }
+    if (!OpenRecords()) {
+        return;
+    }
     plan_ = checked->Plan;
     closeWhenEnded_ = false;
     tally_.Begin(ShiftTally::Clock::now());

@@ -10,6 +10,7 @@
 #include "config/DeviceSettings.h"
 #include "device/ProvisionLog.h"
 #include "device/ProvisionPlan.h"
+#include "device/ProvisionRecords.h"
 #include "device/ProvisionStation.h"
 #include "hid/HidPlatform.h"
 #include "station/StationPlan.h"
@@ -62,6 +63,10 @@ class TStationWindow : public QMainWindow {
     // A CSV file that each finished adapter's record is appended to, as the command-line
     // tool's --log does; opened at Start.
     void SetLogFile(const QString& path) { logPath_ = path; }
+    // Where every finished adapter's record is kept: the station's records file (empty: the
+    // user's own) or a line's server (postgresql://...), which the station's file forwards to.
+    // Opened at Start; the last records kept there are shown at once.
+    void SetRecords(const QString& location);
 
     bool Running() const;
     TStationTile* Tile(const QString& port) const;
@@ -117,6 +122,14 @@ class TStationWindow : public QMainWindow {
     QString configPath_;
     QString logPath_;
     ProvisionLog log_;
+    QString recordsLocation_;
+    std::unique_ptr<records::StationRecords> records_;
+    records::ForwarderStatus forwarding_;
+    // Opens the records if they are not open yet; false (and said) when they cannot be used.
+    bool OpenRecords();
+    void ShowForwarding(const records::ForwarderStatus& status);
+    void AddRecordLine(std::chrono::system_clock::time_point started, const QString& port,
+                       bool passed, const QString& reason, std::chrono::milliseconds took);
     ProvisionPlan plan_;  // the plan of the run in progress or the last one
     bool closeWhenEnded_ = false;
 

@@ -1,7 +1,9 @@
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QEvent>
 #include <QGridLayout>
 #include <QLabel>
+#include <QPointer>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTreeWidget>
@@ -114,16 +116,18 @@ void TStationWindow::OnJobFinished(const ProvisionRecord& record) {
     tally_.Count(record.Passed);
     finished_.push_back({record, plan_.FirmwareFile, plan_.FirmwareChecksum});
     ShowCounts();
+    AddRecordLine(record.Started, port, record.Passed, QString::fromStdString(record.Reason),
+                  record.Took);
 
-    const QDateTime started = QDateTime::fromMSecsSinceEpoch(
-        std::chrono::duration_cast<std::chrono::milliseconds>(record.Started.time_since_epoch())
-            .count());
-    auto* item =
-        new QTreeWidgetItem({started.toString("HH:mm:ss"), port, record.Passed ? "PASS" : "FAIL",
-                             QString::fromStdString(record.Reason), SecondsText(record.Took)});
-    item->setForeground(2, record.Passed ? QColor(0x1b, 0x6e, 0x26) : QColor(0xc6, 0x28, 0x28));
-    item->setToolTip(3, QString::fromStdString(record.Reason));
-    recordList_->insertTopLevelItem(0, item);
+    if (records_ != nullptr) {
+        const std::string version = QCoreApplication::applicationVersion().toStdString();
+        if (auto kept = records_->Append(
+                ToStationRecord(record, plan_, records::DefaultStationName(), version));
+            !kept) {
+            ShowStatus("the record of " + port +
+                       " was not kept: " + QString::fromStdString(kept.Error().Message));
+        }
+    }
 
     if (log_.IsOpen()) {
         std::string error;
@@ -132,6 +136,73 @@ void TStationWindow::OnJobFinished(const ProvisionRecord& record) {
                        QString::fromStdString(error));
         }
     }
+}
+
+void TStationWindow::AddRecordLine(std::chrono::system_clock::time_point started,
+                                   const QString& port, bool passed, const QString& reason,
+                                   std::chrono::milliseconds took) {
+    const QDateTime at = QDateTime::fromMSecsSinceEpoch(
+        std::chrono::duration_cast<std::chrono::milliseconds>(started.time_since_epoch()).count());
+    auto* item = new QTreeWidgetItem(
+        {at.toString("HH:mm:ss"), port, passed ? "PASS" : "FAIL", reason, SecondsText(took)});
+    item->setForeground(2, passed ? QColor(0x1b, 0x6e, 0x26) : QColor(0xc6, 0x28, 0x28));
+    item->setToolTip(3, reason);
+    recordList_->insertTopLevelItem(0, item);
+}
+
+void TStationWindow::SetRecords(const QString& location) {
+    recordsLocation_ = location;
+    records_.reset();
+    recordList_->clear();
+    if (!OpenRecords()) {
+        return;
+    }
+    // The last records kept, so that a restarted station shows what it did before.
+    records::RecordFilter last;
+    last.Limit = 50;
+    const auto kept = records_->Local().Query(last);
+    if (!kept) {
+        return;
+    }
+    for (auto record = kept->rbegin(); record != kept->rend(); ++record) {
+        AddRecordLine(
+            record->Time,
+            QString::fromStdString(record->UsbPort.empty() ? record->Node : record->UsbPort),
+            record->Passed, QString::fromStdString(record->Reason), record->Took);
+    }
+}
+
+bool TStationWindow::OpenRecords() {
+    if (records_ != nullptr) {
+        return true;
+    }
+    QPointer<TStationWindow> self(this);
+    auto opened = OpenProvisionRecords(recordsLocation_.toStdString(), {},
+                                       [self](const records::ForwarderStatus& status) {
+                                           // Told on the forwarder's thread; shown on the window's.
+                                           QMetaObject::invokeMethod(
+                                               QCoreApplication::instance(),
+                                               [self, status] {
+                                                   if (self) {
+                                                       self->ShowForwarding(status);
+                                                   }
+                                               },
+                                               Qt::QueuedConnection);
+                                       });
+    if (!opened) {
+        dialogs_.ShowMessage(this, QString::fromStdString(opened.Error().Message));
+        return false;
+    }
+    records_ = std::move(*opened);
+    return true;
+}
+
+void TStationWindow::ShowForwarding(const records::ForwarderStatus& status) {
+    // Said when the server goes and when it comes back, not at every record sent.
+    if (const auto notice = records::StatusNotice(forwarding_, status)) {
+        ShowStatus("Records: " + QString::fromStdString(*notice));
+    }
+    forwarding_ = status;
 }
 
 void TStationWindow::ShowCounts() {

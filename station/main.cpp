@@ -29,8 +29,13 @@ int main(int argc, char** argv) {
                                         "Take the adapters already plugged in as well.");
     const QCommandLineOption log("log", "Append each adapter's record to this CSV file.",
                                  "FILE.csv");
+    const QCommandLineOption records(
+        "records",
+        "The station's records file (default: the user's), or a line's server "
+        "(postgresql://...) that every record is forwarded to.",
+        "PATH|URL");
     const QCommandLineOption start("start", "Start at once, as the Start button does.");
-    parser.addOptions({firmware, config, allPresent, log, start});
+    parser.addOptions({firmware, config, allPresent, log, records, start});
     parser.process(application);
 
     quillon::QtUserDialogs dialogs;
@@ -46,6 +51,7 @@ int main(int argc, char** argv) {
     }
     window.SetTakeAdaptersPresent(parser.isSet(allPresent));
     window.SetLogFile(parser.value(log));
+    window.SetRecords(parser.value(records));
     window.show();
     if (parser.isSet(start)) {
         QTimer::singleShot(0, &window, &quillon::station::TStationWindow::bnStartClick);

@@ -105,13 +105,16 @@ int main(int argc, char** argv) {
         std::lock_guard lock(portsMutex);
         ports[path] = port;
         if (fate == Fate::Busy) {
-            otherProgram = bus.Open(path, quillon::HidAccess::ReadWrite);
-            otherProgram->TryLockExclusive();
+            if (auto opened = bus.Open(path, quillon::HidAccess::ReadWrite)) {
+                otherProgram = std::move(*opened);
+                (void)otherProgram->TryLockExclusive();
+            }
         }
     }
 
     QuietDialogs dialogs;
     quillon::station::TStationWindow window(bus, dialogs);
+    window.SetRecords(QString::fromStdString(files.PathOf("records.db")));
     window.SetTileKey([&](const quillon::THidPnPInfo& info) {
         std::lock_guard lock(portsMutex);
         return ports[info.InterfacePath];
