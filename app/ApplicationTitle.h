@@ -3,6 +3,6 @@
 namespace quillon {
 
 // The application title: the title of the program's message boxes.
-inline constexpr char ApplicationTitle[] = "Quillon-Utility";
+inline constexpr char kApplicationTitle[] = "Quillon-Utility";
 
 }  // namespace quillon

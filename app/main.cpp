@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
     const std::vector<std::string> given = quillon::ParametersAsGiven(argc, argv);
 #endif
     QApplication application(argc, argv);
-    QApplication::setApplicationName(quillon::ApplicationTitle);
+    QApplication::setApplicationName(quillon::kApplicationTitle);
     QApplication::setWindowIcon(quillon::MakeApplicationIcon());
     // The HID layer's diagnostics go to Qt's logging categories, off unless switched on.
     quillon::SetLogSink(quillon::QtLogSink());

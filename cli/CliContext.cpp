@@ -29,15 +29,15 @@ int CliContext::Report(const Failure<AdapterError>& failure) {
 }
 
 int CliContext::Report(const Failure<ExitCode>& failure) {
-    if (failure.Error == kExitNoPermission) {
+    if (failure.Error == ExitNoPermission) {
         Err << failure.Message;  // the access advice, whole lines of its own
-        return kExitNoPermission;
+        return ExitNoPermission;
     }
     return Refuse(failure.Error, failure.Message);
 }
 
 int CliContext::Report(const Failure<SettingsError>& failure) {
-    return Refuse(kExitUsage, failure.Message);
+    return Refuse(ExitUsage, failure.Message);
 }
 
 AdapterResult<> CliContext::StartSession() {
@@ -80,7 +80,7 @@ CliResult<> CliContext::ConfirmClearData() {
     }
     if (!Env.InIsTerminal || Env.In == nullptr) {
         return Failure<ExitCode>{
-            kExitUsage,
+            ExitUsage,
             "clear-data=on loses data and must be confirmed: run on a terminal or add --yes"};
     }
     Err << kClearDataConfirmation << " [j/N] " << std::flush;
@@ -91,25 +91,25 @@ CliResult<> CliContext::ConfirmClearData() {
     if (answer == "j" || answer == "ja" || answer == "y" || answer == "yes") {
         return {};
     }
-    return Failure<ExitCode>{kExitCancelled, "nothing written"};
+    return Failure<ExitCode>{ExitCancelled, "nothing written"};
 }
 
 Failure<ExitCode> ToolFailure(const Failure<AdapterError>& failure) {
     switch (failure.Error) {
         case AdapterError::NoAdapter:
-            return {kExitNoAdapter, failure.Message};
+            return {ExitNoAdapter, failure.Message};
         case AdapterError::NoPermission:
-            return {kExitNoPermission, failure.Message};
+            return {ExitNoPermission, failure.Message};
         case AdapterError::TransferFailed:
-            return {kExitTransferFailed, failure.Message};
+            return {ExitTransferFailed, failure.Message};
         case AdapterError::FileRefused:
-            return {kExitFileRefused, failure.Message};
+            return {ExitFileRefused, failure.Message};
         case AdapterError::Busy:
-            return {kExitAdapterBusy, failure.Message};
+            return {ExitAdapterBusy, failure.Message};
         case AdapterError::NotAllowed:
             break;
     }
-    return {kExitUsage, failure.Message};
+    return {ExitUsage, failure.Message};
 }
 
 }  // namespace quillon::cli

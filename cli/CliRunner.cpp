@@ -143,7 +143,7 @@ CliResult<CommandLine> ParseCommandLine(const QStringList& arguments) {
                                  "COMMAND [ARGS...]");
 
     const auto usageError = [](const QString& message) {
-        return Failure<ExitCode>{kExitUsage, message.toStdString()};
+        return Failure<ExitCode>{ExitUsage, message.toStdString()};
     };
     CommandLine line;
 
@@ -212,8 +212,8 @@ CliResult<CommandLine> ParseCommandLine(const QStringList& arguments) {
         options.Emulate = static_cast<int>(number);
     }
     if (parser.isSet(length)) {
-        if (!ParseNumber(parser.value(length), 1, static_cast<long>(ReportBufferSize), number)) {
-            return usageError(QString("--length takes 1 to %1").arg(ReportBufferSize));
+        if (!ParseNumber(parser.value(length), 1, static_cast<long>(kReportBufferSize), number)) {
+            return usageError(QString("--length takes 1 to %1").arg(kReportBufferSize));
         }
         options.Length = static_cast<int>(number);
     }
@@ -257,11 +257,11 @@ int RunCli(const QStringList& arguments, std::ostream& out, std::ostream& err,
     if (!line) {
         err << "quillon-cli: " << line.Error().Message << "\n"
             << "Try quillon-cli --help.\n";
-        return kExitUsage;
+        return ExitUsage;
     }
     if (!line->Options) {
         out << line->Text;
-        return kExitSuccess;
+        return ExitSuccess;
     }
     CliOptions& options = *line->Options;
     // Without --verbose the messages go to Qt's logging categories, off unless switched on.

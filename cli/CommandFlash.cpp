@@ -63,17 +63,17 @@ class FlashProgress {
 
 int ExitCodeOf(const UpdateOutcome& outcome) {
     const auto result = UpdateOutcomeResult(outcome);
-    return result ? kExitSuccess : ToolFailure(result.Error()).Error;
+    return result ? ExitSuccess : ToolFailure(result.Error()).Error;
 }
 
 }  // namespace
 
 int RunFlash(CliContext& context) {
     if (context.Options.Arguments.size() != 1) {
-        return context.Refuse(kExitUsage, "flash takes one argument, the update file");
+        return context.Refuse(ExitUsage, "flash takes one argument, the update file");
     }
     if (context.Options.All && !context.Options.Device.empty()) {
-        return context.Refuse(kExitUsage, "--all and --device exclude each other");
+        return context.Refuse(ExitUsage, "--all and --device exclude each other");
     }
     const std::string& path = context.Options.Arguments[0];
     if (auto checked = CheckUpdateFile(path); !checked) {
@@ -86,7 +86,7 @@ int RunFlash(CliContext& context) {
             return context.Report(started.Error());
         }
         if (context.Session().AdapterCount() == 0) {
-            return context.Refuse(kExitNoAdapter, "no adapter found");
+            return context.Refuse(ExitNoAdapter, "no adapter found");
         }
         for (size_t i = 0; i < context.Session().AdapterCount(); ++i) {
             chosen.push_back(i);
@@ -100,7 +100,7 @@ int RunFlash(CliContext& context) {
     }
 
     // Adapters that may not be written are reported and left out; the others are updated.
-    std::vector<int> refusals(chosen.size(), kExitSuccess);
+    std::vector<int> refusals(chosen.size(), ExitSuccess);
     std::vector<AdapterService*> devices;
     std::vector<size_t> running;  // position in chosen of each device handed to the workers
     std::vector<std::string> names;
@@ -131,24 +131,24 @@ int RunFlash(CliContext& context) {
         }
     }
 
-    int exitCode = kExitSuccess;
+    int exitCode = ExitSuccess;
     QJsonArray array;
     for (size_t k = 0; k < chosen.size(); ++k) {
         const std::string& adapterPath = context.Session().Adapter(chosen[k]).InterfacePath();
-        const int code = refusals[k] != kExitSuccess ? refusals[k] : ExitCodeOf(outcomes[k]);
-        const std::string message = refusals[k] == kExitAdapterBusy ? std::string(kAdapterBusyText)
-                                    : refusals[k] != kExitSuccess
+        const int code = refusals[k] != ExitSuccess ? refusals[k] : ExitCodeOf(outcomes[k]);
+        const std::string message = refusals[k] == ExitAdapterBusy ? std::string(kAdapterBusyText)
+                                    : refusals[k] != ExitSuccess
                                         ? std::string("no read/write access")
                                     : outcomes[k].Succeeded() ? outcomes[k].Message
                                                               : outcomes[k].Words;
-        if (exitCode == kExitSuccess) {
+        if (exitCode == ExitSuccess) {
             exitCode = code;
         }
         if (context.Options.Json) {
             QJsonObject object;
             object["index"] = static_cast<int>(chosen[k]);
             object["path"] = QString::fromStdString(adapterPath);
-            object["ok"] = code == kExitSuccess;
+            object["ok"] = code == ExitSuccess;
             object["exitCode"] = code;
             object["message"] = QString::fromStdString(message);
             array.append(object);

@@ -43,7 +43,7 @@ QJsonObject ToJson(const HidDeviceSummary& device) {
 
 int RunList(CliContext& context) {
     if (!context.Options.Arguments.empty()) {
-        return context.Refuse(kExitUsage, "list takes no arguments");
+        return context.Refuse(ExitUsage, "list takes no arguments");
     }
     if (auto started = context.StartSession(); !started) {
         return context.Report(started.Error());
@@ -82,7 +82,7 @@ int RunList(CliContext& context) {
             break;
         }
     }
-    return kExitSuccess;
+    return ExitSuccess;
 }
 
 }  // namespace quillon::cli

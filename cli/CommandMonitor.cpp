@@ -68,7 +68,7 @@ class Monitor {
 
 int RunMonitor(CliContext& context) {
     if (!context.Options.Arguments.empty()) {
-        return context.Refuse(kExitUsage, "monitor takes no arguments");
+        return context.Refuse(ExitUsage, "monitor takes no arguments");
     }
     const auto index = context.SelectAdapter();
     if (!index) {
@@ -102,9 +102,9 @@ int RunMonitor(CliContext& context) {
     device.SetDataErrorHandler({});
     device.SetUnplugHandler({});
     if (monitor.Unplugged()) {
-        return context.Refuse(kExitNoAdapter, device.InterfacePath() + " was removed");
+        return context.Refuse(ExitNoAdapter, device.InterfacePath() + " was removed");
     }
-    return kExitSuccess;
+    return ExitSuccess;
 }
 
 }  // namespace quillon::cli

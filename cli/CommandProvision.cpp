@@ -73,16 +73,15 @@ CliResult<Inputs> CheckInputs(CliContext& context, ForwarderNotices& notices) {
     const CliOptions& options = context.Options;
     if (!options.Device.empty()) {
         return Failure<ExitCode>{
-            kExitUsage,
-            "provision takes every adapter that is plugged in; --device does not apply"};
+            ExitUsage, "provision takes every adapter that is plugged in; --device does not apply"};
     }
     if (!options.Config.empty() && !options.Sets.empty()) {
-        return Failure<ExitCode>{kExitUsage, "--config and --set exclude each other"};
+        return Failure<ExitCode>{ExitUsage, "--config and --set exclude each other"};
     }
     // "--set baud=9600 enter=CR": the words after the first assignment are assignments too.
     std::vector<std::string> words = options.Sets;
     if (!options.Arguments.empty() && words.empty()) {
-        return Failure<ExitCode>{kExitUsage,
+        return Failure<ExitCode>{ExitUsage,
                                  "provision takes no arguments; settings are given with --set"};
     }
     words.insert(words.end(), options.Arguments.begin(), options.Arguments.end());
@@ -93,7 +92,7 @@ CliResult<Inputs> CheckInputs(CliContext& context, ForwarderNotices& notices) {
         std::string error;
         auto assignments = ParseAssignments(words, error);
         if (!assignments) {
-            return Failure<ExitCode>{kExitUsage, error};
+            return Failure<ExitCode>{ExitUsage, error};
         }
         request.Settings = std::move(*assignments);
     }
@@ -116,7 +115,7 @@ CliResult<Inputs> CheckInputs(CliContext& context, ForwarderNotices& notices) {
         std::string error;
         if (!inputs.Log.Open(options.LogFile, error)) {
             return Failure<ExitCode>{
-                kExitFileRefused, "unable to write the log file " + options.LogFile + ": " + error};
+                ExitFileRefused, "unable to write the log file " + options.LogFile + ": " + error};
         }
     }
     auto opened = OpenProvisionRecords(
@@ -124,7 +123,7 @@ CliResult<Inputs> CheckInputs(CliContext& context, ForwarderNotices& notices) {
         [&notices](const records::ForwarderStatus& status) { notices.Heard(status); });
     if (!opened) {
         return Failure<ExitCode>{
-            opened.Error().Error == records::RecordError::BadUrl ? kExitUsage : kExitFileRefused,
+            opened.Error().Error == records::RecordError::BadUrl ? ExitUsage : ExitFileRefused,
             opened.Error().Message};
     }
     inputs.Records = std::move(*opened);
@@ -183,8 +182,7 @@ std::string ResultJson(const ProvisionRecord& record, const Inputs& inputs) {
     object["verify"] = StepJson(record.Verify);
     object["result"] = record.Passed ? "PASS" : "FAIL";
     object["reason"] = QString::fromStdString(record.Reason);
-    object["exit_code"] =
-        record.Passed ? kExitSuccess : ToolFailure({record.FailureKind, {}}).Error;
+    object["exit_code"] = record.Passed ? ExitSuccess : ToolFailure({record.FailureKind, {}}).Error;
     object["seconds"] = static_cast<double>(record.Took.count()) / 1000;
     return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
 }
@@ -234,7 +232,7 @@ int RunProvision(CliContext& context) {
 
     long passed = 0;
     long failed = 0;
-    int exitCode = kExitSuccess;
+    int exitCode = ExitSuccess;
     LiveLines live(context);
     const auto tellNotices = [&] {
         for (const std::string& notice : notices.Take()) {
@@ -263,8 +261,8 @@ int RunProvision(CliContext& context) {
                 inputs.Records->Append(ToStationRecord(record, inputs.Plan, station, version));
             !kept) {
             context.Fail("the record of " + record.Path + " was not kept: " + kept.Error().Message);
-            if (exitCode == kExitSuccess) {
-                exitCode = kExitFileRefused;
+            if (exitCode == ExitSuccess) {
+                exitCode = ExitFileRefused;
             }
         }
         tellNotices();
@@ -272,7 +270,7 @@ int RunProvision(CliContext& context) {
             ++passed;
         } else {
             ++failed;
-            if (exitCode == kExitSuccess) {
+            if (exitCode == ExitSuccess) {
                 exitCode = ToolFailure({record.FailureKind, record.Reason}).Error;
             }
         }
@@ -284,8 +282,8 @@ int RunProvision(CliContext& context) {
         if (inputs.Log.IsOpen() && !inputs.Log.Append(record, inputs.Plan.FirmwareFile,
                                                       inputs.Plan.FirmwareChecksum, error)) {
             context.Fail("unable to write the log file " + context.Options.LogFile + ": " + error);
-            if (exitCode == kExitSuccess) {
-                exitCode = kExitFileRefused;
+            if (exitCode == ExitSuccess) {
+                exitCode = ExitFileRefused;
             }
         }
     };

@@ -39,11 +39,11 @@ AdapterResult<RawAdapter> SelectRawAdapter(CliContext& context, bool toWrite) {
 
 int RawGet(CliContext& context, const std::vector<std::string>& words) {
     if (words.size() != 1) {
-        return context.Refuse(kExitUsage, "raw get takes one argument, the report ID");
+        return context.Refuse(ExitUsage, "raw get takes one argument, the report ID");
     }
     const auto reportId = ParseByteArgument(context, words[0], "report ID");
     if (!reportId) {
-        return kExitUsage;
+        return ExitUsage;
     }
     const auto adapter = SelectRawAdapter(context, false);
     if (!adapter) {
@@ -57,27 +57,27 @@ int RawGet(CliContext& context, const std::vector<std::string>& words) {
         return context.Report(read.Error());
     }
     context.Out << HistoryLine('R', *reportId, report.data() + 1, length - 1) << "\n";
-    return kExitSuccess;
+    return ExitSuccess;
 }
 
 int RawSet(CliContext& context, const std::vector<std::string>& words) {
     if (words.empty()) {
-        return context.Refuse(kExitUsage, "raw set takes a report ID and the bytes after it");
+        return context.Refuse(ExitUsage, "raw set takes a report ID and the bytes after it");
     }
     ReportBuffer buffer{};
     const auto reportId = ParseByteArgument(context, words[0], "report ID");
     if (!reportId) {
-        return kExitUsage;
+        return ExitUsage;
     }
     buffer[0] = *reportId;
-    if (words.size() > ReportBufferSize) {
+    if (words.size() > kReportBufferSize) {
         return context.Refuse(
-            kExitUsage, "at most " + std::to_string(ReportBufferSize - 1) + " bytes after the ID");
+            ExitUsage, "at most " + std::to_string(kReportBufferSize - 1) + " bytes after the ID");
     }
     for (size_t i = 1; i < words.size(); ++i) {
         const auto value = ParseByteArgument(context, words[i], "byte");
         if (!value) {
-            return kExitUsage;
+            return ExitUsage;
         }
         buffer[i] = *value;
     }
@@ -88,7 +88,7 @@ int RawSet(CliContext& context, const std::vector<std::string>& words) {
     }
     const auto [index, length] = *adapter;
     if (words.size() > length) {
-        return context.Refuse(kExitUsage,
+        return context.Refuse(ExitUsage,
                               std::to_string(words.size() - 1) + " bytes do not fit a report of " +
                                   std::to_string(length) + " bytes (report ID included)");
     }
@@ -97,7 +97,7 @@ int RawSet(CliContext& context, const std::vector<std::string>& words) {
         return context.Report(sent.Error());
     }
     context.Out << HistoryLine('W', *reportId, buffer.data() + 1, length - 1) << "\n";
-    return kExitSuccess;
+    return ExitSuccess;
 }
 
 }  // namespace
@@ -105,7 +105,7 @@ int RawSet(CliContext& context, const std::vector<std::string>& words) {
 int RunRaw(CliContext& context) {
     const auto& words = context.Options.Arguments;
     if (words.empty() || (words[0] != "get" && words[0] != "set")) {
-        return context.Refuse(kExitUsage, "raw needs get or set");
+        return context.Refuse(ExitUsage, "raw needs get or set");
     }
     const std::vector<std::string> rest(words.begin() + 1, words.end());
     return words[0] == "get" ? RawGet(context, rest) : RawSet(context, rest);
@@ -113,7 +113,7 @@ int RunRaw(CliContext& context) {
 
 int RunReset(CliContext& context) {
     if (!context.Options.Arguments.empty()) {
-        return context.Refuse(kExitUsage, "reset takes no arguments");
+        return context.Refuse(ExitUsage, "reset takes no arguments");
     }
     const auto index = context.SelectAdapter(true, true);
     if (!index) {
@@ -122,7 +122,7 @@ int RunReset(CliContext& context) {
     if (auto reset = context.Session().Service(*index).Reset(); !reset) {
         return context.Report(reset.Error());
     }
-    return kExitSuccess;
+    return ExitSuccess;
 }
 
 }  // namespace quillon::cli

@@ -389,11 +389,11 @@ void PrintSummary(std::ostream& out, const std::vector<SummaryRow>& rows, Summar
 int StoreExitCode(const std::string& location, RecordError error) {
     switch (error) {
         case RecordError::BadUrl:
-            return kExitUsage;
+            return ExitUsage;
         case RecordError::Unreachable:
-            return kExitTransferFailed;
+            return ExitTransferFailed;
         default:
-            return records::IsServerUrl(location) ? kExitTransferFailed : kExitFileRefused;
+            return records::IsServerUrl(location) ? ExitTransferFailed : ExitFileRefused;
     }
 }
 
@@ -438,7 +438,7 @@ int RunRecords(const QStringList& arguments, std::ostream& out, std::ostream& er
     const auto usageError = [&](const QString& message) {
         err << "quillon-cli: " << message.toStdString() << "\n"
             << "Try quillon-cli records --help.\n";
-        return kExitUsage;
+        return ExitUsage;
     };
     if (!parser.parse(arguments)) {
         return usageError(parser.errorText());
@@ -447,7 +447,7 @@ int RunRecords(const QStringList& arguments, std::ostream& out, std::ostream& er
         QString text = parser.helpText();
         text.replace(QRegularExpression("^Usage: \\S+"), "Usage: quillon-cli records");
         out << text.toStdString() << "\n";
-        return kExitSuccess;
+        return ExitSuccess;
     }
     QStringList words = parser.positionalArguments();
     words.removeFirst();  // "records"
@@ -519,7 +519,7 @@ int RunRecords(const QStringList& arguments, std::ostream& out, std::ostream& er
         !std::filesystem::exists(std::u8string(where.begin(), where.end()), missing)) {
         err << "quillon-cli: there is no record database " << where
             << " (a station makes it with its first record)\n";
-        return kExitFileRefused;
+        return ExitFileRefused;
     }
     auto store = records::OpenRecordStore(where);
     if (!store) {
@@ -542,7 +542,7 @@ int RunRecords(const QStringList& arguments, std::ostream& out, std::ostream& er
         PrintRecords(out, *list, format);
     }
     out << std::flush;
-    return kExitSuccess;
+    return ExitSuccess;
 }
 
 }  // namespace quillon::cli

@@ -11,10 +11,10 @@ namespace {
 
 QJsonObject ToJson(const SettingsControlValues& values) {
     const auto enter =
-        values.EnterCtrlIndex == NoEnterCtrl
+        values.EnterCtrlIndex == kNoEnterCtrl
             ? QJsonValue()
             : QJsonValue(QString::fromLatin1(
-                  EnterControlNames[static_cast<size_t>(values.EnterCtrlIndex)].data()));
+                  kEnterControlNames[static_cast<size_t>(values.EnterCtrlIndex)].data()));
     QJsonObject object;
     // The keys of the set command, so that a shown record can be fed back.
     object["version"] = ParseIntegerText(values.VersionText, 0);
@@ -22,7 +22,7 @@ QJsonObject ToJson(const SettingsControlValues& values) {
     object["char-delay"] = values.CharDelayMs;
     object["line-delay"] = values.LineDelayMs;
     object["flow"] =
-        QString::fromLatin1(FlowControlNames[static_cast<size_t>(values.FlowCtrlIndex)].data());
+        QString::fromLatin1(kFlowControlNames[static_cast<size_t>(values.FlowCtrlIndex)].data());
     object["enter"] = enter;
     object["alt-key"] = values.UseAltKey;
     object["pavex"] = values.Pavex;
@@ -58,14 +58,14 @@ int WriteSettings(CliContext& context, const SettingsControlValues& values,
         return context.Report(written.Error());
     }
     context.Out << kSettingsUpdatedText << "\n";
-    return kExitSuccess;
+    return ExitSuccess;
 }
 
 }  // namespace
 
 int RunShow(CliContext& context) {
     if (!context.Options.Arguments.empty()) {
-        return context.Refuse(kExitUsage, "show takes no arguments");
+        return context.Refuse(ExitUsage, "show takes no arguments");
     }
     const auto adapter = ReadAdapterSettings(context);
     if (!adapter) {
@@ -78,7 +78,7 @@ int RunShow(CliContext& context) {
     } else {
         context.Out << DescribeSettings(adapter->Record);
     }
-    return kExitSuccess;
+    return ExitSuccess;
 }
 
 int RunSet(CliContext& context) {
@@ -86,7 +86,7 @@ int RunSet(CliContext& context) {
     // Every value is checked before any adapter is looked at.
     const auto assignments = ParseAssignments(context.Options.Arguments, error);
     if (!assignments) {
-        return context.Refuse(kExitUsage, error);
+        return context.Refuse(ExitUsage, error);
     }
     const auto adapter = ReadAdapterSettings(context, true);
     if (!adapter) {
@@ -106,7 +106,7 @@ int RunSet(CliContext& context) {
 
 int RunSave(CliContext& context) {
     if (context.Options.Arguments.size() != 1) {
-        return context.Refuse(kExitUsage, "save takes one argument, the file");
+        return context.Refuse(ExitUsage, "save takes one argument, the file");
     }
     const auto adapter = ReadAdapterSettings(context);
     if (!adapter) {
@@ -115,12 +115,12 @@ int RunSave(CliContext& context) {
     if (auto saved = SaveSettingsFile(context.Options.Arguments[0], adapter->Record); !saved) {
         return context.Report(saved.Error());
     }
-    return kExitSuccess;
+    return ExitSuccess;
 }
 
 int RunLoad(CliContext& context) {
     if (context.Options.Arguments.size() != 1) {
-        return context.Refuse(kExitUsage, "load takes one argument, the file");
+        return context.Refuse(ExitUsage, "load takes one argument, the file");
     }
     const std::string& path = context.Options.Arguments[0];
     // The file is read and checked once, before any adapter is looked at.

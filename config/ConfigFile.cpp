@@ -26,7 +26,7 @@ std::string ConfigFileMessage(ConfigFileResult result, const std::string& path) 
 }
 
 ConfigFileResult LoadConfigFile(const std::string& path, ReportBuffer& buffer) {
-    std::array<uint8_t, ConfigFileSize> contents{};
+    std::array<uint8_t, kConfigFileSize> contents{};
     std::size_t length = 0;
     switch (file_access::ReadFileStart(path, contents, length)) {
         case file_access::ReadResult::Ok:
@@ -43,7 +43,7 @@ ConfigFileResult LoadConfigFile(const std::string& path, ReportBuffer& buffer) {
 Result<ConfigFileBytes, ConfigFileProblem> ReadCheckedConfigFile(const std::string& path) {
     using Refusal = Failure<ConfigFileProblem>;
     // One byte more than a file may hold tells a long file from a good one without reading it all.
-    std::array<uint8_t, ConfigFileSize + 1> contents{};
+    std::array<uint8_t, kConfigFileSize + 1> contents{};
     std::size_t length = 0;
     switch (file_access::ReadFileStart(path, contents, length)) {
         case file_access::ReadResult::Ok:
@@ -54,7 +54,7 @@ Result<ConfigFileBytes, ConfigFileProblem> ReadCheckedConfigFile(const std::stri
             return Refusal{ConfigFileProblem::Unreadable, "unable to open file: " + path};
     }
     std::uintmax_t size = length;
-    if (length > ConfigFileSize) {
+    if (length > kConfigFileSize) {
         std::error_code error;
         const std::uintmax_t whole = std::filesystem::file_size(path, error);
         size = error ? length : whole;
@@ -66,12 +66,12 @@ Result<ConfigFileBytes, ConfigFileProblem> CheckConfigFileContents(std::span<con
                                                                    std::uintmax_t size,
                                                                    const std::string& path) {
     using Refusal = Failure<ConfigFileProblem>;
-    if (size != ConfigFileSize || start.size() < ConfigFileSize) {
+    if (size != kConfigFileSize || start.size() < kConfigFileSize) {
         return Refusal{ConfigFileProblem::WrongSize, "a configuration file is 64 bytes; " + path +
                                                          " has " + std::to_string(size)};
     }
     ConfigFileBytes bytes{};
-    std::copy_n(start.begin(), ConfigFileSize, bytes.begin());
+    std::copy_n(start.begin(), kConfigFileSize, bytes.begin());
     if (bytes[DeviceSettings::ReportId] != SettingsReportId) {
         return Refusal{ConfigFileProblem::NotSettings, "not a settings file (its first byte is " +
                                                            std::to_string(bytes[0]) +
@@ -87,7 +87,7 @@ Result<ConfigFileBytes, ConfigFileProblem> CheckConfigFileContents(std::span<con
 }
 
 ConfigFileResult SaveConfigFile(const std::string& path, const ReportBuffer& buffer) {
-    const std::span<const uint8_t> contents(buffer.data(), ConfigFileSize);
+    const std::span<const uint8_t> contents(buffer.data(), kConfigFileSize);
     return file_access::WriteWholeFile(path, contents) ? ConfigFileResult::Ok
                                                        : ConfigFileResult::UnableToCreate;
 }

@@ -12,7 +12,7 @@
 namespace quillon {
 
 // A configuration file is the raw image of bytes 0 to 63 of the report buffer.
-inline constexpr std::size_t ConfigFileSize = 64;
+inline constexpr std::size_t kConfigFileSize = 64;
 
 enum class ConfigFileResult {
     Ok,
@@ -38,7 +38,7 @@ enum class ConfigFileProblem {
     NotSettings,  // its first byte is not the settings report ID
     Unshowable,   // a setting holds a value the settings page cannot show
 };
-using ConfigFileBytes = std::array<uint8_t, ConfigFileSize>;
+using ConfigFileBytes = std::array<uint8_t, kConfigFileSize>;
 
 // Reads a configuration file that is to go to an adapter without a person looking at it first,
 // and checks it in full: exactly 64 bytes, a settings record, every setting a value that the

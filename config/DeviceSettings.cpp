@@ -57,11 +57,11 @@ int ParseIntegerText(std::string_view text, int fallback) {
 }
 
 uint8_t EncodeDelay(int milliseconds) {
-    return LowByte(DivideRoundHalfEven(milliseconds, DelayUnitMs));
+    return LowByte(DivideRoundHalfEven(milliseconds, kDelayUnitMs));
 }
 
 uint8_t EncodeBaudRate(std::string_view baudText) {
-    return LowByte(ParseIntegerText(baudText, DefaultBaudRate) / BaudRateUnit);
+    return LowByte(ParseIntegerText(baudText, kDefaultBaudRate) / kBaudRateUnit);
 }
 
 std::string FormatVersion(uint8_t version) {
@@ -92,15 +92,15 @@ std::optional<SettingsControlValues> DecodeSettings(const ReportBuffer& buffer) 
         return std::nullopt;
     }
     const auto delayMs = [&](std::size_t index) {
-        return std::min(buffer[index] * DelayUnitMs, MaxDelayMs);
+        return std::min(buffer[index] * kDelayUnitMs, kMaxDelayMs);
     };
-    const int lastFlow = static_cast<int>(FlowControlNames.size()) - 1;
+    const int lastFlow = static_cast<int>(kFlowControlNames.size()) - 1;
     const int enter = buffer[at::EnterCtrl];
 
     SettingsControlValues values;
     values.VersionText = FormatVersion(buffer[at::Version]);
     values.UseAltKey = buffer[at::UseAltKey] != 0;
-    values.BaudText = std::to_string(buffer[at::BaudRate] * BaudRateUnit);
+    values.BaudText = std::to_string(buffer[at::BaudRate] * kBaudRateUnit);
     values.CharDelayMs = delayMs(at::CharDelay);
     values.LineDelayMs = delayMs(at::LineDelay);
     values.Pavex = buffer[at::Pavex] != 0;
@@ -109,13 +109,13 @@ std::optional<SettingsControlValues> DecodeSettings(const ReportBuffer& buffer) 
     values.ClrMem = buffer[at::ClrMem] != 0;
     values.FlowCtrlIndex = std::min<int>(buffer[at::FlowCtrl], lastFlow);
     values.EnterCtrlIndex =
-        enter < static_cast<int>(EnterControlNames.size()) ? enter : NoEnterCtrl;
+        enter < static_cast<int>(kEnterControlNames.size()) ? enter : kNoEnterCtrl;
     return values;
 }
 
 void ApplyPavexCoupling(SettingsControlValues& values) {
     if (values.Pavex) {
-        values.BaudText = std::to_string(DefaultBaudRate);
+        values.BaudText = std::to_string(kDefaultBaudRate);
     } else {
         values.ClrStx = false;
         values.ClrEtx = false;
@@ -131,16 +131,16 @@ std::string DescribeSettings(const ReportBuffer& buffer) {
     SettingsControlValues values = *decoded;
     ApplyPavexCoupling(values);
     const auto yesNo = [](bool on) { return std::string(on ? "on" : "off"); };
-    const std::string enter = values.EnterCtrlIndex == NoEnterCtrl
+    const std::string enter = values.EnterCtrlIndex == kNoEnterCtrl
                                   ? std::string("none")
-                                  : std::string(EnterControlNames[values.EnterCtrlIndex]);
+                                  : std::string(kEnterControlNames[values.EnterCtrlIndex]);
 
     std::string text;
     text += "Version: " + values.VersionText + "\n";
     text += "Baud: " + values.BaudText + "\n";
     text += "Char delay: " + std::to_string(values.CharDelayMs) + " msec\n";
     text += "Line delay: " + std::to_string(values.LineDelayMs) + " msec\n";
-    text += "Flow-Ctrl: " + std::string(FlowControlNames[values.FlowCtrlIndex]) + "\n";
+    text += "Flow-Ctrl: " + std::string(kFlowControlNames[values.FlowCtrlIndex]) + "\n";
     text += "Enter ctrl: " + enter + "\n";
     text += "Use Alt-Key: " + yesNo(values.UseAltKey) + "\n";
     text += "Pavex mode: " + yesNo(values.Pavex) + "\n";

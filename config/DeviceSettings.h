@@ -11,8 +11,8 @@ namespace quillon {
 
 // The main window's one report buffer: byte 0 is the report ID, bytes 1 to 64 the report data.
 // Settings reads and writes, raw reports and configuration files all pass through it.
-inline constexpr std::size_t ReportBufferSize = 65;
-using ReportBuffer = std::array<uint8_t, ReportBufferSize>;
+inline constexpr std::size_t kReportBufferSize = 65;
+using ReportBuffer = std::array<uint8_t, kReportBufferSize>;
 
 // The adapter's settings travel as feature report 3.
 inline constexpr uint8_t SettingsReportId = 3;
@@ -29,24 +29,24 @@ inline constexpr std::size_t Pavex = 6;
 inline constexpr std::size_t ClrStx = 7;
 inline constexpr std::size_t ClrEtx = 8;
 inline constexpr std::size_t ClrMem = 9;
-inline constexpr std::size_t FlowCtrl = 10;   // index into FlowControlNames
-inline constexpr std::size_t EnterCtrl = 11;  // index into EnterControlNames, 0xFF for none
+inline constexpr std::size_t FlowCtrl = 10;   // index into kFlowControlNames
+inline constexpr std::size_t EnterCtrl = 11;  // index into kEnterControlNames, 0xFF for none
 inline constexpr std::size_t RecordMarker = 12;
 // Bytes 13 to 63 belong to the adapter and are carried through untouched.
 inline constexpr std::size_t RecordMarkerCopy = 64;
 }  // namespace DeviceSettings
 
-inline constexpr int BaudRateUnit = 1200;
-inline constexpr int DelayUnitMs = 10;
-inline constexpr int MaxDelayMs = 2000;
-inline constexpr int DefaultBaudRate = 19200;
-inline constexpr int NoEnterCtrl = -1;
+inline constexpr int kBaudRateUnit = 1200;
+inline constexpr int kDelayUnitMs = 10;
+inline constexpr int kMaxDelayMs = 2000;
+inline constexpr int kDefaultBaudRate = 19200;
+inline constexpr int kNoEnterCtrl = -1;
 
 // The choices the settings page offers, in the order of their stored index (baud: list order).
-inline constexpr std::array<std::string_view, 8> BaudRateItems = {
+inline constexpr std::array<std::string_view, 8> kBaudRateItems = {
     "1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"};
-inline constexpr std::array<std::string_view, 2> FlowControlNames = {"RTS/CTS", "Xon/Xoff"};
-inline constexpr std::array<std::string_view, 3> EnterControlNames = {"OFF", "CR", "LF"};
+inline constexpr std::array<std::string_view, 2> kFlowControlNames = {"RTS/CTS", "Xon/Xoff"};
+inline constexpr std::array<std::string_view, 3> kEnterControlNames = {"OFF", "CR", "LF"};
 
 // What the settings controls hold, in the form the controls hold it: texts where the control is
 // a text field, indices where it is a choice. The defaults are the page's initial state.
@@ -61,7 +61,7 @@ struct SettingsControlValues {
     bool ClrEtx = false;
     bool ClrMem = false;
     int FlowCtrlIndex = 0;
-    int EnterCtrlIndex = 0;  // NoEnterCtrl when no item is selected
+    int EnterCtrlIndex = 0;  // kNoEnterCtrl when no item is selected
 
     bool operator==(const SettingsControlValues&) const = default;
 };

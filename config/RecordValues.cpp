@@ -8,7 +8,7 @@ namespace {
 namespace at = DeviceSettings;
 
 bool IsBaudCode(uint8_t code) {
-    for (const std::string_view item : BaudRateItems) {
+    for (const std::string_view item : kBaudRateItems) {
         if (EncodeBaudRate(item) == code) {
             return true;
         }
@@ -18,7 +18,7 @@ bool IsBaudCode(uint8_t code) {
 
 std::string BaudCodesAllowed() {
     std::string text;
-    for (const std::string_view item : BaudRateItems) {
+    for (const std::string_view item : kBaudRateItems) {
         text += (text.empty() ? "" : ", ") + std::to_string(EncodeBaudRate(item)) + " (" +
                 std::string(item) + ")";
     }
@@ -28,7 +28,7 @@ std::string BaudCodesAllowed() {
 }  // namespace
 
 std::optional<UnshowableValue> FirstUnshowableValue(const ReportBuffer& record) {
-    constexpr int kMaxDelayByte = MaxDelayMs / DelayUnitMs;
+    constexpr int kMaxDelayByte = kMaxDelayMs / kDelayUnitMs;
     const auto option = [](std::size_t byte, const char* name) {
         return UnshowableValue{byte, 0, name, "0 (off) or 1 (on)"};
     };
@@ -50,7 +50,7 @@ std::optional<UnshowableValue> FirstUnshowableValue(const ReportBuffer& record) 
                     refused = UnshowableValue{
                         byte, 0, byte == at::CharDelay ? "character delay" : "line delay",
                         "0 to " + std::to_string(kMaxDelayByte) + " (0 to " +
-                            std::to_string(MaxDelayMs) + " ms in steps of 10)"};
+                            std::to_string(kMaxDelayMs) + " ms in steps of 10)"};
                 }
                 break;
             case at::Pavex:
@@ -66,14 +66,14 @@ std::optional<UnshowableValue> FirstUnshowableValue(const ReportBuffer& record) 
                 refused = value > 1 ? option(byte, "clear-data option") : refused;
                 break;
             case at::FlowCtrl:
-                if (value >= FlowControlNames.size()) {
+                if (value >= kFlowControlNames.size()) {
                     refused = UnshowableValue{byte, 0, "flow control code",
                                               "0 (RTS/CTS) or 1 (Xon/Xoff)"};
                 }
                 break;
             case at::EnterCtrl:
                 // 255 is how a record without an enter choice is stored.
-                if (value >= EnterControlNames.size() && value != 0xFF) {
+                if (value >= kEnterControlNames.size() && value != 0xFF) {
                     refused = UnshowableValue{byte, 0, "enter code",
                                               "0 (OFF), 1 (CR), 2 (LF) or 255 (none)"};
                 }

@@ -61,15 +61,15 @@ std::optional<int> ParseDecimal(std::string_view text) {
 std::string AllowedValues(Key key) {
     switch (key) {
         case Key::Baud:
-            return Join(BaudRateItems);
+            return Join(kBaudRateItems);
         case Key::CharDelay:
         case Key::LineDelay:
-            return "0 to " + std::to_string(MaxDelayMs) + " in steps of " +
-                   std::to_string(DelayUnitMs);
+            return "0 to " + std::to_string(kMaxDelayMs) + " in steps of " +
+                   std::to_string(kDelayUnitMs);
         case Key::Flow:
-            return Join(FlowControlNames);
+            return Join(kFlowControlNames);
         case Key::Enter:
-            return Join(EnterControlNames);
+            return Join(kEnterControlNames);
         default:
             return "on, off";
     }
@@ -78,26 +78,26 @@ std::string AllowedValues(Key key) {
 std::optional<int> ParseValue(Key key, std::string_view value) {
     switch (key) {
         case Key::Baud: {
-            const int index = IndexOfName(BaudRateItems, value);
+            const int index = IndexOfName(kBaudRateItems, value);
             if (index < 0) {
                 return std::nullopt;
             }
-            return std::stoi(std::string(BaudRateItems[static_cast<size_t>(index)]));
+            return std::stoi(std::string(kBaudRateItems[static_cast<size_t>(index)]));
         }
         case Key::CharDelay:
         case Key::LineDelay: {
             const auto ms = ParseDecimal(value);
-            if (!ms || *ms > MaxDelayMs || *ms % DelayUnitMs != 0) {
+            if (!ms || *ms > kMaxDelayMs || *ms % kDelayUnitMs != 0) {
                 return std::nullopt;
             }
             return ms;
         }
         case Key::Flow: {
-            const int index = IndexOfName(FlowControlNames, value);
+            const int index = IndexOfName(kFlowControlNames, value);
             return index < 0 ? std::nullopt : std::optional<int>(index);
         }
         case Key::Enter: {
-            const int index = IndexOfName(EnterControlNames, value);
+            const int index = IndexOfName(kEnterControlNames, value);
             return index < 0 ? std::nullopt : std::optional<int>(index);
         }
         default: {
@@ -137,14 +137,14 @@ std::vector<std::string> SettingValueWords(const std::string& key) {
     };
     switch (info->Which) {
         case Key::Baud:
-            return words(BaudRateItems);
+            return words(kBaudRateItems);
         case Key::CharDelay:
         case Key::LineDelay:
             return {"0", "10", "20", "50", "100", "200", "500", "1000", "2000"};
         case Key::Flow:
-            return words(FlowControlNames);
+            return words(kFlowControlNames);
         case Key::Enter:
-            return words(EnterControlNames);
+            return words(kEnterControlNames);
         default:
             return {"on", "off"};
     }
@@ -157,10 +157,10 @@ std::string SettingsText(const SettingsControlValues& values) {
     text += " line-delay=" + std::to_string(values.LineDelayMs);
     text +=
         " flow=" +
-        std::string(FlowControlNames[static_cast<size_t>(std::clamp(values.FlowCtrlIndex, 0, 1))]);
+        std::string(kFlowControlNames[static_cast<size_t>(std::clamp(values.FlowCtrlIndex, 0, 1))]);
     text += " enter=" +
             (values.EnterCtrlIndex >= 0 && values.EnterCtrlIndex <= 2
-                 ? std::string(EnterControlNames[static_cast<size_t>(values.EnterCtrlIndex)])
+                 ? std::string(kEnterControlNames[static_cast<size_t>(values.EnterCtrlIndex)])
                  : std::string("none"));
     text += " alt-key=" + onOff(values.UseAltKey);
     text += " pavex=" + onOff(values.Pavex);

@@ -40,8 +40,8 @@ QCheckBox* NewCheckBox(QWidget* page, const char* name, const QString& caption) 
 
 QSpinBox* NewDelayField(QWidget* page, const char* name) {
     auto* field = Named(new QSpinBox(page), name);
-    field->setRange(0, MaxDelayMs);
-    field->setSingleStep(DelayUnitMs);
+    field->setRange(0, kMaxDelayMs);
+    field->setSingleStep(kDelayUnitMs);
     field->setAlignment(Qt::AlignCenter);
     field->setValue(0);
     return field;
@@ -92,12 +92,12 @@ TSettingsPage::~TSettingsPage() {
 }
 
 void TSettingsPage::CreateControls() {
-    edBaud = NewEditableList(this, "edBaud", ToQStrings(BaudRateItems), 4);
+    edBaud = NewEditableList(this, "edBaud", ToQStrings(kBaudRateItems), 4);
     edCharDelay = NewDelayField(this, "edCharDelay");
     edLineDelay = NewDelayField(this, "edLineDelay");
-    rgEnterCtrl = NewEditableList(this, "rgEnterCtrl", ToQStrings(EnterControlNames), 0);
+    rgEnterCtrl = NewEditableList(this, "rgEnterCtrl", ToQStrings(kEnterControlNames), 0);
     rgFlowCtrl =
-        Named(new TRadioGroup("Flow-Ctrl", ToQStrings(FlowControlNames), 2, this), "rgFlowCtrl");
+        Named(new TRadioGroup("Flow-Ctrl", ToQStrings(kFlowControlNames), 2, this), "rgFlowCtrl");
     rgFlowCtrl->SetItemIndex(0);
 
     cbUsedAltKey = NewCheckBox(this, "cbUsedAltKey", "Use Alt-Key");

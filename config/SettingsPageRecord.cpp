@@ -72,7 +72,7 @@ void TSettingsPage::ShowDeviceSettings(bool enableApply) {
 
 void TSettingsPage::ApplyPavexMode(bool on) {
     if (on) {
-        SetBaudText(QString::number(DefaultBaudRate));
+        SetBaudText(QString::number(kDefaultBaudRate));
     } else {
         cbClrStx->setChecked(false);
         cbClrEtx->setChecked(false);

@@ -34,7 +34,7 @@ void PrepareSettingsWrite(const SettingsControlValues& values, ReportBuffer& buf
 
 void OverlayConfigBytes(std::span<const uint8_t> bytes, ReportBuffer& buffer) {
     const uint8_t adapterVersion = buffer[DeviceSettings::Version];
-    std::copy_n(bytes.begin(), std::min(bytes.size(), ConfigFileSize), buffer.begin());
+    std::copy_n(bytes.begin(), std::min(bytes.size(), kConfigFileSize), buffer.begin());
     buffer[DeviceSettings::Version] = adapterVersion;
 }
 
@@ -70,9 +70,9 @@ SettingsResult<SettingsPlan> PlanSettings(const SettingsControlValues& shown,
         const bool on = change.Number != 0;
         switch (change.Which) {
             case Key::Baud:
-                if (values.Pavex && change.Number != DefaultBaudRate) {
-                    return refuse("baud is fixed at " + std::to_string(DefaultBaudRate) +
-                                  " in Pavex mode (allowed: " + std::to_string(DefaultBaudRate) +
+                if (values.Pavex && change.Number != kDefaultBaudRate) {
+                    return refuse("baud is fixed at " + std::to_string(kDefaultBaudRate) +
+                                  " in Pavex mode (allowed: " + std::to_string(kDefaultBaudRate) +
                                   ")");
                 }
                 values.BaudText = std::to_string(change.Number);

@@ -9,7 +9,7 @@ namespace quillon {
 THistoryModel::THistoryModel(QObject* parent, int capacity)
     : QAbstractListModel(parent), flushTimer_(new QTimer(this)), capacity_(std::max(capacity, 1)) {
     flushTimer_->setSingleShot(true);
-    flushTimer_->setInterval(FlushIntervalMs);
+    flushTimer_->setInterval(kFlushIntervalMs);
     connect(flushTimer_, &QTimer::timeout, this, &THistoryModel::Flush);
 }
 

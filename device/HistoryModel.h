@@ -19,11 +19,11 @@ class THistoryModel : public QAbstractListModel {
     Q_OBJECT
 
   public:
-    static constexpr int DefaultCapacity = 100000;
+    static constexpr int kDefaultCapacity = 100000;
     // About one screen refresh.
-    static constexpr int FlushIntervalMs = 16;
+    static constexpr int kFlushIntervalMs = 16;
 
-    explicit THistoryModel(QObject* parent = nullptr, int capacity = DefaultCapacity);
+    explicit THistoryModel(QObject* parent = nullptr, int capacity = kDefaultCapacity);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;

@@ -174,7 +174,7 @@ class Job {
         }
         PrepareSettingsWrite(meant, *buffer);
         record_.SettingsWritten = SettingsText(meant);
-        record_.SettingsBytes.assign(buffer->begin(), buffer->begin() + ConfigFileSize);
+        record_.SettingsBytes.assign(buffer->begin(), buffer->begin() + kConfigFileSize);
         if (auto sent = adapter_->WriteSettings(*buffer); !sent) {
             return FailStep(step, AdapterError::TransferFailed, sent.Error().Message);
         }

@@ -28,12 +28,12 @@ constexpr char kCtrlZ = 0x1A;
 constexpr unsigned char kByteOrderMark[] = {0xEF, 0xBB, 0xBF};
 
 enum RecordType : uint8_t {
-    kData = 0x00,
-    kEndOfFile = 0x01,
-    kExtendedSegmentAddress = 0x02,
-    kStartSegmentAddress = 0x03,
-    kExtendedLinearAddress = 0x04,
-    kStartLinearAddress = 0x05,
+    DataRecord = 0x00,
+    EndOfFileRecord = 0x01,
+    ExtendedSegmentAddressRecord = 0x02,
+    StartSegmentAddressRecord = 0x03,
+    ExtendedLinearAddressRecord = 0x04,
+    StartLinearAddressRecord = 0x05,
 };
 
 // Digit value, or 0xF0 for a character that is not a hexadecimal digit: OR-ing the values of
@@ -292,7 +292,7 @@ bool HexFileParser::HandleRecord(const char* record, size_t length, bool guessed
     const uint8_t type = bytes[3];
     const uint16_t address = static_cast<uint16_t>(bytes[1] << 8 | bytes[2]);
     switch (type) {
-        case kData: {
+        case DataRecord: {
             // Addresses do not wrap: a record running past its segment's end goes on upwards.
             const uint64_t first = base_ + address;
             const uint64_t last = first + count;  // one past
@@ -305,20 +305,21 @@ bool HexFileParser::HandleRecord(const char* record, size_t length, bool guessed
             }
             break;
         }
-        case kExtendedSegmentAddress:
-        case kExtendedLinearAddress:
+        case ExtendedSegmentAddressRecord:
+        case ExtendedLinearAddressRecord:
             if (count != 2) {
                 Refuse("address record of type " + Hex2(type) + " with byte count " +
                        std::to_string(count) + " (2 expected)");
                 return true;
             }
-            base_ = uint64_t(data[0] << 8 | data[1]) << (type == kExtendedSegmentAddress ? 4 : 16);
+            base_ = uint64_t(data[0] << 8 | data[1])
+                    << (type == ExtendedSegmentAddressRecord ? 4 : 16);
             break;
-        case kEndOfFile:
+        case EndOfFileRecord:
             endRecordSeen_ = true;
             break;
-        case kStartSegmentAddress:
-        case kStartLinearAddress:
+        case StartSegmentAddressRecord:
+        case StartLinearAddressRecord:
             break;
         default:
             Refuse("unknown record type " + Hex2(type));

@@ -52,12 +52,12 @@ TFileVersionInfo ReadFileVersionInfo(const std::string& path, const TFileTypeNam
         info.*key.Field = resource.QueryVersionString(key.Key);
     }
     if (const auto fixed = resource.FixedFileInfo()) {
-        info.Debug = FlagSet(*fixed, kFlagDebug);
-        info.PreRelease = FlagSet(*fixed, kFlagPreRelease);
-        info.Patched = FlagSet(*fixed, kFlagPatched);
-        info.PrivateBuildFlag = FlagSet(*fixed, kFlagPrivateBuild);
-        info.InfoInferred = FlagSet(*fixed, kFlagInfoInferred);
-        info.SpecialBuildFlag = FlagSet(*fixed, kFlagSpecialBuild);
+        info.Debug = FlagSet(*fixed, FlagDebug);
+        info.PreRelease = FlagSet(*fixed, FlagPreRelease);
+        info.Patched = FlagSet(*fixed, FlagPatched);
+        info.PrivateBuildFlag = FlagSet(*fixed, FlagPrivateBuild);
+        info.InfoInferred = FlagSet(*fixed, FlagInfoInferred);
+        info.SpecialBuildFlag = FlagSet(*fixed, FlagSpecialBuild);
         info.FileType = FileTypeDescription(fixed->FileType, fixed->FileSubtype);
     }
     return info;

@@ -41,12 +41,12 @@ inline constexpr size_t kVersionNoteFixedSize = sizeof(TVersionNoteFixedWords);
 
 // File flags of the fixed information.
 enum TVersionFileFlag : uint32_t {
-    kFlagDebug = 0x01,
-    kFlagPreRelease = 0x02,
-    kFlagPatched = 0x04,
-    kFlagPrivateBuild = 0x08,
-    kFlagInfoInferred = 0x10,
-    kFlagSpecialBuild = 0x20,
+    FlagDebug = 0x01,
+    FlagPreRelease = 0x02,
+    FlagPatched = 0x04,
+    FlagPrivateBuild = 0x08,
+    FlagInfoInferred = 0x10,
+    FlagSpecialBuild = 0x20,
 };
 
 struct TFixedFileInfo {

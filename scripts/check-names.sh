@@ -1,80 +1,53 @@
 #!/usr/bin/env bash
 # Checks the names in every C++ file of the tree against the naming convention in .clang-tidy
-# (readability-identifier-naming), with the compile commands of an existing build:
-# scripts/check-names.sh [BUILD_DIR]   (default: build)
-#
-# A header is checked within a translation unit that includes it: the source of the same name
-# when there is one, otherwise the first source in the build that includes it. Files the build
-# does not compile (another platform's, the fuzzers') are listed as skipped.
+# (readability-identifier-naming), with the compile commands of existing builds:
+#   scripts/check-names.sh [BUILD_DIR ...]   (default: build)
+# Each source is checked with the first build that compiles it, so a Linux build and the Windows
+# cross build together cover both platforms' sources; every header is checked in the sources
+# that include it. Sources no given build compiles (the fuzzers') are listed as skipped.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build="${1:-build}"
-db="$build/compile_commands.json"
-if [ ! -f "$db" ]; then
-    echo "check-names: $db is missing; configure and build first" >&2
-    exit 2
-fi
+builds=("$@")
+[ ${#builds[@]} -gt 0 ] || builds=(build)
 
-mapfile -t changed < <(git ls-files '*.cpp' '*.h' | while read -r f; do
-    [ -f "$f" ] && echo "$f"
-done)
-
-# The sources the build compiles, relative to this folder.
-mapfile -t compiled < <(sed -n 's/^ *"file": "\(.*\)",\?$/\1/p' "$db" | sed "s|^$PWD/||" | sort -u)
-in_build() { printf '%s\n' "${compiled[@]}" | grep -qxF "$1"; }
-
-units=()
-headers=()
-skipped=()
-for f in "${changed[@]}"; do
-    case "$f" in
-        *.cpp)
-            if in_build "$f"; then units+=("$f"); else skipped+=("$f"); fi
-            ;;
-        *.h)
-            headers+=("$f")
-            unit=""
-            if in_build "${f%.h}.cpp"; then
-                unit="${f%.h}.cpp"
-            else
-                while read -r candidate; do
-                    if in_build "$candidate"; then
-                        unit="$candidate"
-                        break
-                    fi
-                done < <(grep -rlF --include='*.cpp' "#include \"$f\"" . | sed 's|^\./||' | sort)
-            fi
-            if [ -n "$unit" ]; then units+=("$unit"); else skipped+=("$f"); fi
-            ;;
-    esac
-done
-mapfile -t units < <(printf '%s\n' "${units[@]}" | sort -u)
-
-# Diagnostics in headers count only for the changed ones.
-filter='^$'
-if [ ${#headers[@]} -gt 0 ]; then
-    filter="($(printf '%s\n' "${headers[@]}" | sed 's/[.]/\\./g' | paste -sd'|'))\$"
-fi
-
-echo "check-names: ${#changed[@]} changed files, ${#units[@]} translation units to check"
-for f in "${skipped[@]}"; do
-    echo "check-names: skipped (not compiled in $build): $f"
-done
-[ ${#units[@]} -gt 0 ] || exit 0
+mapfile -t sources < <(git ls-files '*.cpp')
+mapfile -t headers < <(git ls-files '*.h')
+# Diagnostics count in the tree's own headers, not in Qt's or the system's.
+filter="^$PWD/($(printf '%s\n' "${headers[@]}" | sed 's/[.]/\\./g' | paste -sd'|'))\$"
 
 report=$(mktemp)
 trap 'rm -f "$report"' EXIT
-printf '%s\n' "${units[@]}" |
-    xargs -P "$(nproc)" -I{} clang-tidy -p "$build" --quiet --header-filter="$filter" {} \
-        2>/dev/null >>"$report" || true
-# Each finding once (a header is seen from several units), without the source excerpts.
-# Only findings in the changed files count: a source checked for the sake of a header it
-# includes is not itself checked.
-findings=$(grep -E ': (error|warning): ' "$report" | sed "s|^$PWD/||" | sort -u |
-    grep -F -f <(printf '%s:\n' "${changed[@]}") || true)
+declare -A done_
+checked=0
+for build in "${builds[@]}"; do
+    db="$build/compile_commands.json"
+    if [ ! -f "$db" ]; then
+        echo "check-names: $db is missing; configure and build first" >&2
+        exit 2
+    fi
+    mapfile -t compiled < <(sed -n 's/^ *"file": "\(.*\)",\?$/\1/p' "$db" | sed "s|^$PWD/||" | sort -u)
+    units=()
+    for f in "${sources[@]}"; do
+        if [ -z "${done_[$f]:-}" ] && printf '%s\n' "${compiled[@]}" | grep -qxF "$f"; then
+            units+=("$f")
+            done_[$f]=1
+        fi
+    done
+    [ ${#units[@]} -gt 0 ] || continue
+    echo "check-names: ${#units[@]} sources with $build"
+    checked=$((checked + ${#units[@]}))
+    printf '%s\n' "${units[@]}" |
+        xargs -P "$(nproc)" -I{} clang-tidy -p "$build" --quiet --header-filter="$filter" {} \
+            2>/dev/null >>"$report" || true
+done
+for f in "${sources[@]}"; do
+    [ -n "${done_[$f]:-}" ] || echo "check-names: skipped (no build given compiles it): $f"
+done
+
+findings=$(grep -E ': (error|warning): ' "$report" | sed "s|^$PWD/||" | sort -u || true)
 if [ -n "$findings" ]; then
     echo "$findings"
     echo "check-names: $(echo "$findings" | wc -l) names break the convention written in .clang-tidy"
     exit 1
 fi
-echo "check-names: ok"
+echo "check-names: ok ($checked sources)"

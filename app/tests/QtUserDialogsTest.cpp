@@ -84,7 +84,7 @@ TEST(QtUserDialogs, ConfirmationAnswers) {
 }
 
 TEST(QtUserDialogs, MessageBoxCarriesTheApplicationTitle) {
-    QCoreApplication::setApplicationName(ApplicationTitle);
+    QCoreApplication::setApplicationName(kApplicationTitle);
     QtUserDialogs dialogs;
     bool checked = false;
     AnswerNextModal([&](QWidget* dialog) {

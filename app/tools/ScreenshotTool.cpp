@@ -41,7 +41,7 @@ bool WaitFor(const std::function<bool()>& condition) {
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    QApplication::setApplicationName(quillon::ApplicationTitle);
+    QApplication::setApplicationName(quillon::kApplicationTitle);
     QApplication::setWindowIcon(quillon::MakeApplicationIcon());
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     QDir().mkpath(folder);

@@ -52,7 +52,7 @@ class CliCommandsTest : public ::testing::Test {
 
 TEST_F(CliCommandsTest, HelpListsTheCommandsAndEveryExitCode) {
     const CliResult result = cli.Run({"--help"});
-    EXPECT_EQ(result.Code, kExitSuccess);
+    EXPECT_EQ(result.Code, ExitSuccess);
     for (const char* part :
          {"list [--all]", "set KEY=VALUE", "flash FILE [--all]", "raw get ID [--length N]",
           "monitor [--count N]", "--emulate", "Exit codes:", "0  success", "2  usage error",
@@ -61,7 +61,7 @@ TEST_F(CliCommandsTest, HelpListsTheCommandsAndEveryExitCode) {
     }
     // A command's own help: its synopsis, its options and an example, nothing of the others.
     const CliResult flash = cli.Run({"flash", "--help"});
-    EXPECT_EQ(flash.Code, kExitSuccess);
+    EXPECT_EQ(flash.Code, ExitSuccess);
     for (const char* part : {"Usage: quillon-cli flash FILE [--all]", "--all", "--device", "--json",
                              "Example:\n  quillon-cli flash", "Exit codes:"}) {
         EXPECT_TRUE(Contains(flash.Out, part)) << part;
@@ -109,11 +109,11 @@ TEST_F(CliCommandsTest, OnlyTheMonitorWatchesDeviceChangesAndEveryMessageIsPrefi
         std::vector<std::string> arguments = command;
         arguments.push_back("--emulate");
         result = cli.Run(arguments);
-        EXPECT_EQ(result.Code, kExitSuccess) << command[0] << ": " << result.Err;
+        EXPECT_EQ(result.Code, ExitSuccess) << command[0] << ": " << result.Err;
     }
     EXPECT_EQ(watches, 0);
     result = cli.Run({"monitor", "--duration", "0.01", "--emulate"});
-    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_EQ(result.Code, ExitSuccess) << result.Err;
     EXPECT_EQ(watches, 1);
 
     result = cli.Run({"--help"});
@@ -138,7 +138,7 @@ TEST_F(CliCommandsTest, UsageErrorsTouchNoAdapter) {
                                                {"monitor", "--count=0", "--emulate"},
                                                {"monitor", "--duration=-1", "--emulate"}}) {
         const CliResult result = cli.Run(arguments);
-        EXPECT_EQ(result.Code, kExitUsage) << arguments[0] << " " << result.Err;
+        EXPECT_EQ(result.Code, ExitUsage) << arguments[0] << " " << result.Err;
         EXPECT_TRUE(Contains(result.Err, "quillon-cli: ")) << result.Err;
     }
     EXPECT_EQ(adapter->TransferCount(), 0u);
@@ -150,7 +150,7 @@ TEST_F(CliCommandsTest, ListShowsEachAdapterWithItsAccessAndAdvisesOnTheMissingR
     cli.AddOtherDevice();
 
     CliResult result = cli.Run({"list", "--emulate=2"});
-    EXPECT_EQ(result.Code, kExitSuccess);
+    EXPECT_EQ(result.Code, ExitSuccess);
     EXPECT_EQ(result.Out,
               "0  emu:1  169b:0110  version 0100  \"Morvane\"  \"Quillon\"  writable\n"
               "1  emu:2  169b:0110  version 0203  \"Morvane\"  \"Quillon\"  not writable: "
@@ -164,7 +164,7 @@ TEST_F(CliCommandsTest, ListShowsEachAdapterWithItsAccessAndAdvisesOnTheMissingR
 #endif
 
     result = cli.Run({"list", "--all", "--emulate=2", "--json"});
-    EXPECT_EQ(result.Code, kExitSuccess);
+    EXPECT_EQ(result.Code, ExitSuccess);
     const QJsonArray devices = Json(result.Out).array();
     ASSERT_EQ(devices.size(), 3);
     EXPECT_EQ(devices[0]["index"].toInt(), 0);
@@ -181,7 +181,7 @@ TEST_F(CliCommandsTest, ListShowsEachAdapterWithItsAccessAndAdvisesOnTheMissingR
     EXPECT_EQ(devices[2]["vendorId"].toString(), "1234");
 
     result = cli.Run({"list", "--emulate=0", "--json"});
-    EXPECT_EQ(result.Code, kExitSuccess);
+    EXPECT_EQ(result.Code, ExitSuccess);
     EXPECT_TRUE(Json(result.Out).array().isEmpty());
 }
 
@@ -197,7 +197,7 @@ TEST_F(CliCommandsTest, ShowDecodesTheSelectedAdaptersRecord) {
     second->SetSettings(record);
 
     CliResult result = cli.Run({"show", "--emulate=2", "--device=1"});
-    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_EQ(result.Code, ExitSuccess) << result.Err;
     for (const char* line :
          {"Version: 001\n", "Baud: 115200\n", "Char delay: 250 msec\n", "Flow-Ctrl: Xon/Xoff\n",
           "Enter ctrl: LF\n", "Use Alt-Key: on\n", "Clear data after transmited: off\n"}) {
@@ -205,7 +205,7 @@ TEST_F(CliCommandsTest, ShowDecodesTheSelectedAdaptersRecord) {
     }
 
     result = cli.Run({"show", "--emulate=2", "--device", "emu:2", "--json"});
-    EXPECT_EQ(result.Code, kExitSuccess);
+    EXPECT_EQ(result.Code, ExitSuccess);
     const QJsonObject shown = Json(result.Out).object();
     EXPECT_EQ(shown["baud"].toInt(), 115200);
     EXPECT_EQ(shown["char-delay"].toInt(), 250);
@@ -220,16 +220,16 @@ TEST_F(CliCommandsTest, ShowDecodesTheSelectedAdaptersRecord) {
 TEST_F(CliCommandsTest, AdapterThatIsMissingOrMayNotBeWrittenGivesItsOwnExitCode) {
     cli.AddAdapter(emu::PlugOptions{.ReadWriteAllowed = false});
     CliResult result = cli.Run({"show", "--emulate=0"});
-    EXPECT_EQ(result.Code, kExitNoAdapter);
+    EXPECT_EQ(result.Code, ExitNoAdapter);
     EXPECT_TRUE(Contains(result.Err, "no adapter found"));
 
     result = cli.Run({"show", "--emulate", "--device=3"});
-    EXPECT_EQ(result.Code, kExitNoAdapter);
+    EXPECT_EQ(result.Code, ExitNoAdapter);
     EXPECT_TRUE(Contains(result.Err, "no adapter \"3\""));
 
     for (const char* command : {"show", "reset", "monitor"}) {
         result = cli.Run({command, "--emulate"});
-        EXPECT_EQ(result.Code, kExitNoPermission) << command;
+        EXPECT_EQ(result.Code, ExitNoPermission) << command;
         EXPECT_TRUE(Contains(result.Err, "Read/write access to emu:1 was refused")) << result.Err;
     }
 }
@@ -242,7 +242,7 @@ TEST_F(CliCommandsTest, SetWritesTheNamedSettingsAndReadsThemBack) {
 
     const CliResult result =
         cli.Run({"set", "baud=9600", "char-delay=100", "enter=LF", "alt-key=on", "--emulate"});
-    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_EQ(result.Code, ExitSuccess) << result.Err;
     EXPECT_EQ(result.Out, "Device-Settings updated\n");
     const Settings written = adapter->Settings();
     EXPECT_EQ(written[3], 8);
@@ -265,13 +265,13 @@ TEST_F(CliCommandsTest, SetWritesTheNamedSettingsAndReadsThemBack) {
 TEST_F(CliCommandsTest, SetRefusesABadValueBeforeAnythingIsWritten) {
     auto adapter = cli.AddAdapter();
     CliResult result = cli.Run({"set", "baud=9600", "line-delay=15", "--emulate"});
-    EXPECT_EQ(result.Code, kExitUsage);
+    EXPECT_EQ(result.Code, ExitUsage);
     EXPECT_TRUE(Contains(result.Err, "line-delay (allowed: 0 to 2000 in steps of 10)"));
     EXPECT_EQ(adapter->TransferCount(), 0u);
 
     // Refused against the adapter's record: it was read, nothing was written.
     result = cli.Run({"set", "clear-stx=on", "--emulate"});
-    EXPECT_EQ(result.Code, kExitUsage);
+    EXPECT_EQ(result.Code, ExitUsage);
     EXPECT_EQ(SetTransfers(*adapter), 0u);
 }
 
@@ -279,7 +279,7 @@ TEST_F(CliCommandsTest, ClearDataIsWrittenOnlyOnceConfirmed) {
     auto adapter = cli.AddAdapter();
     // Not on a terminal, no --yes: refused.
     CliResult result = cli.Run({"set", "pavex=on", "clear-data=on", "--emulate"});
-    EXPECT_EQ(result.Code, kExitUsage);
+    EXPECT_EQ(result.Code, ExitUsage);
     EXPECT_TRUE(Contains(result.Err, "--yes"));
     EXPECT_EQ(SetTransfers(*adapter), 0u);
 
@@ -287,24 +287,24 @@ TEST_F(CliCommandsTest, ClearDataIsWrittenOnlyOnceConfirmed) {
     cli.Env.InIsTerminal = true;
     cli.Input.str("n\n");
     result = cli.Run({"set", "pavex=on", "clear-data=on", "--emulate"});
-    EXPECT_EQ(result.Code, kExitCancelled);
+    EXPECT_EQ(result.Code, ExitCancelled);
     EXPECT_TRUE(Contains(result.Err, std::string(kClearDataConfirmation)));
     EXPECT_EQ(SetTransfers(*adapter), 0u);
 
     cli.Input.clear();
     cli.Input.str("j\n");
     result = cli.Run({"set", "pavex=on", "clear-data=on", "--emulate"});
-    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_EQ(result.Code, ExitSuccess) << result.Err;
     EXPECT_EQ(adapter->Settings()[9], 1);
     EXPECT_EQ(adapter->Settings()[6], 1);
 
     // Already on: nothing to confirm. Off again with --yes given needs none either.
     cli.Env.InIsTerminal = false;
     result = cli.Run({"set", "clear-data=on", "--emulate"});
-    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_EQ(result.Code, ExitSuccess) << result.Err;
     adapter->SetSettings(emu::QuillonAdapter().Settings());
     result = cli.Run({"set", "pavex=on", "clear-data=on", "--yes", "--emulate"});
-    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_EQ(result.Code, ExitSuccess) << result.Err;
     EXPECT_EQ(adapter->Settings()[9], 1);
 }
 
@@ -312,14 +312,14 @@ TEST_F(CliCommandsTest, FailingTransfersGiveTheTransferExitCode) {
     auto adapter = cli.AddAdapter();
     adapter->FailTransfer(1);  // the write
     CliResult result = cli.Run({"set", "baud=9600", "--emulate"});
-    EXPECT_EQ(result.Code, kExitTransferFailed);
+    EXPECT_EQ(result.Code, ExitTransferFailed);
     EXPECT_TRUE(Contains(result.Err, "unable to write the settings")) << result.Err;
 
     adapter->ClearFaults();
     adapter->ClearLog();
     adapter->FailTransfer(0);
     result = cli.Run({"show", "--emulate"});
-    EXPECT_EQ(result.Code, kExitTransferFailed);
+    EXPECT_EQ(result.Code, ExitTransferFailed);
     EXPECT_TRUE(Contains(result.Err, "unable to read the settings")) << result.Err;
 }
 
@@ -334,7 +334,7 @@ TEST_F(CliCommandsTest, SaveWritesTheRecordAsTheWindowCollectsIt) {
     const std::string path = folder.PathOf("saved.cfg");
 
     CliResult result = cli.Run({"save", path, "--emulate"});
-    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_EQ(result.Code, ExitSuccess) << result.Err;
     std::ifstream file(path, std::ios::binary);
     const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(file), {}};
     ASSERT_EQ(bytes.size(), 64u);
@@ -346,7 +346,7 @@ TEST_F(CliCommandsTest, SaveWritesTheRecordAsTheWindowCollectsIt) {
     EXPECT_EQ(SetTransfers(*adapter), 0u);
 
     result = cli.Run({"save", folder.PathOf("no/such/folder.cfg"), "--emulate"});
-    EXPECT_EQ(result.Code, kExitFileRefused);
+    EXPECT_EQ(result.Code, ExitFileRefused);
     EXPECT_TRUE(
         Contains(result.Err, "unable to create file: " + folder.PathOf("no/such/folder.cfg")));
 }
@@ -362,7 +362,7 @@ TEST_F(CliCommandsTest, SaveWritesThroughLinksAndLeavesWhatIsNoPlainFileAlone) {
     const std::string linked = folder.PathOf("linked.cfg");
     fs::create_symlink("dotfiles/real.cfg", linked);
     CliResult result = cli.Run({"save", linked, "--emulate"});
-    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_EQ(result.Code, ExitSuccess) << result.Err;
     EXPECT_TRUE(fs::is_symlink(linked));
     EXPECT_EQ(fs::file_size(real), 64u);
 
@@ -373,7 +373,7 @@ TEST_F(CliCommandsTest, SaveWritesThroughLinksAndLeavesWhatIsNoPlainFileAlone) {
     fs::create_symlink("/dev/null", device);
     for (const std::string& path : {pipe, device}) {
         result = cli.Run({"save", path, "--emulate"});
-        EXPECT_EQ(result.Code, kExitFileRefused) << path;
+        EXPECT_EQ(result.Code, ExitFileRefused) << path;
         EXPECT_TRUE(Contains(result.Err, "unable to create file: " + path)) << result.Err;
     }
     EXPECT_TRUE(fs::is_fifo(pipe));
@@ -389,7 +389,7 @@ TEST_F(CliCommandsTest, SaveWritesInPlaceWhatCannotBeReplaced) {
     const std::string second = folder.PathOf("second.cfg");
     fs::create_hard_link(first, second);
     CliResult result = cli.Run({"save", first, "--emulate"});
-    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_EQ(result.Code, ExitSuccess) << result.Err;
     EXPECT_TRUE(fs::equivalent(first, second));
     EXPECT_EQ(fs::file_size(second), 64u);
 
@@ -397,7 +397,7 @@ TEST_F(CliCommandsTest, SaveWritesInPlaceWhatCannotBeReplaced) {
     // the folder takes no new file, for root as for anyone, but the file itself is writable.
     const std::string longest = folder.Write(std::string(251, 'n') + ".cfg", std::string(500, 'x'));
     result = cli.Run({"save", longest, "--emulate"});
-    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_EQ(result.Code, ExitSuccess) << result.Err;
     EXPECT_EQ(fs::file_size(longest), 64u);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.PathOf("")), {}), 3);
 }
@@ -420,7 +420,7 @@ TEST_F(CliCommandsTest, LoadWritesTheFileKeepingTheAdaptersVersion) {
     const std::string path = folder.Write("load.cfg", bytes);
 
     CliResult result = cli.Run({"load", path, "--emulate"});
-    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_EQ(result.Code, ExitSuccess) << result.Err;
     const Settings written = adapter->Settings();
     EXPECT_EQ(written[1], 7);
     EXPECT_EQ(written[3], 2);
@@ -438,11 +438,11 @@ TEST_F(CliCommandsTest, LoadWritesOnlyWholeFilesThatThePageCouldShow) {
         const size_t before = SetTransfers(*adapter);
         const CliResult result = cli.Run({"load", path, "--emulate"});
         if (file.Sound) {
-            EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+            EXPECT_EQ(result.Code, ExitSuccess) << result.Err;
             EXPECT_EQ(adapter->Settings()[3], 8);
             EXPECT_EQ(adapter->Settings()[40], 0x5A);
         } else {
-            EXPECT_EQ(result.Code, kExitFileRefused);
+            EXPECT_EQ(result.Code, ExitFileRefused);
             EXPECT_TRUE(Contains(result.Err, file.Refusal)) << result.Err;
             EXPECT_EQ(SetTransfers(*adapter), before);
         }
@@ -453,12 +453,12 @@ TEST_F(CliCommandsTest, LoadRefusesMissingAndForeignFilesBeforeTouchingTheAdapte
     auto adapter = cli.AddAdapter();
     const std::string missing = folder.PathOf("missing.cfg");
     CliResult result = cli.Run({"load", missing, "--emulate"});
-    EXPECT_EQ(result.Code, kExitFileRefused);
+    EXPECT_EQ(result.Code, ExitFileRefused);
     EXPECT_TRUE(Contains(result.Err, "file not found: " + missing));
 
     const std::string foreign = folder.Write("foreign.cfg", std::string(64, '\x06'));
     result = cli.Run({"load", foreign, "--emulate"});
-    EXPECT_EQ(result.Code, kExitFileRefused);
+    EXPECT_EQ(result.Code, ExitFileRefused);
     EXPECT_TRUE(Contains(result.Err, "not a settings file"));
     EXPECT_EQ(adapter->TransferCount(), 0u);
 }
@@ -466,12 +466,12 @@ TEST_F(CliCommandsTest, LoadRefusesMissingAndForeignFilesBeforeTouchingTheAdapte
 TEST_F(CliCommandsTest, RawReportsUseTheHistoryFormat) {
     auto adapter = cli.AddAdapter();
     CliResult result = cli.Run({"raw", "get", "3", "--length=5", "--emulate"});
-    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_EQ(result.Code, ExitSuccess) << result.Err;
     EXPECT_EQ(result.Out, "R 03  01 00 10 00 \n");
 
     result = cli.Run({"raw", "set", "03", "1", "0", "8", "0", "0", "0", "0", "0", "0", "0", "0",
                       "1", "--emulate"});
-    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_EQ(result.Code, ExitSuccess) << result.Err;
     // The whole feature report goes out, the bytes not given as 00.
     EXPECT_TRUE(Contains(result.Out, "W 03  01 00 08 00 00 00 00 00 00 00 00 01 00 00 "));
     EXPECT_EQ(result.Out.size(), std::string("W 03  ").size() + 64 * 3 + 1);
@@ -484,13 +484,13 @@ TEST_F(CliCommandsTest, RawReportsUseTheHistoryFormat) {
 
     adapter->FailTransfer(adapter->TransferCount());
     result = cli.Run({"raw", "get", "3", "--emulate"});
-    EXPECT_EQ(result.Code, kExitTransferFailed);
+    EXPECT_EQ(result.Code, ExitTransferFailed);
 }
 
 TEST_F(CliCommandsTest, ResetSendsTheFourByteResetReport) {
     auto adapter = cli.AddAdapter();
     const CliResult result = cli.Run({"reset", "--emulate"});
-    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_EQ(result.Code, ExitSuccess) << result.Err;
     EXPECT_EQ(adapter->ResetCount(), 1);
     const auto log = adapter->Log();
     ASSERT_EQ(log.size(), 1u);
@@ -503,7 +503,7 @@ TEST_F(CliCommandsTest, MonitorPrintsInputReportsWithATimeStamp) {
     adapter->StartInputReports(200);
     CliResult result = cli.Run({"monitor", "--count=3", "--emulate"});
     adapter->StopInputReports();
-    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_EQ(result.Code, ExitSuccess) << result.Err;
     const std::regex line(R"(\d\d:\d\d:\d\d\.\d{3} R 01  ([0-9A-F]{2} ){8})");
     std::istringstream lines(result.Out);
     int count = 0;
@@ -531,7 +531,7 @@ TEST_F(CliCommandsTest, MonitorPulledMidRunKeepsItsOutputToReports) {
     const CliResult result = cli.Run({"monitor", "--emulate"});
     puller.join();
     adapter->StopInputReports();
-    EXPECT_EQ(result.Code, kExitNoAdapter) << result.Err;
+    EXPECT_EQ(result.Code, ExitNoAdapter) << result.Err;
     EXPECT_TRUE(Contains(result.Err, "was removed")) << result.Err;
     const std::regex line(R"(\d\d:\d\d:\d\d\.\d{3} R 01  ([0-9A-F]{2} ){8})");
     std::istringstream lines(result.Out);
@@ -543,17 +543,17 @@ TEST_F(CliCommandsTest, MonitorPulledMidRunKeepsItsOutputToReports) {
 TEST_F(CliCommandsTest, MonitorEndsAfterItsDurationOrWhenInterrupted) {
     cli.AddAdapter();
     CliResult result = cli.Run({"monitor", "--duration=0.05", "--emulate"});
-    EXPECT_EQ(result.Code, kExitSuccess);
+    EXPECT_EQ(result.Code, ExitSuccess);
     EXPECT_EQ(result.Out, "");
     cli.Interrupted = true;
     result = cli.Run({"monitor", "--emulate"});
-    EXPECT_EQ(result.Code, kExitSuccess);
+    EXPECT_EQ(result.Code, ExitSuccess);
 }
 
 TEST_F(CliCommandsTest, VerboseLogsEveryTransfer) {
     cli.AddAdapter();
     const CliResult result = cli.Run({"set", "baud=2400", "--verbose", "--emulate"});
-    EXPECT_EQ(result.Code, kExitSuccess);
+    EXPECT_EQ(result.Code, ExitSuccess);
     EXPECT_TRUE(Contains(result.Err, "[device] emu:1 get 65 bytes: 03 01 00 10 ")) << result.Err;
     EXPECT_TRUE(Contains(result.Err, "[device] emu:1 set 65 bytes: 03 01 00 02 ")) << result.Err;
     // Without --verbose nothing is logged on the error stream.

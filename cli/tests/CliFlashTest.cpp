@@ -38,7 +38,7 @@ class CliFlashTest : public ::testing::Test {
 TEST_F(CliFlashTest, UpdatesTheAdapterWithAProgressLinePerBlock) {
     auto adapter = cli.AddAdapter();
     const CliResult result = cli.Run({"flash", file, "--emulate"});
-    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_EQ(result.Code, ExitSuccess) << result.Err;
     EXPECT_EQ(result.Out, "adapter 0 (emu:1): ready\n");
     EXPECT_TRUE(Contains(result.Err, "adapter 0 (emu:1): block 1 of 20\n"));
     EXPECT_TRUE(Contains(result.Err, "adapter 0 (emu:1): block 20 of 20\n"));
@@ -49,7 +49,7 @@ TEST_F(CliFlashTest, DrawsABarOnATerminal) {
     cli.AddAdapter();
     cli.Env.ErrIsTerminal = true;
     const CliResult result = cli.Run({"flash", file, "--emulate"});
-    EXPECT_EQ(result.Code, kExitSuccess);
+    EXPECT_EQ(result.Code, ExitSuccess);
     EXPECT_TRUE(Contains(result.Err, "\r[----------------------------------------] 0%"));
     EXPECT_TRUE(
         Contains(result.Err, "\r[########################################] 100%  1 of 1 done\n"));
@@ -63,7 +63,7 @@ TEST_F(CliFlashTest, AllUpdatesEveryAdapterAndReportsEachOutcome) {
     }
     adapters[2]->AnswerWrongChecksum(17);
     const CliResult result = cli.Run({"flash", file, "--all", "--emulate=4", "--json"});
-    EXPECT_EQ(result.Code, kExitTransferFailed) << result.Err;
+    EXPECT_EQ(result.Code, ExitTransferFailed) << result.Err;
     const QJsonObject outcome =
         QJsonDocument::fromJson(QByteArray::fromStdString(result.Out)).object();
     EXPECT_EQ(outcome["file"].toString().toStdString(), file);
@@ -73,7 +73,7 @@ TEST_F(CliFlashTest, AllUpdatesEveryAdapterAndReportsEachOutcome) {
         EXPECT_EQ(each[i]["index"].toInt(), i);
         EXPECT_EQ(each[i]["path"].toString(), QString("emu:%1").arg(i + 1));
         EXPECT_EQ(each[i]["ok"].toBool(), i != 2);
-        EXPECT_EQ(each[i]["exitCode"].toInt(), i == 2 ? kExitTransferFailed : kExitSuccess);
+        EXPECT_EQ(each[i]["exitCode"].toInt(), i == 2 ? ExitTransferFailed : ExitSuccess);
     }
     EXPECT_TRUE(each[2]["message"].toString().startsWith("the adapter's checksum of block "))
         << each[2]["message"].toString().toStdString();
@@ -85,7 +85,7 @@ TEST_F(CliFlashTest, AllLeavesOutAdaptersWithoutAccessAndSaysWhy) {
     auto writable = cli.AddAdapter();
     auto refused = cli.AddAdapter(emu::PlugOptions{.ReadWriteAllowed = false});
     const CliResult result = cli.Run({"flash", file, "--all", "--emulate=2"});
-    EXPECT_EQ(result.Code, kExitNoPermission);
+    EXPECT_EQ(result.Code, ExitNoPermission);
     EXPECT_EQ(result.Out,
               "adapter 0 (emu:1): ready\n"
               "adapter 1 (emu:2): no read/write access\n");
@@ -102,16 +102,16 @@ TEST_F(CliFlashTest, FileIsCheckedInFullBeforeAnyAdapterIsTouched) {
     text.insert(text.size() - 13, ":10140000ZZ\r\n");
     const std::string bad = folder.Write("bad.hex", text);
     CliResult result = cli.Run({"flash", bad, "--emulate"});
-    EXPECT_EQ(result.Code, kExitFileRefused);
+    EXPECT_EQ(result.Code, ExitFileRefused);
     EXPECT_TRUE(Contains(result.Err, "ERROR: invalid update file, line ")) << result.Err;
 
     result = cli.Run({"flash", folder.PathOf("missing.hex"), "--all", "--emulate"});
-    EXPECT_EQ(result.Code, kExitFileRefused);
+    EXPECT_EQ(result.Code, ExitFileRefused);
     EXPECT_TRUE(Contains(result.Err, "ERROR: File not found!")) << result.Err;
     EXPECT_EQ(adapter->TransferCount(), 0u);
 
-    EXPECT_EQ(cli.Run({"flash", file, "--all", "--device=0", "--emulate"}).Code, kExitUsage);
-    EXPECT_EQ(cli.Run({"flash", "--emulate"}).Code, kExitUsage);
+    EXPECT_EQ(cli.Run({"flash", file, "--all", "--device=0", "--emulate"}).Code, ExitUsage);
+    EXPECT_EQ(cli.Run({"flash", "--emulate"}).Code, ExitUsage);
 }
 
 TEST_F(CliFlashTest, FilesUsersTriedAreTakenOrRefusedBeforeAnyTransfer) {
@@ -121,10 +121,10 @@ TEST_F(CliFlashTest, FilesUsersTriedAreTakenOrRefusedBeforeAnyTransfer) {
         const std::string path = folder.Write("case.hex", c.Content);
         const CliResult result = cli.Run({"flash", path, "--emulate"});
         if (c.Refusal.empty()) {
-            EXPECT_EQ(result.Code, kExitSuccess) << c.Name << ": " << result.Err;
+            EXPECT_EQ(result.Code, ExitSuccess) << c.Name << ": " << result.Err;
             ExpectFlashed(*adapter);
         } else {
-            EXPECT_EQ(result.Code, kExitFileRefused) << c.Name;
+            EXPECT_EQ(result.Code, ExitFileRefused) << c.Name;
             EXPECT_TRUE(Contains(result.Err, c.Refusal + " (" + path + ")")) << result.Err;
             EXPECT_EQ(adapter->TransferCount(), 0u) << c.Name;
         }
@@ -135,7 +135,7 @@ TEST_F(CliFlashTest, FailingAdapterGivesTheTransferExitCodeAndItsMessage) {
     auto adapter = cli.AddAdapter();
     adapter->FailTransfer(0);  // the start command
     const CliResult result = cli.Run({"flash", file, "--emulate"});
-    EXPECT_EQ(result.Code, kExitTransferFailed);
+    EXPECT_EQ(result.Code, ExitTransferFailed);
     EXPECT_EQ(result.Out, "adapter 0 (emu:1): a report could not be sent to the adapter\n");
 }
 
@@ -146,7 +146,7 @@ TEST_F(CliFlashTest, FinishCommandThatDoesNotReachTheAdapterIsATransferFailure) 
     failing->FailTransfer(finish);
     pulled->UnplugAtTransfer(finish);
     const CliResult result = cli.Run({"flash", file, "--all", "--emulate=2"});
-    EXPECT_EQ(result.Code, kExitTransferFailed);
+    EXPECT_EQ(result.Code, ExitTransferFailed);
     EXPECT_EQ(result.Out,
               "adapter 0 (emu:1): a report could not be sent to the adapter\n"
               "adapter 1 (emu:2): a report could not be sent to the adapter\n");
@@ -157,17 +157,17 @@ TEST_F(CliFlashTest, AdapterRefusingABlockIsATransferFailure) {
     auto adapter = cli.AddAdapter();
     adapter->AnswerStatus(0x01, 2, 12);
     CliResult result = cli.Run({"flash", file, "--emulate"});
-    EXPECT_EQ(result.Code, kExitTransferFailed);
+    EXPECT_EQ(result.Code, ExitTransferFailed);
     EXPECT_EQ(result.Out, "adapter 0 (emu:1): the adapter refused block 3 of 20 (status 2)\n");
 
     auto second = cli.AddAdapter();
     result = cli.Run({"flash", file, "--all", "--emulate=2", "--json"});
-    EXPECT_EQ(result.Code, kExitTransferFailed);
+    EXPECT_EQ(result.Code, ExitTransferFailed);
     const QJsonArray each = QJsonDocument::fromJson(QByteArray::fromStdString(result.Out))
                                 .object()["adapters"]
                                 .toArray();
     ASSERT_EQ(each.size(), 2);
-    EXPECT_EQ(each[0]["exitCode"].toInt(), kExitTransferFailed);
+    EXPECT_EQ(each[0]["exitCode"].toInt(), ExitTransferFailed);
     EXPECT_FALSE(each[0]["ok"].toBool());
     EXPECT_TRUE(each[1]["ok"].toBool());
     ExpectFlashed(*second);

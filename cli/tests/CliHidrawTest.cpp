@@ -44,7 +44,7 @@ class CliHidrawTest : public ::testing::Test {
 
 TEST_F(CliHidrawTest, ListShowsTheNodesAndWhichOneTheRuleIsMissingFor) {
     const CliResult result = cli.Run({"list", "--json"});
-    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_EQ(result.Code, ExitSuccess) << result.Err;
     const QJsonArray adapters =
         QJsonDocument::fromJson(QByteArray::fromStdString(result.Out)).array();
     ASSERT_EQ(adapters.size(), 2) << result.Out;
@@ -61,17 +61,17 @@ TEST_F(CliHidrawTest, ListShowsTheNodesAndWhichOneTheRuleIsMissingFor) {
 TEST_F(CliHidrawTest, ShowAndSetGoThroughTheNode) {
     QUILLON_REQUIRE_HIDRAW_IOCTLS();
     CliResult result = cli.Run({"show"});
-    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_EQ(result.Code, ExitSuccess) << result.Err;
     EXPECT_TRUE(Contains(result.Out, "Baud: 19200\n"));
 
     result = cli.Run({"set", "baud=57600", "flow=Xon/Xoff", "line-delay=1990"});
-    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_EQ(result.Code, ExitSuccess) << result.Err;
     EXPECT_EQ(adapter->Settings()[3], 48);
     EXPECT_EQ(adapter->Settings()[10], 1);
     EXPECT_EQ(adapter->Settings()[5], 199);
 
     result = cli.Run({"show", "--device", bed.NodePath("hidraw1")});
-    EXPECT_EQ(result.Code, kExitNoPermission);
+    EXPECT_EQ(result.Code, ExitNoPermission);
     EXPECT_TRUE(Contains(result.Err, "sudo install -m 644 70-quillon-adapter.rules"));
     EXPECT_EQ(lockedAdapter->TransferCount(), 0u);
 }
@@ -82,7 +82,7 @@ TEST_F(CliHidrawTest, FlashUpdatesTheAdapterBehindTheNode) {
     quillon::testing::TempDir folder;
     const std::string file = folder.Write("update.hex", quillon::testing::HexFileFor(image));
     const CliResult result = cli.Run({"flash", file, "--all"});
-    EXPECT_EQ(result.Code, kExitNoPermission) << result.Err;  // the locked one is left out
+    EXPECT_EQ(result.Code, ExitNoPermission) << result.Err;  // the locked one is left out
     EXPECT_TRUE(Contains(result.Out, "adapter 0 (" + bed.NodePath("hidraw0") + "): ready\n"));
     const std::vector<uint8_t> flash = adapter->Flash();
     EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin() + firmware::kImageBase));
@@ -104,17 +104,17 @@ TEST_F(CliHidrawTest, WritesWaitForNoOneWhileAnotherProgramHoldsTheAdapter) {
     for (const std::vector<std::string>& command : std::vector<std::vector<std::string>>{
              {"set", "baud=9600"}, {"raw", "set", "03", "01"}, {"reset"}, {"flash", update}}) {
         const CliResult result = cli.Run(command);
-        EXPECT_EQ(result.Code, kExitAdapterBusy) << command[0] << ": " << result.Err;
+        EXPECT_EQ(result.Code, ExitAdapterBusy) << command[0] << ": " << result.Err;
         EXPECT_TRUE(Contains(result.Err, "quillon-cli: the adapter is in use by another program"))
             << result.Err;
     }
     EXPECT_EQ(adapter->TransferCount(), 0u);
     CliResult result = cli.Run({"show"});
-    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_EQ(result.Code, ExitSuccess) << result.Err;
 
     ::close(holder);
     result = cli.Run({"set", "baud=57600"});
-    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_EQ(result.Code, ExitSuccess) << result.Err;
     EXPECT_EQ(adapter->Settings()[3], 48);
 }
 
@@ -123,7 +123,7 @@ TEST_F(CliHidrawTest, TransferInterruptedBySignalIsRepeated) {
     QUILLON_REQUIRE_HIDRAW_IOCTLS();
     adapter->InterruptTransfer(1);  // the write, after the settings were read
     const CliResult result = cli.Run({"set", "baud=57600"});
-    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_EQ(result.Code, ExitSuccess) << result.Err;
     EXPECT_EQ(adapter->Settings()[3], 48);
 }
 
@@ -139,7 +139,7 @@ TEST_F(CliHidrawTest, ShortStatusReplyIsAFailedRead) {
     const std::string update =
         folder.Write("update.hex", quillon::testing::HexFileFor(quillon::testing::PatternImage()));
     const CliResult result = cli.Run({"flash", update, "--device", bed.NodePath("hidraw2")});
-    EXPECT_EQ(result.Code, kExitTransferFailed) << result.Err;
+    EXPECT_EQ(result.Code, ExitTransferFailed) << result.Err;
     EXPECT_TRUE(Contains(result.Out, "a report could not be read from the adapter")) << result.Out;
 }
 
@@ -147,7 +147,7 @@ TEST_F(CliHidrawTest, ProvisionConfiguresTheNodesItMayWriteAndFailsTheOther) {
     QUILLON_REQUIRE_HIDRAW_IOCTLS();
     const CliResult result =
         cli.Run({"provision", "--set", "baud=57600", "--all-present", "--count", "2", "--json"});
-    EXPECT_EQ(result.Code, kExitNoPermission) << result.Err;
+    EXPECT_EQ(result.Code, ExitNoPermission) << result.Err;
     EXPECT_EQ(adapter->Settings()[3], 48);
     EXPECT_EQ(lockedAdapter->TransferCount(), 0u);
     int passed = 0;
@@ -159,7 +159,7 @@ TEST_F(CliHidrawTest, ProvisionConfiguresTheNodesItMayWriteAndFailsTheOther) {
             ++passed;
         } else if (object["node"].toString().toStdString() == bed.NodePath("hidraw1")) {
             EXPECT_EQ(object["reason"], "cannot open: Permission denied");
-            EXPECT_EQ(object["exit_code"], kExitNoPermission);
+            EXPECT_EQ(object["exit_code"], ExitNoPermission);
         }
     }
     EXPECT_EQ(passed, 1) << result.Out;

@@ -115,7 +115,7 @@ TEST_F(CliProvisionTest, SeveralAtOnceAreUpdatedConfiguredCheckedAndLogged) {
     const CliResult result =
         cli.Run({"provision", "--firmware", hexFile, "--config", configFile, "--log", log,
                  "--all-present", "--count", "3", "--emulate=3"});
-    ASSERT_EQ(result.Code, kExitSuccess) << result.Err;
+    ASSERT_EQ(result.Code, ExitSuccess) << result.Err;
     for (const auto& adapter : adapters) {
         ExpectProvisioned(*adapter);
         EXPECT_EQ(adapter->TransferCount(), firmware::kTransfersPerUpdate + 3u);
@@ -139,7 +139,7 @@ TEST_F(CliProvisionTest, SeveralAtOnceAreUpdatedConfiguredCheckedAndLogged) {
     EXPECT_EQ(cli.Run({"provision", "--config", configFile, "--log", log, "--all-present",
                        "--count", "1", "--emulate=1"})
                   .Code,
-              kExitSuccess);
+              ExitSuccess);
     std::ifstream file(log, std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(file)), {});
     const auto lines = Lines(text, "\r\n");
@@ -199,7 +199,7 @@ TEST_F(CliProvisionTest, PullDuringTheUpdateOrTheSettingsWriteFailsThatAdapterOn
     const CliResult result =
         cli.Run({"provision", "--firmware", hexFile, "--set", "baud=9600", "enter=LF",
                  "--all-present", "--count", "3", "--json", "--emulate=3"});
-    EXPECT_EQ(result.Code, kExitTransferFailed) << result.Err;
+    EXPECT_EQ(result.Code, ExitTransferFailed) << result.Err;
 
     std::map<QString, QJsonObject> byNode;
     QJsonObject summary;
@@ -219,7 +219,7 @@ TEST_F(CliProvisionTest, PullDuringTheUpdateOrTheSettingsWriteFailsThatAdapterOn
     EXPECT_TRUE(byNode["emu:1"]["settings_write"].isNull());
     EXPECT_EQ(byNode["emu:1"]["reason"],
               "update: a report could not be sent to the adapter at block 7 of 20");
-    EXPECT_EQ(byNode["emu:1"]["exit_code"], kExitTransferFailed);
+    EXPECT_EQ(byNode["emu:1"]["exit_code"], ExitTransferFailed);
     EXPECT_EQ(byNode["emu:2"]["result"], "FAIL");
     EXPECT_EQ(byNode["emu:2"]["update"], "ok");
     EXPECT_EQ(byNode["emu:2"]["settings_write"], "failed");
@@ -245,7 +245,7 @@ TEST_F(CliProvisionTest, AdaptersPluggedLaterAndOneThatComesBackAreEachProvision
     cli.AddAdapterModel(first);
     const CliResult result =
         cli.Run({"provision", "--set", "enter=LF", "--all-present", "--count", "3", "--emulate=1"});
-    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_EQ(result.Code, ExitSuccess) << result.Err;
     const auto out = Lines(result.Out);
     ASSERT_EQ(out.size(), 4u) << result.Out;
     for (const char* node : {"emu:1  ", "emu:2  ", "emu:3  "}) {
@@ -269,7 +269,7 @@ TEST_F(CliProvisionTest, CtrlCEndsOnceTheAdaptersInProgressAreDone) {
     auto other = cli.AddAdapter();
     const CliResult result =
         cli.Run({"provision", "--set", "enter=LF", "--all-present", "--emulate=2"});
-    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_EQ(result.Code, ExitSuccess) << result.Err;
     EXPECT_TRUE(Contains(result.Out, "\n2 passed, 0 failed\n")) << result.Out;
     EXPECT_EQ(other->Settings()[11], 2);
     EXPECT_EQ(late->TransferCount(), 0u);
@@ -289,7 +289,7 @@ TEST_F(CliProvisionTest, AnAdapterHeldByAnotherProgramIsLeftUntouched) {
     };
     const CliResult result =
         cli.Run({"provision", "--set", "enter=LF", "--all-present", "--count", "2"});
-    EXPECT_EQ(result.Code, kExitAdapterBusy) << result.Err;
+    EXPECT_EQ(result.Code, ExitAdapterBusy) << result.Err;
     EXPECT_TRUE(Contains(result.Out, "FAIL: in use by another program\n")) << result.Out;
     EXPECT_TRUE(Contains(result.Out, "\n1 passed, 1 failed\n")) << result.Out;
     EXPECT_EQ(held->TransferCount(), 0u);
@@ -303,7 +303,7 @@ TEST_F(CliProvisionTest, AnAdapterRefusingABlockFailsAsATransferFailure) {
     adapter->AnswerStatus(0x01, 2, 12);
     const CliResult result =
         cli.Run({"provision", "--firmware", hexFile, "--all-present", "--count", "1", "--emulate"});
-    EXPECT_EQ(result.Code, kExitTransferFailed) << result.Err;
+    EXPECT_EQ(result.Code, ExitTransferFailed) << result.Err;
     EXPECT_TRUE(Contains(result.Out, "FAIL: update: the adapter refused block 3 of 20 (status 2)"))
         << result.Out;
 }
@@ -321,15 +321,15 @@ TEST_F(CliProvisionTest, BadInputIsRefusedBeforeAnyAdapterIsTouched) {
         words.insert(words.begin(), "provision");
         return cli.Run(words);
     };
-    EXPECT_EQ(run({"--firmware", badHex}).Code, kExitFileRefused);
-    EXPECT_EQ(run({"--firmware", folder.PathOf("missing.hex")}).Code, kExitFileRefused);
-    EXPECT_EQ(run({"--config", notSettings}).Code, kExitFileRefused);
-    EXPECT_EQ(run({"--config", folder.PathOf("missing.cfg")}).Code, kExitFileRefused);
-    EXPECT_EQ(run({"--set", "baud=1000"}).Code, kExitUsage);
-    EXPECT_EQ(run({"--set", "baud=9600", "--config", configFile}).Code, kExitUsage);
-    EXPECT_EQ(run({"--set", "pavex=on", "clear-data=on"}).Code, kExitUsage);  // needs --yes
+    EXPECT_EQ(run({"--firmware", badHex}).Code, ExitFileRefused);
+    EXPECT_EQ(run({"--firmware", folder.PathOf("missing.hex")}).Code, ExitFileRefused);
+    EXPECT_EQ(run({"--config", notSettings}).Code, ExitFileRefused);
+    EXPECT_EQ(run({"--config", folder.PathOf("missing.cfg")}).Code, ExitFileRefused);
+    EXPECT_EQ(run({"--set", "baud=1000"}).Code, ExitUsage);
+    EXPECT_EQ(run({"--set", "baud=9600", "--config", configFile}).Code, ExitUsage);
+    EXPECT_EQ(run({"--set", "pavex=on", "clear-data=on"}).Code, ExitUsage);  // needs --yes
     const CliResult log = run({"--config", configFile, "--log", folder.PathOf("no/such.csv")});
-    EXPECT_EQ(log.Code, kExitFileRefused);
+    EXPECT_EQ(log.Code, ExitFileRefused);
     EXPECT_TRUE(Contains(log.Err, "unable to write the log file")) << log.Err;
     EXPECT_EQ(adapter->TransferCount(), 0u);
 }

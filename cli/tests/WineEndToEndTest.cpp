@@ -128,10 +128,10 @@ TEST_F(WineEndToEndTest, ListSettingsFlashUnplugAndReplugThroughWinesHidStack) {
     clock.Lap("list");
 
     ProgramResult result = wine.Run({g_cliPath, "show"});
-    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_EQ(result.Code, ExitSuccess) << result.Err;
     EXPECT_TRUE(Contains(result.Out, "Baud: 19200")) << result.Out;
     result = wine.Run({g_cliPath, "set", "baud=57600", "flow=Xon/Xoff", "line-delay=1990"});
-    EXPECT_EQ(result.Code, kExitSuccess) << result.Err;
+    EXPECT_EQ(result.Code, ExitSuccess) << result.Err;
     EXPECT_EQ(adapter->Settings()[3], 48);
     EXPECT_EQ(adapter->Settings()[10], 1);
     EXPECT_EQ(adapter->Settings()[5], 199);
@@ -148,10 +148,10 @@ TEST_F(WineEndToEndTest, ListSettingsFlashUnplugAndReplugThroughWinesHidStack) {
     ASSERT_TRUE(wine.Spawn(flashing, {g_cliPath, "flash", update}));
     EXPECT_TRUE(flashing.WaitUntil([&] { return adapter->TransferCount() > 0; }, 30s));
     result = wine.Run({g_cliPath, "set", "baud=9600"});
-    EXPECT_EQ(result.Code, kExitAdapterBusy) << result.Err;
+    EXPECT_EQ(result.Code, ExitAdapterBusy) << result.Err;
     EXPECT_TRUE(Contains(result.Err, "the adapter is in use by another program")) << result.Err;
     adapter->SetTransferDelay(0ms);
-    EXPECT_EQ(flashing.Wait(60s), kExitSuccess) << flashing.Out() << flashing.Err();
+    EXPECT_EQ(flashing.Wait(60s), ExitSuccess) << flashing.Out() << flashing.Err();
     EXPECT_EQ(adapter->Settings()[3], 48);  // the refused setting never arrived
     EXPECT_EQ(adapter->TransferCount(), static_cast<size_t>(firmware::kTransfersPerUpdate));
     const std::vector<uint8_t> flash = adapter->Flash();
@@ -171,7 +171,7 @@ TEST_F(WineEndToEndTest, ListSettingsFlashUnplugAndReplugThroughWinesHidStack) {
     EXPECT_TRUE(reported()) << monitor.Out() << monitor.Err();
     RemoveDevEntry("hidraw0");
     bed.Unplug("hidraw0");
-    EXPECT_EQ(monitor.Wait(20s), kExitNoAdapter) << monitor.Out() << monitor.Err();
+    EXPECT_EQ(monitor.Wait(20s), ExitNoAdapter) << monitor.Out() << monitor.Err();
     EXPECT_TRUE(Contains(monitor.Err(), " was removed")) << monitor.Err();
     clock.Lap("monitor until unplug");
 
@@ -192,8 +192,8 @@ TEST_F(WineEndToEndTest, ListSettingsFlashUnplugAndReplugThroughWinesHidStack) {
     auto newcomer = std::make_shared<emu::QuillonAdapter>();
     bed.Plug(HidrawTestBed::Device{}.At("hidraw1"), newcomer);
     AddDevEntry(bed, "hidraw1");
-    EXPECT_EQ(provision.Wait(30s), kExitSuccess) << "the adapter plugged in was not noticed\n"
-                                                 << provision.Out() << provision.Err();
+    EXPECT_EQ(provision.Wait(30s), ExitSuccess) << "the adapter plugged in was not noticed\n"
+                                                << provision.Out() << provision.Err();
     EXPECT_EQ(CountOf(provision.Out(), "PASS"), 2u) << provision.Out();
     EXPECT_EQ(newcomer->Settings(), replugged->Settings());
     clock.Lap("provision with a plug-in");

@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         return 0;
     }
-    if (size != ConfigFileSize) {
+    if (size != kConfigFileSize) {
         std::abort();
     }
     ReportBuffer record{};
@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         written[DeviceSettings::Version] != 7 || written[0] != SettingsReportId) {
         std::abort();
     }
-    for (size_t i = DeviceSettings::RecordMarker + 1; i < ConfigFileSize; ++i) {
+    for (size_t i = DeviceSettings::RecordMarker + 1; i < kConfigFileSize; ++i) {
         if (written[i] != data[i]) {
             std::abort();
         }

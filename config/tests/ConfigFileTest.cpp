@@ -94,13 +94,13 @@ TEST_F(ConfigFileTest, SavedFileLoadsBackWithTheAdapterVersionKept) {
     const ReportBuffer saved = Pattern(11);
     const std::string path = PathOf("settings.cfg");
     ASSERT_EQ(SaveConfigFile(path, saved), ConfigFileResult::Ok);
-    EXPECT_EQ(fs::file_size(path), ConfigFileSize);
+    EXPECT_EQ(fs::file_size(path), kConfigFileSize);
 
     ReportBuffer loaded = Pattern(99);
     loaded[DeviceSettings::Version] = 42;
     const uint8_t lastByte = loaded[64];
     ASSERT_EQ(LoadConfigFile(path, loaded), ConfigFileResult::Ok);
-    for (size_t i = 0; i < ConfigFileSize; ++i) {
+    for (size_t i = 0; i < kConfigFileSize; ++i) {
         if (i != DeviceSettings::Version) {
             EXPECT_EQ(loaded[i], saved[i]) << "byte " << i;
         }
@@ -127,7 +127,7 @@ TEST_F(ConfigFileTest, ShortFileReplacesOnlyTheBytesItHolds) {
 
 TEST_F(ConfigFileTest, FileOfAnotherReportLoadsAsItIsAndDecodesToNothing) {
     const std::string path = PathOf("raw.cfg");
-    std::vector<uint8_t> bytes(ConfigFileSize, 0x11);
+    std::vector<uint8_t> bytes(kConfigFileSize, 0x11);
     bytes[0] = 6;
     WriteBytes(path, bytes);
     ReportBuffer buffer = Pattern(1);
@@ -177,7 +177,7 @@ TEST_F(ConfigFileTest, SavingReplacesALongerFileWholeAndKeepsItsMode) {
     ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
     const ReportBuffer buffer = Pattern(21);
     ASSERT_EQ(SaveConfigFile(path, buffer), ConfigFileResult::Ok);
-    const std::vector<uint8_t> expected(buffer.begin(), buffer.begin() + ConfigFileSize);
+    const std::vector<uint8_t> expected(buffer.begin(), buffer.begin() + kConfigFileSize);
     EXPECT_EQ(ReadBytes(path), expected);
     struct stat info {};
     ASSERT_EQ(::stat(path.c_str(), &info), 0);
@@ -203,7 +203,7 @@ TEST_F(ConfigFileTest, SavingKeepsTheOwnerAndGroupOfTheOldFile) {
     ASSERT_EQ(::chmod(theirs.c_str(), 0640), 0);
     ASSERT_EQ(SaveConfigFile(theirs, Pattern(1)), ConfigFileResult::Ok);
     EXPECT_EQ(ownerOf(theirs), std::tuple(uid, gid, 0640u));
-    EXPECT_EQ(fs::file_size(theirs), ConfigFileSize);
+    EXPECT_EQ(fs::file_size(theirs), kConfigFileSize);
 
     // Another user may write root's file but not give a new one to root: written in place.
     const std::string roots = PathOf("roots.cfg");
@@ -212,12 +212,12 @@ TEST_F(ConfigFileTest, SavingKeepsTheOwnerAndGroupOfTheOldFile) {
     ASSERT_EQ(::chmod(folder_.c_str(), 0777), 0);
     EXPECT_EQ(SaveInRestrictedChild(BecomeNobody, roots, Pattern(2)), ConfigFileResult::Ok);
     EXPECT_EQ(ownerOf(roots), std::tuple(0u, 0u, 0666u));
-    EXPECT_EQ(fs::file_size(roots), ConfigFileSize);
+    EXPECT_EQ(fs::file_size(roots), kConfigFileSize);
 }
 
 TEST_F(ConfigFileTest, SaveIntoAFolderWithoutWriteAccessLeavesTheOldFileIntact) {
     const std::string path = PathOf("kept.cfg");
-    const std::vector<uint8_t> old(ConfigFileSize, 0x33);
+    const std::vector<uint8_t> old(kConfigFileSize, 0x33);
     WriteBytes(path, old);
     ASSERT_EQ(::chmod(folder_.c_str(), 0555), 0);
     EXPECT_EQ(SaveInRestrictedChild(BecomeNobody, path, Pattern(7)),
@@ -229,7 +229,7 @@ TEST_F(ConfigFileTest, SaveIntoAFolderWithoutWriteAccessLeavesTheOldFileIntact) 
 
 TEST_F(ConfigFileTest, WriteThatFailsHalfWayRemovesItsTemporaryFileAndKeepsTheOldOne) {
     const std::string path = PathOf("kept.cfg");
-    const std::vector<uint8_t> old(ConfigFileSize, 0x44);
+    const std::vector<uint8_t> old(kConfigFileSize, 0x44);
     WriteBytes(path, old);
     // A file-size limit of 10 bytes: the temporary file is created, its write fails.
     const auto limitFileSize = [] {

@@ -98,7 +98,7 @@ TEST(EncodeSettings, VersionTextKeepsLowByteAndDefaultsToZero) {
 
 TEST(EncodeSettings, NoEnterSelectionIsStoredAs0xFF) {
     SettingsControlValues values;
-    values.EnterCtrlIndex = NoEnterCtrl;
+    values.EnterCtrlIndex = kNoEnterCtrl;
     EXPECT_EQ(Encoded(values)[at::EnterCtrl], 0xFF);
 }
 
@@ -107,7 +107,7 @@ TEST(EncodeSettings, LeavesReportIdAndTrailingBytesAlone) {
     EncodeSettings(SettingsControlValues{}, fresh);
     EXPECT_EQ(fresh[at::ReportId], 0);
     EXPECT_EQ(fresh[at::RecordMarker], 1);
-    for (std::size_t i = 13; i < ReportBufferSize; ++i) {
+    for (std::size_t i = 13; i < kReportBufferSize; ++i) {
         EXPECT_EQ(fresh[i], 0) << "byte " << i;
     }
 
@@ -115,7 +115,7 @@ TEST(EncodeSettings, LeavesReportIdAndTrailingBytesAlone) {
     used.fill(0xAA);
     EncodeSettings(SettingsControlValues{}, used);
     EXPECT_EQ(used[at::ReportId], 0xAA);
-    for (std::size_t i = 13; i < ReportBufferSize; ++i) {
+    for (std::size_t i = 13; i < kReportBufferSize; ++i) {
         EXPECT_EQ(used[i], 0xAA) << "byte " << i;
     }
 }
@@ -160,9 +160,9 @@ TEST(DecodeSettings, EdgeValues) {
     ASSERT_TRUE(values.has_value());
     EXPECT_EQ(values->VersionText, "120");
     EXPECT_EQ(values->BaudText, "0");
-    EXPECT_EQ(values->CharDelayMs, MaxDelayMs);
+    EXPECT_EQ(values->CharDelayMs, kMaxDelayMs);
     EXPECT_EQ(values->FlowCtrlIndex, 1);
-    EXPECT_EQ(values->EnterCtrlIndex, NoEnterCtrl);
+    EXPECT_EQ(values->EnterCtrlIndex, kNoEnterCtrl);
 
     buffer[at::BaudRate] = 255;
     EXPECT_EQ(DecodeSettings(buffer)->BaudText, "306000");

@@ -110,7 +110,7 @@ TEST_F(SettingsPageTest, InitialControls) {
 TEST_F(SettingsPageTest, CollectingBeforeAnyReadLeavesReportIdAndTailAlone) {
     const ReportBuffer buffer = Collected();
     const uint8_t expected[] = {0, 0, 0, 16, 0, 0, 0, 0, 0, 0, 0, 0, 1};
-    for (std::size_t i = 0; i < ReportBufferSize; ++i) {
+    for (std::size_t i = 0; i < kReportBufferSize; ++i) {
         EXPECT_EQ(buffer[i], i < std::size(expected) ? expected[i] : 0) << "byte " << i;
     }
 }

@@ -50,12 +50,12 @@ TEST_F(WindowsConfigFileTest, SaveReplacesAnOldFileWholeAndLoadsBack) {
     std::ofstream(path, std::ios::binary) << std::string(100, 'x');
     const ReportBuffer saved = Pattern(3);
     ASSERT_EQ(SaveConfigFile(path, saved), ConfigFileResult::Ok);
-    EXPECT_EQ(fs::file_size(path), ConfigFileSize);
+    EXPECT_EQ(fs::file_size(path), kConfigFileSize);
     EXPECT_EQ(FolderEntries(), 1u);  // no temporary file left behind
 
     ReportBuffer loaded = Pattern(9);
     ASSERT_EQ(LoadConfigFile(path, loaded), ConfigFileResult::Ok);
-    for (size_t i = 0; i < ConfigFileSize; ++i) {
+    for (size_t i = 0; i < kConfigFileSize; ++i) {
         if (i != DeviceSettings::Version) {
             EXPECT_EQ(loaded[i], saved[i]) << "byte " << i;
         }
@@ -74,10 +74,10 @@ TEST_F(WindowsConfigFileTest, SaveWritesAFileWithTwoNamesInPlace) {
     const ReportBuffer saved = Pattern(4);
     ASSERT_EQ(SaveConfigFile(path, saved), ConfigFileResult::Ok);
     EXPECT_EQ(LinkCount(path), 2u);
-    EXPECT_EQ(fs::file_size(otherName), ConfigFileSize);
+    EXPECT_EQ(fs::file_size(otherName), kConfigFileSize);
     ReportBuffer loaded = Pattern(9);
     ASSERT_EQ(LoadConfigFile(otherName, loaded), ConfigFileResult::Ok);
-    for (size_t i = 0; i < ConfigFileSize; ++i) {
+    for (size_t i = 0; i < kConfigFileSize; ++i) {
         if (i != DeviceSettings::Version) {
             EXPECT_EQ(loaded[i], saved[i]) << "byte " << i;
         }

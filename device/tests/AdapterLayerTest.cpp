@@ -47,9 +47,9 @@ TEST(AdapterLayerTest, TheAdapterGetsTheRecordAsApplySendsIt) {
 
     const auto sent = bench.second->Log().at(1);
     ASSERT_EQ(sent.Dir, emu::AdapterTransfer::Direction::Set);
-    ASSERT_EQ(sent.Bytes.size(), ReportBufferSize);
+    ASSERT_EQ(sent.Bytes.size(), kReportBufferSize);
     EXPECT_EQ(sent.Bytes[DeviceSettings::ReportId], SettingsReportId);
-    EXPECT_EQ(sent.Bytes[DeviceSettings::BaudRate], 9600 / BaudRateUnit);
+    EXPECT_EQ(sent.Bytes[DeviceSettings::BaudRate], 9600 / kBaudRateUnit);
     EXPECT_EQ(sent.Bytes[DeviceSettings::RecordMarker], 1);
     EXPECT_EQ(sent.Bytes[DeviceSettings::RecordMarkerCopy], 7);
     EXPECT_TRUE(bench.first->Log().empty());

@@ -24,7 +24,7 @@ TEST(HistoryModelTest, KeepsOnlyTheNewestLines) {
     model.Clear();
     model.Flush();
     EXPECT_EQ(model.rowCount(), 0);
-    EXPECT_EQ(THistoryModel::DefaultCapacity, 100000);
+    EXPECT_EQ(THistoryModel::kDefaultCapacity, 100000);
 }
 
 TEST(HistoryModelTest, ViewFollowsTheNewestLineOncePerBatch) {

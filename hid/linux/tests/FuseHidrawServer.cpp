@@ -42,8 +42,8 @@ struct FuseHidrawServer::Node : emu::IDeviceModelHost {
     }
     void RequestUnplug() override {
         Server->Unplug(Name);
-        if (Server->OnUnplugRequest_) {
-            Server->OnUnplugRequest_(Name);
+        if (Server->onUnplugRequest_) {
+            Server->onUnplugRequest_(Name);
         }
     }
 };
@@ -90,17 +90,17 @@ struct FuseHidrawServer::Ops {
     }
 
     static Node* NodeOf(FuseHidrawServer& server, fuse_ino_t inode) {
-        if (inode < kFirstNodeInode || inode - kFirstNodeInode >= server.Nodes_.size()) {
+        if (inode < kFirstNodeInode || inode - kFirstNodeInode >= server.nodes_.size()) {
             return nullptr;
         }
-        return server.Nodes_[inode - kFirstNodeInode].get();
+        return server.nodes_[inode - kFirstNodeInode].get();
     }
 
     static void Lookup(fuse_req_t request, fuse_ino_t parent, const char* name) {
         auto& server = Server(request);
         fuse_entry_param entry{};
         {
-            std::lock_guard lock(server.Mutex_);
+            std::lock_guard lock(server.mutex_);
             Node* node = parent == kRootInode ? server.FindPresent(name) : nullptr;
             if (node == nullptr) {
                 fuse_reply_err(request, ENOENT);
@@ -116,7 +116,7 @@ struct FuseHidrawServer::Ops {
     static void GetAttr(fuse_req_t request, fuse_ino_t inode, fuse_file_info*) {
         auto& server = Server(request);
         {
-            std::lock_guard lock(server.Mutex_);
+            std::lock_guard lock(server.mutex_);
             if (inode != kRootInode && NodeOf(server, inode) == nullptr) {
                 fuse_reply_err(request, ENOENT);
                 return;
@@ -128,7 +128,7 @@ struct FuseHidrawServer::Ops {
 
     static void Open(fuse_req_t request, fuse_ino_t inode, fuse_file_info* info) {
         auto& server = Server(request);
-        std::lock_guard lock(server.Mutex_);
+        std::lock_guard lock(server.mutex_);
         Node* node = NodeOf(server, inode);
         if (node == nullptr || !node->Present) {
             fuse_reply_err(request, node == nullptr ? EISDIR : ENODEV);
@@ -139,7 +139,7 @@ struct FuseHidrawServer::Ops {
             return;
         }
         auto* file = new OpenFile{node, {}, nullptr};
-        server.Files_.insert(file);
+        server.files_.insert(file);
         info->fh = reinterpret_cast<uint64_t>(file);
         info->direct_io = 1;
         info->nonseekable = 1;
@@ -151,8 +151,8 @@ struct FuseHidrawServer::Ops {
         auto& server = Server(request);
         auto* file = reinterpret_cast<OpenFile*>(info->fh);
         {
-            std::lock_guard lock(server.Mutex_);
-            server.Files_.erase(file);
+            std::lock_guard lock(server.mutex_);
+            server.files_.erase(file);
             if (file->Poll != nullptr) {
                 fuse_pollhandle_destroy(file->Poll);
             }
@@ -164,15 +164,15 @@ struct FuseHidrawServer::Ops {
     static void Read(fuse_req_t request, fuse_ino_t, size_t size, off_t, fuse_file_info* info) {
         auto& server = Server(request);
         auto* file = reinterpret_cast<OpenFile*>(info->fh);
-        InterruptWatch watch{&server.Mutex_, &server.Changed_};
+        InterruptWatch watch{&server.mutex_, &server.changed_};
         // Registered and cleared without the state lock: the callback takes it.
         fuse_req_interrupt_func(request, OnInterrupt, &watch);
         std::vector<uint8_t> report;
         int error = 0;
         {
-            std::unique_lock lock(server.Mutex_);
+            std::unique_lock lock(server.mutex_);
             for (;;) {
-                if (!file->Device->Present || server.Stopping_) {
+                if (!file->Device->Present || server.stopping_) {
                     error = EIO;
                 } else if (!file->Reports.empty()) {
                     report = std::move(file->Reports.front());
@@ -182,7 +182,7 @@ struct FuseHidrawServer::Ops {
                 } else if (watch.Interrupted) {
                     error = EINTR;
                 } else {
-                    server.Changed_.wait(lock);
+                    server.changed_.wait(lock);
                     continue;
                 }
                 break;
@@ -202,9 +202,9 @@ struct FuseHidrawServer::Ops {
         auto* file = reinterpret_cast<OpenFile*>(info->fh);
         unsigned events = POLLOUT | POLLWRNORM;  // hidraw is always writable
         {
-            std::lock_guard lock(server.Mutex_);
+            std::lock_guard lock(server.mutex_);
             file->Device->Polled = true;
-            server.Changed_.notify_all();
+            server.changed_.notify_all();
             if (ph != nullptr) {
                 if (file->Poll != nullptr) {
                     fuse_pollhandle_destroy(file->Poll);
@@ -232,7 +232,7 @@ struct FuseHidrawServer::Ops {
         }
         Node* node = file->Device;
         {
-            std::lock_guard lock(server.Mutex_);
+            std::lock_guard lock(server.mutex_);
             if (!node->Present) {
                 fuse_reply_err(request, ENODEV);
                 return;
@@ -304,31 +304,31 @@ struct FuseHidrawServer::Ops {
     }
 };
 
-FuseHidrawServer::FuseHidrawServer(std::string mountPoint) : MountPoint_(std::move(mountPoint)) {}
+FuseHidrawServer::FuseHidrawServer(std::string mountPoint) : mountPoint_(std::move(mountPoint)) {}
 
 FuseHidrawServer::~FuseHidrawServer() {
-    if (Session_ == nullptr) {
+    if (session_ == nullptr) {
         return;
     }
     {
-        std::lock_guard lock(Mutex_);
-        Stopping_ = true;
-        Changed_.notify_all();
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+        changed_.notify_all();
     }
-    fuse_session_exit(Session_);
+    fuse_session_exit(session_);
     // Unmounting ends the connection, which wakes the workers out of their reads; only then
     // may libfuse close the device they read from.
-    ::umount2(MountPoint_.c_str(), MNT_DETACH);
-    Loop_.join();
-    fuse_session_unmount(Session_);
-    for (OpenFile* file : Files_) {
+    ::umount2(mountPoint_.c_str(), MNT_DETACH);
+    loop_.join();
+    fuse_session_unmount(session_);
+    for (OpenFile* file : files_) {
         if (file->Poll != nullptr) {
             fuse_pollhandle_destroy(file->Poll);
         }
         delete file;
     }
-    fuse_session_destroy(Session_);
-    for (auto& node : Nodes_) {
+    fuse_session_destroy(session_);
+    for (auto& node : nodes_) {
         std::lock_guard modelLock(node->ModelMutex);
         if (node->Present) {
             node->Model->Attach(nullptr);
@@ -351,23 +351,23 @@ bool FuseHidrawServer::Start(std::string& error) {
     char program[] = "quillon-hidraw-fixture";
     char* argv[] = {program, nullptr};
     fuse_args args = FUSE_ARGS_INIT(1, argv);
-    Session_ = fuse_session_new(&args, &ops, sizeof ops, this);
+    session_ = fuse_session_new(&args, &ops, sizeof ops, this);
     fuse_opt_free_args(&args);
-    if (Session_ == nullptr) {
+    if (session_ == nullptr) {
         error = "fuse_session_new failed";
         return false;
     }
-    if (fuse_session_mount(Session_, MountPoint_.c_str()) != 0) {
-        error = "cannot mount a FUSE file system at " + MountPoint_;
-        fuse_session_destroy(Session_);
-        Session_ = nullptr;
+    if (fuse_session_mount(session_, mountPoint_.c_str()) != 0) {
+        error = "cannot mount a FUSE file system at " + mountPoint_;
+        fuse_session_destroy(session_);
+        session_ = nullptr;
         return false;
     }
-    Loop_ = std::thread([this] {
+    loop_ = std::thread([this] {
         fuse_loop_config config{};
         config.clone_fd = 0;
         config.max_idle_threads = 4;
-        fuse_session_loop_mt(Session_, &config);
+        fuse_session_loop_mt(session_, &config);
     });
     return true;
 }
@@ -384,9 +384,9 @@ void FuseHidrawServer::Plug(const std::string& name, std::shared_ptr<emu::IDevic
     node->Model = std::move(model);
     Node* plugged = node.get();
     {
-        std::lock_guard lock(Mutex_);
-        node->Inode = kFirstNodeInode + Nodes_.size();
-        Nodes_.push_back(std::move(node));
+        std::lock_guard lock(mutex_);
+        node->Inode = kFirstNodeInode + nodes_.size();
+        nodes_.push_back(std::move(node));
     }
     std::lock_guard modelLock(plugged->ModelMutex);
     plugged->Model->Attach(plugged);
@@ -395,7 +395,7 @@ void FuseHidrawServer::Plug(const std::string& name, std::shared_ptr<emu::IDevic
 void FuseHidrawServer::Unplug(const std::string& name) {
     Node* node = nullptr;
     {
-        std::lock_guard lock(Mutex_);
+        std::lock_guard lock(mutex_);
         node = FindPresent(name);
         if (node == nullptr) {
             return;
@@ -408,19 +408,19 @@ void FuseHidrawServer::Unplug(const std::string& name) {
 }
 
 bool FuseHidrawServer::WaitForPoll(const std::string& name, std::chrono::milliseconds limit) {
-    std::unique_lock lock(Mutex_);
-    return Changed_.wait_for(lock, limit, [&] {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, limit, [&] {
         const Node* node = FindPresent(name);
         return node != nullptr && node->Polled;
     });
 }
 
 void FuseHidrawServer::OnUnplugRequest(std::function<void(const std::string&)> handler) {
-    OnUnplugRequest_ = std::move(handler);
+    onUnplugRequest_ = std::move(handler);
 }
 
 FuseHidrawServer::Node* FuseHidrawServer::FindPresent(const std::string& name) {
-    for (auto& node : Nodes_) {
+    for (auto& node : nodes_) {
         if (node->Present && node->Name == name) {
             return node.get();
         }
@@ -433,11 +433,11 @@ void FuseHidrawServer::Deliver(Node& node, const uint8_t* report, size_t length)
         return;
     }
     const size_t skip = node.StripReportId ? 1 : 0;
-    std::lock_guard lock(Mutex_);
+    std::lock_guard lock(mutex_);
     if (!node.Present || length <= skip) {
         return;
     }
-    for (OpenFile* file : Files_) {
+    for (OpenFile* file : files_) {
         if (file->Device == &node) {
             file->Reports.emplace_back(report + skip, report + length);
         }
@@ -446,8 +446,8 @@ void FuseHidrawServer::Deliver(Node& node, const uint8_t* report, size_t length)
 }
 
 void FuseHidrawServer::WakeFiles(Node& node) {
-    Changed_.notify_all();
-    for (OpenFile* file : Files_) {
+    changed_.notify_all();
+    for (OpenFile* file : files_) {
         if (file->Device == &node && file->Poll != nullptr) {
             fuse_lowlevel_notify_poll(file->Poll);
             fuse_pollhandle_destroy(file->Poll);

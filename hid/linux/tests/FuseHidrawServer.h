@@ -57,15 +57,15 @@ class FuseHidrawServer {
     void Deliver(Node& node, const uint8_t* report, size_t length);
     void WakeFiles(Node& node);
 
-    std::string MountPoint_;
-    fuse_session* Session_ = nullptr;
-    std::thread Loop_;
-    std::mutex Mutex_;
-    std::condition_variable Changed_;
-    bool Stopping_ = false;
-    std::vector<std::unique_ptr<Node>> Nodes_;  // inode = index + 2; never shrinks
-    std::set<OpenFile*> Files_;
-    std::function<void(const std::string&)> OnUnplugRequest_;
+    std::string mountPoint_;
+    fuse_session* session_ = nullptr;
+    std::thread loop_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool stopping_ = false;
+    std::vector<std::unique_ptr<Node>> nodes_;  // inode = index + 2; never shrinks
+    std::set<OpenFile*> files_;
+    std::function<void(const std::string&)> onUnplugRequest_;
 };
 
 }  // namespace quillon::test

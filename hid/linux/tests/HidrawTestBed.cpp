@@ -115,55 +115,55 @@ std::string EnterPrivateMountNamespace() {
 
 HidrawTestBed::HidrawTestBed() {
     if (!NamespaceProblem().empty()) {
-        Unavailable_ = NamespaceProblem();
+        unavailable_ = NamespaceProblem();
         return;
     }
     if (::access("/dev/fuse", R_OK | W_OK) != 0) {
-        Unavailable_ = Failure("/dev/fuse");
+        unavailable_ = Failure("/dev/fuse");
         return;
     }
     char folder[] = "/tmp/quillon-hidraw-XXXXXX";
     if (::mkdtemp(folder) == nullptr) {
-        Unavailable_ = Failure("mkdtemp");
+        unavailable_ = Failure("mkdtemp");
         return;
     }
-    Folder_ = folder;
-    SysfsRoot_ = Folder_ + "/sys";
-    DevRoot_ = Folder_ + "/dev";
-    fs::create_directories(SysfsRoot_ + "/class/hidraw");
-    fs::create_directories(SysfsRoot_ + "/devices/pci0000:00");
-    fs::create_directories(DevRoot_);
-    Server_ = std::make_unique<FuseHidrawServer>(DevRoot_);
-    if (!Server_->Start(Unavailable_)) {
-        Server_.reset();
+    folder_ = folder;
+    sysfsRoot_ = folder_ + "/sys";
+    devRoot_ = folder_ + "/dev";
+    fs::create_directories(sysfsRoot_ + "/class/hidraw");
+    fs::create_directories(sysfsRoot_ + "/devices/pci0000:00");
+    fs::create_directories(devRoot_);
+    server_ = std::make_unique<FuseHidrawServer>(devRoot_);
+    if (!server_->Start(unavailable_)) {
+        server_.reset();
         return;
     }
-    Server_->OnUnplugRequest([this](const std::string& node) { RemoveSysfs(node); });
-    ::setenv("QUILLON_SYSFS_ROOT", SysfsRoot_.c_str(), 1);
-    ::setenv("QUILLON_DEV_ROOT", DevRoot_.c_str(), 1);
+    server_->OnUnplugRequest([this](const std::string& node) { RemoveSysfs(node); });
+    ::setenv("QUILLON_SYSFS_ROOT", sysfsRoot_.c_str(), 1);
+    ::setenv("QUILLON_DEV_ROOT", devRoot_.c_str(), 1);
 }
 
 HidrawTestBed::~HidrawTestBed() {
-    Server_.reset();
+    server_.reset();
     ::unsetenv("QUILLON_SYSFS_ROOT");
     ::unsetenv("QUILLON_DEV_ROOT");
-    if (!Folder_.empty()) {
+    if (!folder_.empty()) {
         std::error_code ignored;
-        fs::remove_all(Folder_, ignored);
+        fs::remove_all(folder_, ignored);
     }
 }
 
 void HidrawTestBed::Plug(const Device& device, std::shared_ptr<emu::IDeviceModel> model) {
     const HidIdentity identity = model->Identity();
-    const unsigned sequence = NextSequence_++;
+    const unsigned sequence = nextSequence_++;
     const std::string name = device.HidName.empty()
                                  ? Utf16ToUtf8(model->Manufacturer() + u" " + model->Product())
                                  : device.HidName;
-    const fs::path devices = SysfsRoot_ + "/devices";
+    const fs::path devices = sysfsRoot_ + "/devices";
     fs::path hidParent;
     fs::path removal;
     if (device.Bus == 0x03) {
-        const std::string port = "1-" + std::to_string(NextPort_++);
+        const std::string port = "1-" + std::to_string(nextPort_++);
         const fs::path usb = devices / "pci0000:00/0000:00:14.0/usb1" / port;
         fs::create_directories(usb / (port + ":1.0"));
         WriteFile(usb / "idVendor", Hex(identity.VendorID, 4) + "\n");
@@ -184,8 +184,8 @@ void HidrawTestBed::Plug(const Device& device, std::shared_ptr<emu::IDeviceModel
         WriteFile(usb / (port + ":1.0") / "bInterfaceNumber", "00\n");
         WriteFile(usb / (port + ":1.0") / "uevent",
                   "DEVTYPE=usb_interface\nDRIVER=usbhid\n" + product + "INTERFACE=3/0/0\n");
-        LinkSubsystem(usb, SysfsRoot_, "bus/usb");
-        LinkSubsystem(usb / (port + ":1.0"), SysfsRoot_, "bus/usb");
+        LinkSubsystem(usb, sysfsRoot_, "bus/usb");
+        LinkSubsystem(usb / (port + ":1.0"), sysfsRoot_, "bus/usb");
         hidParent = usb / (port + ":1.0");
         removal = usb;
     } else {
@@ -212,38 +212,38 @@ void HidrawTestBed::Plug(const Device& device, std::shared_ptr<emu::IDeviceModel
     WriteFile(classDevice / "uevent",
               "MAJOR=240\nMINOR=" + minor + "\nDEVNAME=" + device.Node + "\n");
     WriteFile(classDevice / "dev", "240:" + minor + "\n");
-    LinkSubsystem(hid, SysfsRoot_, "bus/hid");
-    LinkSubsystem(classDevice, SysfsRoot_, "class/hidraw");
+    LinkSubsystem(hid, sysfsRoot_, "bus/hid");
+    LinkSubsystem(classDevice, sysfsRoot_, "class/hidraw");
     fs::create_directory_symlink("../../../" + hidName, classDevice / "device");
-    fs::create_directory_symlink("../.." / fs::relative(classDevice, SysfsRoot_),
-                                 SysfsRoot_ + "/class/hidraw/" + device.Node);
+    fs::create_directory_symlink("../.." / fs::relative(classDevice, sysfsRoot_),
+                                 sysfsRoot_ + "/class/hidraw/" + device.Node);
     {
-        std::lock_guard lock(FoldersMutex_);
-        DeviceFolders_[device.Node] = removal.string();
+        std::lock_guard lock(foldersMutex_);
+        deviceFolders_[device.Node] = removal.string();
     }
     if (!device.NodeMissing) {
-        Server_->Plug(device.Node, std::move(model),
+        server_->Plug(device.Node, std::move(model),
                       {device.Bus, name, device.RefuseOpen, device.FeatureReplyLimit});
     }
 }
 
 void HidrawTestBed::Unplug(const std::string& node) {
-    Server_->Unplug(node);
+    server_->Unplug(node);
     RemoveSysfs(node);
 }
 
 bool HidrawTestBed::WaitForReader(const std::string& node) {
-    return Server_->WaitForPoll(node, std::chrono::seconds(10));
+    return server_->WaitForPoll(node, std::chrono::seconds(10));
 }
 
 void HidrawTestBed::RemoveSysfs(const std::string& node) {
-    std::lock_guard lock(FoldersMutex_);
+    std::lock_guard lock(foldersMutex_);
     std::error_code ignored;
-    fs::remove(SysfsRoot_ + "/class/hidraw/" + node, ignored);
-    const auto it = DeviceFolders_.find(node);
-    if (it != DeviceFolders_.end()) {
+    fs::remove(sysfsRoot_ + "/class/hidraw/" + node, ignored);
+    const auto it = deviceFolders_.find(node);
+    if (it != deviceFolders_.end()) {
         fs::remove_all(it->second, ignored);
-        DeviceFolders_.erase(it);
+        deviceFolders_.erase(it);
     }
 }
 

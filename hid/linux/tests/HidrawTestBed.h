@@ -26,7 +26,7 @@ class HidrawTestBed {
     ~HidrawTestBed();
 
     // Empty when the bed is ready; otherwise why FUSE cannot be used here.
-    const std::string& Unavailable() const { return Unavailable_; }
+    const std::string& Unavailable() const { return unavailable_; }
 
     struct Device {
         std::string Node = "hidraw0";
@@ -77,21 +77,21 @@ class HidrawTestBed {
     // Waits (up to 10 s) until a reader waits on the node; false if none came.
     bool WaitForReader(const std::string& node);
 
-    std::string NodePath(const std::string& node) const { return DevRoot_ + "/" + node; }
-    const std::string& SysfsRoot() const { return SysfsRoot_; }
+    std::string NodePath(const std::string& node) const { return devRoot_ + "/" + node; }
+    const std::string& SysfsRoot() const { return sysfsRoot_; }
 
   private:
     void RemoveSysfs(const std::string& node);
 
-    std::string Folder_;
-    std::string SysfsRoot_;
-    std::string DevRoot_;
-    std::string Unavailable_;
-    std::unique_ptr<FuseHidrawServer> Server_;
-    std::mutex FoldersMutex_;  // a model may unplug itself from a file-system thread
-    std::map<std::string, std::string> DeviceFolders_;  // node -> what its unplug removes
-    unsigned NextSequence_ = 1;
-    unsigned NextPort_ = 1;
+    std::string folder_;
+    std::string sysfsRoot_;
+    std::string devRoot_;
+    std::string unavailable_;
+    std::unique_ptr<FuseHidrawServer> server_;
+    std::mutex foldersMutex_;  // a model may unplug itself from a file-system thread
+    std::map<std::string, std::string> deviceFolders_;  // node -> what its unplug removes
+    unsigned nextSequence_ = 1;
+    unsigned nextPort_ = 1;
 };
 
 // Skips the test where FUSE cannot be used, but fails it in CI, where it must run.
