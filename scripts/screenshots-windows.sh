@@ -68,7 +68,7 @@ station_window() {
         grep '"Morvane Quillon - Station"' | grep -o '0x[0-9a-f]*' | head -n 1
 }
 deadline=$((SECONDS + 180))
-until grep -q '^ready' "$scratch/station.log" && window=$(station_window) && [ -n "$window" ]; do
+until grep -qs '^ready' "$scratch/station.log" && window=$(station_window) && [ -n "$window" ]; do
     if [ $SECONDS -ge $deadline ] || ! kill -0 "$station" 2>/dev/null; then
         cat "$scratch/station.log" >&2
         echo "quillon-station-screenshot.exe did not show the station" >&2

@@ -32,10 +32,8 @@ int Position(const LiveJob& job, bool updates) {
             return job.Block;
         case ProvisionProgress::WritingSettings:
             return updateUnits;
-        case ProvisionProgress::Verifying:
-            return updateUnits + 1;
         default:
-            return updateUnits + 2;
+            return updateUnits + 1;
     }
 }
 
@@ -109,9 +107,12 @@ void TStationTile::ShowProgress(const LiveJob& job, bool updates) {
     if (state_ != State::Running) {
         return;
     }
+    lbSeconds->setText(SecondsText(job.Running));
+    if (job.Step == ProvisionProgress::Done) {
+        return;  // its result, on its way, tells how far it got
+    }
     lbStep->setText(QString::fromStdString(ProgressText(job.Step, job.Block)));
     jobBar_->setValue(std::min(Position(job, updates), jobBar_->maximum()));
-    lbSeconds->setText(SecondsText(job.Running));
 }
 
 void TStationTile::ShowResult(const ProvisionRecord& record) {
