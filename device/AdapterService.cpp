@@ -44,12 +44,9 @@ class AdapterService::Use {
     bool counted_ = false;
 };
 
-AdapterService::AdapterService(IFeatureReportDevice& device, std::string name,
-                               size_t featureLength, IAdapterLock* lock)
-    : device_(device, name),
-      name_(std::move(name)),
-      featureLength_(featureLength),
-      lock_(lock) {}
+AdapterService::AdapterService(IFeatureReportDevice& device, std::string name, size_t featureLength,
+                               IAdapterLock* lock)
+    : device_(device, name), name_(std::move(name)), featureLength_(featureLength), lock_(lock) {}
 
 AdapterService::~AdapterService() {
     if (held_ > 0) {
@@ -58,7 +55,7 @@ AdapterService::~AdapterService() {
 }
 
 Failure<AdapterError> AdapterService::TransferFailure(const std::string& what,
-                                                     const HidFailure& failure) {
+                                                      const HidFailure& failure) {
     lastSystemText_ = failure.Message;
     return AdapterFailure(AdapterError::TransferFailed, what + ": " + lastSystemText_);
 }

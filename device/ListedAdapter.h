@@ -12,8 +12,7 @@ namespace quillon {
 class ListedAdapter {
   public:
     explicit ListedAdapter(THidDevice& device)
-        : lock_(device),
-          service_(device, device.InterfacePath(), FeatureLength(&device), &lock_) {}
+        : lock_(device), service_(device, device.InterfacePath(), FeatureLength(&device), &lock_) {}
 
     AdapterService& operator*() { return service_; }
     AdapterService* operator->() { return &service_; }

@@ -19,9 +19,7 @@ namespace {
 // reaches the adapter any more, so the job ends within one transfer.
 class HandleFeatureDevice final : public IFeatureReportDevice {
   public:
-    static HidFailure Abandoned() {
-        return {{HidErrorKind::Gone, 0}, "the job was abandoned"};
-    }
+    static HidFailure Abandoned() { return {{HidErrorKind::Gone, 0}, "the job was abandoned"}; }
     HandleFeatureDevice(IHidHandle& handle, const std::atomic<bool>& abandon)
         : handle_(handle), abandon_(abandon) {}
     HidResult<> GetFeatureReport(std::span<uint8_t> report) override {
