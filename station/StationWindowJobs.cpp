@@ -7,6 +7,7 @@
 #include <QTreeWidget>
 
 #include "config/FileAccess.h"
+#include "device/ProvisionRecords.h"
 #include "firmware/FirmwareImage.h"
 #include "station/StationTile.h"
 #include "station/StationWindow.h"
@@ -88,7 +89,7 @@ bool TStationWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TStationWindow::OnJobStarted(const THidPnPInfo& info, const HidIdentity& identity) {
-    const QString port = keyOf_(info);
+    const QString port = PortOf(info);
     jobPorts_[info.InterfacePath] = port;
     TStationTile* tile = TileFor(port);
     tile->BeginJob(QString::fromStdString(info.InterfacePath), identity, JobUnits(plan_));
@@ -104,7 +105,7 @@ void TStationWindow::OnJobsProgressed(const std::vector<LiveJob>& jobs) {
     }
 }
 
-void TStationWindow::OnJobFinished(const ProvisionRecord& record) {
+void TStationWindow::OnJobFinished(const ProvisionRecord& record, const QString& notKept) {
     QString port = QString::fromStdString(record.Path);
     if (const auto found = jobPorts_.find(record.Path); found != jobPorts_.end()) {
         port = found->second;
@@ -125,13 +126,57 @@ void TStationWindow::OnJobFinished(const ProvisionRecord& record) {
     item->setToolTip(3, QString::fromStdString(record.Reason));
     recordList_->insertTopLevelItem(0, item);
 
-    if (log_.IsOpen()) {
-        std::string error;
-        if (!log_.Append(record, plan_.FirmwareFile, plan_.FirmwareChecksum, error)) {
-            ShowStatus("unable to write the log file " + logPath_ + ": " +
-                       QString::fromStdString(error));
-        }
+    if (!notKept.isEmpty()) {
+        ShowStatus(notKept);
     }
+}
+
+void TStationWindow::SetRecords(const QString& location, const QString& defaultFile) {
+    recordsLocation_ = location;
+    recordsFile_ = defaultFile;
+}
+
+// The records are opened once, at the first Start, and kept open while the window lives: a
+// line's server then hears from this station for the whole shift.
+bool TStationWindow::OpenRecords() {
+    if (records_ != nullptr) {
+        return true;
+    }
+    auto opened = OpenProvisionRecords(
+        recordsLocation_.toStdString(), recordsFile_.toStdString(),
+        [this](const records::ForwarderStatus& status) {
+            // Heard on the forwarder's thread; told on the window's.
+            QMetaObject::invokeMethod(
+                this,
+                [this, status] {
+                    if (const auto notice = records::StatusNotice(recordsStatus_, status)) {
+                        ShowStatus(QString::fromStdString(*notice));
+                    }
+                    recordsStatus_ = status;
+                },
+                Qt::QueuedConnection);
+        });
+    if (!opened) {
+        dialogs_.ShowMessage(this, QString::fromStdString(opened.Error().Message));
+        return false;
+    }
+    records_ = std::move(*opened);
+    return true;
+}
+
+std::string TStationWindow::KeepRecord(const ProvisionRecord& record) {
+    static const std::string station = records::DefaultStationName();
+    std::string problems;
+    if (auto kept = records_->Append(ToStationRecord(record, plan_, station, programVersion_));
+        !kept) {
+        problems = "the record of " + record.Path + " was not kept: " + kept.Error().Message;
+    }
+    std::string error;
+    if (log_.IsOpen() && !log_.Append(record, plan_.FirmwareFile, plan_.FirmwareChecksum, error)) {
+        problems += (problems.empty() ? "" : "; ") + std::string("unable to write the log file ") +
+                    logPath_.toStdString() + ": " + error;
+    }
+    return problems;
 }
 
 void TStationWindow::ShowCounts() {

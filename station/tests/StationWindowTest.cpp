@@ -8,11 +8,10 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <fstream>
-#include <map>
-#include <mutex>
 
 #include "app/tests/FakeUserDialogs.h"
 #include "app/tests/GuiTestSupport.h"
+#include "device/records/SqliteRecordStore.h"
 #include "firmware/UpdateProtocol.h"
 #include "hid/emulated/EmulatedBus.h"
 #include "hid/emulated/QuillonAdapter.h"
@@ -48,21 +47,18 @@ class StationWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
         window = std::make_unique<TStationWindow>(bus, dialogs);
-        window->SetTileKey([this](const THidPnPInfo& info) {
-            std::lock_guard lock(portsMutex);
-            return ports[info.InterfacePath];
-        });
+        // The tests' records go to a folder of their own, not to the user's.
+        window->SetRecords({}, QString::fromStdString(folder.PathOf("records.db")));
         ASSERT_TRUE(ShowActive(*window));
         hexFile =
             QString::fromStdString(folder.Write("update.hex", quillon::testing::HexFileFor(image)));
     }
 
-    std::shared_ptr<Adapter> PlugAt(const QString& port, std::shared_ptr<Adapter> adapter = {}) {
-        if (!adapter) {
-            adapter = std::make_shared<Adapter>();
-        }
-        std::lock_guard lock(portsMutex);
-        ports[emu::EmulatedBus::PathOf(bus.Plug(adapter))] = port;
+    std::shared_ptr<Adapter> PlugAt(const std::string& port) {
+        auto adapter = std::make_shared<Adapter>();
+        emu::PlugOptions options;
+        options.Location = port;
+        bus.Plug(adapter, options);
         return adapter;
     }
 
@@ -107,12 +103,10 @@ class StationWindowTest : public ::testing::Test {
         EXPECT_EQ(adapter.Settings()[11], 2);
     }
 
+    quillon::testing::TempDir folder;
     emu::EmulatedBus bus;
     FakeUserDialogs dialogs;
-    std::mutex portsMutex;
-    std::map<std::string, QString> ports;
     std::unique_ptr<TStationWindow> window;
-    quillon::testing::TempDir folder;
     const firmware::FirmwareImage image = quillon::testing::PatternImage();
     QString hexFile;
 };
@@ -139,6 +133,12 @@ TEST_F(StationWindowTest, ThreeAdaptersPassAreCountedAndTheirRecordsSavedAsTheTo
     EXPECT_EQ(Count("lbFailed"), "0");
     EXPECT_EQ(Count("lbYield"), "100.0 %");
     EXPECT_EQ(Child<QTreeWidget>(*window, "twRecords")->topLevelItemCount(), 3);
+    // Kept in the station's records as the command-line tool keeps them.
+    auto store = records::SqliteRecordStore::Open(folder.PathOf("records.db"));
+    ASSERT_TRUE(store) << store.Error().Message;
+    const auto kept = (*store)->Query({});
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(std::count_if(kept->begin(), kept->end(), [](const auto& r) { return r.Passed; }), 3);
 
     // Stop with its key: the station ends and the plan can be changed again.
     QTest::keyClick(window.get(), Qt::Key_Escape);
@@ -200,7 +200,8 @@ TEST_F(StationWindowTest, AnAdapterHeldByAnotherProgramFailsUntouched) {
     auto held = PlugAt("1-1");
     auto free = PlugAt("1-2");
     auto otherProgram = bus.Open(emu::EmulatedBus::PathOf(1), HidAccess::ReadWrite);
-    ASSERT_EQ(otherProgram->TryLockExclusive(), HidLockResult::Held);
+    ASSERT_TRUE(otherProgram);
+    ASSERT_TRUE((*otherProgram)->TryLockExclusive());
     EditSettings();
     StartWithThoseThere();
     ASSERT_TRUE(WaitFor([&] { return Finished("1-1") && Finished("1-2"); }));
