@@ -28,10 +28,14 @@ namespace {
 
 using namespace quillon;
 
-const std::string& UpdateFile() {
+const testing::TempDir& Folder() {
     static const testing::TempDir folder;
+    return folder;
+}
+
+const std::string& UpdateFile() {
     static const std::string file =
-        folder.Write("update.hex", testing::HexFileFor(testing::PatternImage()));
+        Folder().Write("update.hex", testing::HexFileFor(testing::PatternImage()));
     return file;
 }
 
@@ -43,15 +47,15 @@ struct RunFigures {
 // One station run in a window until `adapters` adapters, all there at the start, have passed.
 RunFigures StationRun(int adapters) {
     emu::EmulatedBus bus;
-    for (int i = 0; i < adapters; ++i) {
+    for (int i = 1; i <= adapters; ++i) {
         emu::PlugOptions options;
         options.TransferDelayMs = 1;
+        options.Location = "1-" + std::to_string(i);
         bus.Plug(std::make_shared<emu::QuillonAdapter>(), options);
     }
     FakeUserDialogs dialogs;
-    quillon::testing::TempDir folder;
     station::TStationWindow window(bus, dialogs);
-    window.SetRecords(QString::fromStdString(folder.PathOf("records.db")));
+    window.SetRecords({}, QString::fromStdString(Folder().PathOf("records.db")));
     window.resize(1366, 768);
     window.show();
     window.ChooseFirmwareFile(QString::fromStdString(UpdateFile()));
@@ -64,8 +68,7 @@ RunFigures StationRun(int adapters) {
     const auto passed = [&] {
         int count = 0;
         for (int i = 1; i <= adapters; ++i) {
-            station::TStationTile* tile =
-                window.Tile(QString::fromStdString(emu::EmulatedBus::PathOf(uint32_t(i))));
+            station::TStationTile* tile = window.Tile(QString("1-%1").arg(i));
             count += tile != nullptr && tile->ResultText() == "PASS";
         }
         return count;

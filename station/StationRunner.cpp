@@ -17,7 +17,7 @@ void TStationRunner::Join() {
     }
 }
 
-void TStationRunner::Start(ProvisionPlan plan, bool allPresent) {
+void TStationRunner::Start(ProvisionPlan plan, bool allPresent, KeepFunction keep) {
     if (running_) {
         return;
     }
@@ -26,7 +26,7 @@ void TStationRunner::Start(ProvisionPlan plan, bool allPresent) {
     interrupted_ = false;
     abandon_ = false;
     running_ = true;
-    thread_ = std::thread([this, allPresent] {
+    thread_ = std::thread([this, allPresent, keep = std::move(keep)] {
         StationEvents events;
         events.Started = [this](const THidPnPInfo& info, const HidIdentity& identity) {
             Post([this, info, identity] { emit JobStarted(info, identity); });
@@ -34,8 +34,10 @@ void TStationRunner::Start(ProvisionPlan plan, bool allPresent) {
         events.Progress = [this](const std::vector<LiveJob>& jobs) {
             Post([this, jobs] { emit JobsProgressed(jobs); });
         };
-        events.Finished = [this](const ProvisionRecord& record) {
-            Post([this, record] { emit JobFinished(record); });
+        events.Finished = [this, &keep](const ProvisionRecord& record) {
+            // Each record is on disk before it is shown, as the command-line tool has it.
+            const QString notKept = QString::fromStdString(keep ? keep(record) : std::string());
+            Post([this, record, notKept] { emit JobFinished(record, notKept); });
         };
         ProvisionStation::Options options;
         options.AllPresent = allPresent;

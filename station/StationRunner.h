@@ -2,6 +2,8 @@
 
 #include <QObject>
 #include <atomic>
+#include <functional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -21,12 +23,16 @@ class TStationRunner : public QObject {
     Q_OBJECT
 
   public:
+    // Keeps a finished adapter's record (on disk, which may take a while) on the station's
+    // thread; returns what went wrong, empty when nothing did.
+    using KeepFunction = std::function<std::string(const ProvisionRecord&)>;
+
     explicit TStationRunner(IHidPlatform& platform, QObject* parent = nullptr);
     // Stops at once and waits for the station's thread, which ends within one transfer.
     ~TStationRunner() override;
 
     // Begins a run with this plan; nothing happens while one is running.
-    void Start(ProvisionPlan plan, bool allPresent);
+    void Start(ProvisionPlan plan, bool allPresent, KeepFunction keep);
     // No new adapter is started; the run ends when the jobs in progress are done.
     void Stop();
     // The jobs in progress end at their next transfer and fail; then the run ends.
@@ -38,7 +44,8 @@ class TStationRunner : public QObject {
   signals:
     void JobStarted(const quillon::THidPnPInfo& info, const quillon::HidIdentity& identity);
     void JobsProgressed(const std::vector<quillon::LiveJob>& jobs);
-    void JobFinished(const quillon::ProvisionRecord& record);
+    // notKept: why the record could not be kept; empty when it was.
+    void JobFinished(const quillon::ProvisionRecord& record, const QString& notKept);
     // The run is over: every job has finished and been reported.
     void Ended();
 

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -88,7 +89,7 @@ QString SettingsWords(const SettingsControlValues& values) {
 
 }  // namespace
 
-QString TStationWindow::DefaultTileKey(const THidPnPInfo& info) {
+QString TStationWindow::PortOf(const THidPnPInfo& info) {
     // The adapter's location (its USB port) where the system tells it, else the node.
     return ToQString(info.Location.empty() ? info.InterfacePath : info.Location);
 }
@@ -373,6 +374,9 @@ void TStationWindow::bnStartClick() {
                                                   kClearDataConfirmation.size()))) {
         return;
     }
+    if (!OpenRecords()) {
+        return;
+    }
     if (!logPath_.isEmpty() && !log_.IsOpen()) {
         std::string error;
         if (!log_.Open(logPath_.toStdString(), error)) {
@@ -381,16 +385,17 @@ void TStationWindow::bnStartClick() {
             return;
         }
     }
-    if (!OpenRecords()) {
-        return;
-    }
     plan_ = checked->Plan;
     closeWhenEnded_ = false;
     tally_.Begin(ShiftTally::Clock::now());
     ShowCounts();
     countsTimer_->start();
     LockPlan(true);
-    runner_->Start(plan_, cbAllPresent->isChecked());
+    programVersion_ = QCoreApplication::applicationVersion().toStdString();
+    // The station's files are written on its own thread, which alone touches them while it
+    // runs.
+    runner_->Start(plan_, cbAllPresent->isChecked(),
+                   [this](const ProvisionRecord& record) { return KeepRecord(record); });
     ShowStatus(cbAllPresent->isChecked() ? "Running: the adapters plugged in are provisioned"
                                          : "Running: waiting for adapters to be plugged in");
 }

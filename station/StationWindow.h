@@ -2,7 +2,6 @@
 
 #include <QMainWindow>
 #include <QString>
-#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -10,8 +9,8 @@
 #include "config/DeviceSettings.h"
 #include "device/ProvisionLog.h"
 #include "device/ProvisionPlan.h"
-#include "device/ProvisionRecords.h"
 #include "device/ProvisionStation.h"
+#include "device/records/StationRecords.h"
 #include "hid/HidPlatform.h"
 #include "station/StationPlan.h"
 #include "ui/UserDialogs.h"
@@ -47,13 +46,10 @@ class TStationWindow : public QMainWindow {
   public:
     // What names a tile: the adapter's position on the bus, which stays when an adapter is
     // replaced by the next one.
-    using TileKeyFunction = std::function<QString(const THidPnPInfo&)>;
-    static QString DefaultTileKey(const THidPnPInfo& info);
+    static QString PortOf(const THidPnPInfo& info);
 
     TStationWindow(IHidPlatform& platform, IUserDialogs& dialogs, QWidget* parent = nullptr);
     ~TStationWindow() override;
-
-    void SetTileKey(TileKeyFunction keyOf) { keyOf_ = std::move(keyOf); }
 
     // The plan as the command line gives it; each is checked and shown as a choice in the
     // window would be.
@@ -63,10 +59,10 @@ class TStationWindow : public QMainWindow {
     // A CSV file that each finished adapter's record is appended to, as the command-line
     // tool's --log does; opened at Start.
     void SetLogFile(const QString& path) { logPath_ = path; }
-    // Where every finished adapter's record is kept: the station's records file (empty: the
-    // user's own) or a line's server (postgresql://...), which the station's file forwards to.
-    // Opened at Start; the last records kept there are shown at once.
-    void SetRecords(const QString& location);
+    // Where every adapter's record is kept, as the command-line tool's --records names it: the
+    // station's file (empty: defaultFile, or the user's own when that is empty too), or a
+    // line's server that the station's file forwards to. Opened at Start.
+    void SetRecords(const QString& location, const QString& defaultFile = {});
 
     bool Running() const;
     TStationTile* Tile(const QString& port) const;
@@ -104,10 +100,13 @@ class TStationWindow : public QMainWindow {
     bool AskToStopAtOnce();
     void ShowCounts();
     void ShowStatus(const QString& text);
+    bool OpenRecords();
+    // On the station's thread: the record to the station's records and the log.
+    std::string KeepRecord(const ProvisionRecord& record);
 
     void OnJobStarted(const THidPnPInfo& info, const HidIdentity& identity);
     void OnJobsProgressed(const std::vector<LiveJob>& jobs);
-    void OnJobFinished(const ProvisionRecord& record);
+    void OnJobFinished(const ProvisionRecord& record, const QString& notKept);
     void OnEnded();
     TStationTile* TileFor(const QString& port);
 
@@ -116,21 +115,17 @@ class TStationWindow : public QMainWindow {
     std::unique_ptr<ISettingsTransfer> noAdapter_;
     ReportBuffer pageBuffer_{};
     TStationRunner* runner_ = nullptr;
-    TileKeyFunction keyOf_ = DefaultTileKey;
 
     QString firmwarePath_;
     QString configPath_;
     QString logPath_;
     ProvisionLog log_;
     QString recordsLocation_;
+    QString recordsFile_;
     std::unique_ptr<records::StationRecords> records_;
-    records::ForwarderStatus forwarding_;
-    // Opens the records if they are not open yet; false (and said) when they cannot be used.
-    bool OpenRecords();
-    void ShowForwarding(const records::ForwarderStatus& status);
-    void AddRecordLine(std::chrono::system_clock::time_point started, const QString& port,
-                       bool passed, const QString& reason, std::chrono::milliseconds took);
-    ProvisionPlan plan_;  // the plan of the run in progress or the last one
+    records::ForwarderStatus recordsStatus_;  // as last told
+    ProvisionPlan plan_;                      // the plan of the run in progress or the last one
+    std::string programVersion_;
     bool closeWhenEnded_ = false;
 
     std::map<QString, TStationTile*> tiles_;   // by port

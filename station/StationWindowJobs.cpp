@@ -1,14 +1,13 @@
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QEvent>
 #include <QGridLayout>
 #include <QLabel>
-#include <QPointer>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTreeWidget>
 
 #include "config/FileAccess.h"
+#include "device/ProvisionRecords.h"
 #include "firmware/FirmwareImage.h"
 #include "station/StationTile.h"
 #include "station/StationWindow.h"
@@ -90,7 +89,7 @@ bool TStationWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TStationWindow::OnJobStarted(const THidPnPInfo& info, const HidIdentity& identity) {
-    const QString port = keyOf_(info);
+    const QString port = PortOf(info);
     jobPorts_[info.InterfacePath] = port;
     TStationTile* tile = TileFor(port);
     tile->BeginJob(QString::fromStdString(info.InterfacePath), identity, JobUnits(plan_));
@@ -106,7 +105,7 @@ void TStationWindow::OnJobsProgressed(const std::vector<LiveJob>& jobs) {
     }
 }
 
-void TStationWindow::OnJobFinished(const ProvisionRecord& record) {
+void TStationWindow::OnJobFinished(const ProvisionRecord& record, const QString& notKept) {
     QString port = QString::fromStdString(record.Path);
     if (const auto found = jobPorts_.find(record.Path); found != jobPorts_.end()) {
         port = found->second;
@@ -116,79 +115,47 @@ void TStationWindow::OnJobFinished(const ProvisionRecord& record) {
     tally_.Count(record.Passed);
     finished_.push_back({record, plan_.FirmwareFile, plan_.FirmwareChecksum});
     ShowCounts();
-    AddRecordLine(record.Started, port, record.Passed, QString::fromStdString(record.Reason),
-                  record.Took);
 
-    if (records_ != nullptr) {
-        const std::string version = QCoreApplication::applicationVersion().toStdString();
-        if (auto kept = records_->Append(
-                ToStationRecord(record, plan_, records::DefaultStationName(), version));
-            !kept) {
-            ShowStatus("the record of " + port +
-                       " was not kept: " + QString::fromStdString(kept.Error().Message));
-        }
-    }
-
-    if (log_.IsOpen()) {
-        std::string error;
-        if (!log_.Append(record, plan_.FirmwareFile, plan_.FirmwareChecksum, error)) {
-            ShowStatus("unable to write the log file " + logPath_ + ": " +
-                       QString::fromStdString(error));
-        }
-    }
-}
-
-void TStationWindow::AddRecordLine(std::chrono::system_clock::time_point started,
-                                   const QString& port, bool passed, const QString& reason,
-                                   std::chrono::milliseconds took) {
-    const QDateTime at = QDateTime::fromMSecsSinceEpoch(
-        std::chrono::duration_cast<std::chrono::milliseconds>(started.time_since_epoch()).count());
-    auto* item = new QTreeWidgetItem(
-        {at.toString("HH:mm:ss"), port, passed ? "PASS" : "FAIL", reason, SecondsText(took)});
-    item->setForeground(2, passed ? QColor(0x1b, 0x6e, 0x26) : QColor(0xc6, 0x28, 0x28));
-    item->setToolTip(3, reason);
+    const QDateTime started = QDateTime::fromMSecsSinceEpoch(
+        std::chrono::duration_cast<std::chrono::milliseconds>(record.Started.time_since_epoch())
+            .count());
+    auto* item =
+        new QTreeWidgetItem({started.toString("HH:mm:ss"), port, record.Passed ? "PASS" : "FAIL",
+                             QString::fromStdString(record.Reason), SecondsText(record.Took)});
+    item->setForeground(2, record.Passed ? QColor(0x1b, 0x6e, 0x26) : QColor(0xc6, 0x28, 0x28));
+    item->setToolTip(3, QString::fromStdString(record.Reason));
     recordList_->insertTopLevelItem(0, item);
+
+    if (!notKept.isEmpty()) {
+        ShowStatus(notKept);
+    }
 }
 
-void TStationWindow::SetRecords(const QString& location) {
+void TStationWindow::SetRecords(const QString& location, const QString& defaultFile) {
     recordsLocation_ = location;
-    records_.reset();
-    recordList_->clear();
-    if (!OpenRecords()) {
-        return;
-    }
-    // The last records kept, so that a restarted station shows what it did before.
-    records::RecordFilter last;
-    last.Limit = 50;
-    const auto kept = records_->Local().Query(last);
-    if (!kept) {
-        return;
-    }
-    for (auto record = kept->rbegin(); record != kept->rend(); ++record) {
-        AddRecordLine(
-            record->Time,
-            QString::fromStdString(record->UsbPort.empty() ? record->Node : record->UsbPort),
-            record->Passed, QString::fromStdString(record->Reason), record->Took);
-    }
+    recordsFile_ = defaultFile;
 }
 
+// The records are opened once, at the first Start, and kept open while the window lives: a
+// line's server then hears from this station for the whole shift.
 bool TStationWindow::OpenRecords() {
     if (records_ != nullptr) {
         return true;
     }
-    QPointer<TStationWindow> self(this);
-    auto opened = OpenProvisionRecords(recordsLocation_.toStdString(), {},
-                                       [self](const records::ForwarderStatus& status) {
-                                           // Told on the forwarder's thread; shown on the window's.
-                                           QMetaObject::invokeMethod(
-                                               QCoreApplication::instance(),
-                                               [self, status] {
-                                                   if (self) {
-                                                       self->ShowForwarding(status);
-                                                   }
-                                               },
-                                               Qt::QueuedConnection);
-                                       });
+    auto opened = OpenProvisionRecords(
+        recordsLocation_.toStdString(), recordsFile_.toStdString(),
+        [this](const records::ForwarderStatus& status) {
+            // Heard on the forwarder's thread; told on the window's.
+            QMetaObject::invokeMethod(
+                this,
+                [this, status] {
+                    if (const auto notice = records::StatusNotice(recordsStatus_, status)) {
+                        ShowStatus(QString::fromStdString(*notice));
+                    }
+                    recordsStatus_ = status;
+                },
+                Qt::QueuedConnection);
+        });
     if (!opened) {
         dialogs_.ShowMessage(this, QString::fromStdString(opened.Error().Message));
         return false;
@@ -197,12 +164,19 @@ bool TStationWindow::OpenRecords() {
     return true;
 }
 
-void TStationWindow::ShowForwarding(const records::ForwarderStatus& status) {
-    // Said when the server goes and when it comes back, not at every record sent.
-    if (const auto notice = records::StatusNotice(forwarding_, status)) {
-        ShowStatus("Records: " + QString::fromStdString(*notice));
+std::string TStationWindow::KeepRecord(const ProvisionRecord& record) {
+    static const std::string station = records::DefaultStationName();
+    std::string problems;
+    if (auto kept = records_->Append(ToStationRecord(record, plan_, station, programVersion_));
+        !kept) {
+        problems = "the record of " + record.Path + " was not kept: " + kept.Error().Message;
     }
-    forwarding_ = status;
+    std::string error;
+    if (log_.IsOpen() && !log_.Append(record, plan_.FirmwareFile, plan_.FirmwareChecksum, error)) {
+        problems += (problems.empty() ? "" : "; ") + std::string("unable to write the log file ") +
+                    logPath_.toStdString() + ": " + error;
+    }
+    return problems;
 }
 
 void TStationWindow::ShowCounts() {

@@ -29,13 +29,11 @@ int main(int argc, char** argv) {
                                         "Take the adapters already plugged in as well.");
     const QCommandLineOption log("log", "Append each adapter's record to this CSV file.",
                                  "FILE.csv");
-    const QCommandLineOption records(
-        "records",
-        "The station's records file (default: the user's), or a line's server "
-        "(postgresql://...) that every record is forwarded to.",
+    const QCommandLineOption recordsOption(
+        "records", "Keep the records in this station file, or forward them to a line's server.",
         "PATH|URL");
     const QCommandLineOption start("start", "Start at once, as the Start button does.");
-    parser.addOptions({firmware, config, allPresent, log, records, start});
+    parser.addOptions({firmware, config, allPresent, log, recordsOption, start});
     parser.process(application);
 
     quillon::QtUserDialogs dialogs;
@@ -51,7 +49,7 @@ int main(int argc, char** argv) {
     }
     window.SetTakeAdaptersPresent(parser.isSet(allPresent));
     window.SetLogFile(parser.value(log));
-    window.SetRecords(parser.value(records));
+    window.SetRecords(parser.value(recordsOption));
     window.show();
     if (parser.isSet(start)) {
         QTimer::singleShot(0, &window, &quillon::station::TStationWindow::bnStartClick);

@@ -8,11 +8,10 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <fstream>
-#include <map>
-#include <mutex>
 
 #include "app/tests/FakeUserDialogs.h"
 #include "app/tests/GuiTestSupport.h"
+#include "device/records/SqliteRecordStore.h"
 #include "firmware/UpdateProtocol.h"
 #include "hid/emulated/EmulatedBus.h"
 #include "hid/emulated/QuillonAdapter.h"
@@ -48,22 +47,18 @@ class StationWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
         window = std::make_unique<TStationWindow>(bus, dialogs);
-        window->SetRecords(QString::fromStdString(folder.PathOf("records.db")));
-        window->SetTileKey([this](const THidPnPInfo& info) {
-            std::lock_guard lock(portsMutex);
-            return ports[info.InterfacePath];
-        });
+        // The tests' records go to a folder of their own, not to the user's.
+        window->SetRecords({}, QString::fromStdString(folder.PathOf("records.db")));
         ASSERT_TRUE(ShowActive(*window));
         hexFile =
             QString::fromStdString(folder.Write("update.hex", quillon::testing::HexFileFor(image)));
     }
 
-    std::shared_ptr<Adapter> PlugAt(const QString& port, std::shared_ptr<Adapter> adapter = {}) {
-        if (!adapter) {
-            adapter = std::make_shared<Adapter>();
-        }
-        std::lock_guard lock(portsMutex);
-        ports[emu::EmulatedBus::PathOf(bus.Plug(adapter))] = port;
+    std::shared_ptr<Adapter> PlugAt(const std::string& port) {
+        auto adapter = std::make_shared<Adapter>();
+        emu::PlugOptions options;
+        options.Location = port;
+        bus.Plug(adapter, options);
         return adapter;
     }
 
@@ -108,12 +103,9 @@ class StationWindowTest : public ::testing::Test {
         EXPECT_EQ(adapter.Settings()[11], 2);
     }
 
+    quillon::testing::TempDir folder;
     emu::EmulatedBus bus;
     FakeUserDialogs dialogs;
-    std::mutex portsMutex;
-    std::map<std::string, QString> ports;
-    // Before the window, which keeps its records file open in it until it goes.
-    quillon::testing::TempDir folder;
     std::unique_ptr<TStationWindow> window;
     const firmware::FirmwareImage image = quillon::testing::PatternImage();
     QString hexFile;
@@ -141,16 +133,17 @@ TEST_F(StationWindowTest, ThreeAdaptersPassAreCountedAndTheirRecordsSavedAsTheTo
     EXPECT_EQ(Count("lbFailed"), "0");
     EXPECT_EQ(Count("lbYield"), "100.0 %");
     EXPECT_EQ(Child<QTreeWidget>(*window, "twRecords")->topLevelItemCount(), 3);
+    // Kept in the station's records as the command-line tool keeps them.
+    auto store = records::SqliteRecordStore::Open(folder.PathOf("records.db"));
+    ASSERT_TRUE(store) << store.Error().Message;
+    const auto kept = (*store)->Query({});
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(std::count_if(kept->begin(), kept->end(), [](const auto& r) { return r.Passed; }), 3);
 
     // Stop with its key: the station ends and the plan can be changed again.
     QTest::keyClick(window.get(), Qt::Key_Escape);
     ASSERT_TRUE(WaitFor([&] { return !window->Running(); }));
     EXPECT_TRUE(Child<QWidget>(*window, "gbPlan")->isEnabled());
-
-    // The records are kept: a station started again on the same file shows them.
-    TStationWindow restarted(bus, dialogs);
-    restarted.SetRecords(QString::fromStdString(folder.PathOf("records.db")));
-    EXPECT_EQ(Child<QTreeWidget>(restarted, "twRecords")->topLevelItemCount(), 3);
 
     dialogs.SaveAnswer = QString::fromStdString(folder.PathOf("shift.csv"));
     Child<QPushButton>(*window, "bnSaveRecords")->click();

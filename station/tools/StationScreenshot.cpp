@@ -16,9 +16,7 @@
 #include <QPushButton>
 #include <cstdio>
 #include <functional>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "hid/emulated/EmulatedBus.h"
@@ -70,12 +68,10 @@ int main(int argc, char** argv) {
         "scanner-2.4.hex", quillon::testing::HexFileFor(quillon::testing::PatternImage()));
 
     quillon::emu::EmulatedBus bus;
-    std::mutex portsMutex;
-    std::map<std::string, QString> ports;
     std::unique_ptr<quillon::IHidHandle> otherProgram;
     // What happens to the adapter at each port.
     enum class Fate { Pass, Pulled, Busy, Refused, Slow };
-    const std::vector<std::pair<QString, Fate>> bench = {
+    const std::vector<std::pair<std::string, Fate>> bench = {
         {"3-1.1", Fate::Pass},    {"3-1.2", Fate::Pass}, {"3-1.3", Fate::Pulled},
         {"3-1.4", Fate::Slow},    {"3-2.1", Fate::Busy}, {"3-2.2", Fate::Pass},
         {"3-2.3", Fate::Refused}, {"3-2.4", Fate::Slow},
@@ -101,9 +97,9 @@ int main(int argc, char** argv) {
             default:
                 break;
         }
-        const std::string path = quillon::emu::EmulatedBus::PathOf(bus.Plug(adapter));
-        std::lock_guard lock(portsMutex);
-        ports[path] = port;
+        quillon::emu::PlugOptions options;
+        options.Location = port;
+        const std::string path = quillon::emu::EmulatedBus::PathOf(bus.Plug(adapter, options));
         if (fate == Fate::Busy) {
             if (auto opened = bus.Open(path, quillon::HidAccess::ReadWrite)) {
                 otherProgram = std::move(*opened);
@@ -114,11 +110,7 @@ int main(int argc, char** argv) {
 
     QuietDialogs dialogs;
     quillon::station::TStationWindow window(bus, dialogs);
-    window.SetRecords(QString::fromStdString(files.PathOf("records.db")));
-    window.SetTileKey([&](const quillon::THidPnPInfo& info) {
-        std::lock_guard lock(portsMutex);
-        return ports[info.InterfacePath];
-    });
+    window.SetRecords({}, QString::fromStdString(files.PathOf("records.db")));
     window.resize(1366, 768);
     window.show();
     window.ChooseFirmwareFile(QString::fromStdString(update));
@@ -132,7 +124,7 @@ int main(int argc, char** argv) {
     const auto finished = [&] {
         int count = 0;
         for (const auto& [port, fate] : bench) {
-            TStationTile* tile = window.Tile(port);
+            TStationTile* tile = window.Tile(QString::fromStdString(port));
             count += tile != nullptr && tile->CurrentState() != TStationTile::State::Running;
         }
         return count;
