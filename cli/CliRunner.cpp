@@ -107,20 +107,20 @@ CliResult<CommandLine> ParseCommandLine(const QStringList& arguments) {
         QString("Configures and updates Quillon adapters from a shell.\n\n") +
         QString::fromStdString(CommandHelp()));
     std::map<std::string_view, QCommandLineOption> qtOptions;
-    for (const OptionSpec& spec : Options()) {
+    for (const OptionSpec& entry : Options()) {
         QStringList names{
-            QString::fromUtf8(spec.Name.data(), static_cast<qsizetype>(spec.Name.size()))};
-        if (spec.Name == "help") {
+            QString::fromUtf8(entry.Name.data(), static_cast<qsizetype>(entry.Name.size()))};
+        if (entry.Name == "help") {
             names.prepend("h");
         }
         const QString help =
-            QString::fromUtf8(spec.Help.data(), static_cast<qsizetype>(spec.Help.size()));
-        const QString value =
-            QString::fromUtf8(spec.ValueName.data(), static_cast<qsizetype>(spec.ValueName.size()));
-        const auto [entry, added] =
-            qtOptions.emplace(spec.Name, value.isEmpty() ? QCommandLineOption(names, help)
-                                                         : QCommandLineOption(names, help, value));
-        parser.addOption(entry->second);
+            QString::fromUtf8(entry.Help.data(), static_cast<qsizetype>(entry.Help.size()));
+        const QString value = QString::fromUtf8(entry.ValueName.data(),
+                                                static_cast<qsizetype>(entry.ValueName.size()));
+        const auto [made, added] =
+            qtOptions.emplace(entry.Name, value.isEmpty() ? QCommandLineOption(names, help)
+                                                          : QCommandLineOption(names, help, value));
+        parser.addOption(made->second);
     }
     const QCommandLineOption& help = qtOptions.at("help");
     const QCommandLineOption& version = qtOptions.at("version");
@@ -178,13 +178,13 @@ CliResult<CommandLine> ParseCommandLine(const QStringList& arguments) {
     for (qsizetype i = 1; i < positional.size(); ++i) {
         options.Arguments.push_back(positional[i].toStdString());
     }
-    for (const OptionSpec& spec : Options()) {
-        if (!spec.Global && parser.isSet(qtOptions.at(spec.Name)) &&
-            std::find(command->Options.begin(), command->Options.end(), spec.Name) ==
+    for (const OptionSpec& entry : Options()) {
+        if (!entry.Global && parser.isSet(qtOptions.at(entry.Name)) &&
+            std::find(command->Options.begin(), command->Options.end(), entry.Name) ==
                 command->Options.end()) {
             return usageError(QString("--%1 does not apply to %2")
-                                  .arg(QString::fromUtf8(spec.Name.data(),
-                                                         static_cast<qsizetype>(spec.Name.size())),
+                                  .arg(QString::fromUtf8(entry.Name.data(),
+                                                         static_cast<qsizetype>(entry.Name.size())),
                                        positional.first()));
         }
     }
