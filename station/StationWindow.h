@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <vector>
@@ -107,6 +108,8 @@ class TStationWindow : public QMainWindow {
     void OnJobStarted(const THidPnPInfo& info, const HidIdentity& identity);
     void OnJobsProgressed(const std::vector<LiveJob>& jobs);
     void OnJobFinished(const ProvisionRecord& record, const QString& notKept);
+    void AddRecordLine(std::chrono::system_clock::time_point started, const QString& port,
+                       bool passed, const QString& reason, std::chrono::milliseconds took);
     void OnEnded();
     TStationTile* TileFor(const QString& port);
 

@@ -116,24 +116,51 @@ void TStationWindow::OnJobFinished(const ProvisionRecord& record, const QString&
     finished_.push_back({record, plan_.FirmwareFile, plan_.FirmwareChecksum});
     ShowCounts();
 
-    const QDateTime started = QDateTime::fromMSecsSinceEpoch(
-        std::chrono::duration_cast<std::chrono::milliseconds>(record.Started.time_since_epoch())
-            .count());
-    auto* item =
-        new QTreeWidgetItem({started.toString("HH:mm:ss"), port, record.Passed ? "PASS" : "FAIL",
-                             QString::fromStdString(record.Reason), SecondsText(record.Took)});
-    item->setForeground(2, record.Passed ? QColor(0x1b, 0x6e, 0x26) : QColor(0xc6, 0x28, 0x28));
-    item->setToolTip(3, QString::fromStdString(record.Reason));
-    recordList_->insertTopLevelItem(0, item);
+    AddRecordLine(record.Started, port, record.Passed, QString::fromStdString(record.Reason),
+                  record.Took);
 
     if (!notKept.isEmpty()) {
         ShowStatus(notKept);
     }
 }
 
+void TStationWindow::AddRecordLine(std::chrono::system_clock::time_point started,
+                                   const QString& port, bool passed, const QString& reason,
+                                   std::chrono::milliseconds took) {
+    const QDateTime at = QDateTime::fromMSecsSinceEpoch(
+        std::chrono::duration_cast<std::chrono::milliseconds>(started.time_since_epoch()).count());
+    auto* item = new QTreeWidgetItem(
+        {at.toString("HH:mm:ss"), port, passed ? "PASS" : "FAIL", reason, SecondsText(took)});
+    item->setForeground(2, passed ? QColor(0x1b, 0x6e, 0x26) : QColor(0xc6, 0x28, 0x28));
+    item->setToolTip(3, reason);
+    recordList_->insertTopLevelItem(0, item);
+}
+
 void TStationWindow::SetRecords(const QString& location, const QString& defaultFile) {
     recordsLocation_ = location;
     recordsFile_ = defaultFile;
+    // The last records the station's file keeps, so that a station started again shows what
+    // it did before; only looked at, the file is opened for writing at Start.
+    const std::string local = records::IsServerUrl(location.toStdString())
+                                  ? defaultFile.toStdString()
+                                  : (location.isEmpty() ? defaultFile : location).toStdString();
+    auto store = records::OpenRecordStore(local);
+    if (!store) {
+        return;  // told at Start, where it stops the station
+    }
+    records::RecordFilter last;
+    last.Limit = 50;
+    const auto kept = (*store)->Query(last);
+    if (!kept) {
+        return;
+    }
+    recordList_->clear();
+    for (auto record = kept->rbegin(); record != kept->rend(); ++record) {
+        AddRecordLine(
+            record->Time,
+            QString::fromStdString(record->UsbPort.empty() ? record->Node : record->UsbPort),
+            record->Passed, QString::fromStdString(record->Reason), record->Took);
+    }
 }
 
 // The records are opened once, at the first Start, and kept open while the window lives: a

@@ -139,6 +139,10 @@ TEST_F(StationWindowTest, ThreeAdaptersPassAreCountedAndTheirRecordsSavedAsTheTo
     const auto kept = (*store)->Query({});
     ASSERT_TRUE(kept);
     EXPECT_EQ(std::count_if(kept->begin(), kept->end(), [](const auto& r) { return r.Passed; }), 3);
+    // A station started again on the same file shows them.
+    TStationWindow restarted(bus, dialogs);
+    restarted.SetRecords({}, QString::fromStdString(folder.PathOf("records.db")));
+    EXPECT_EQ(Child<QTreeWidget>(restarted, "twRecords")->topLevelItemCount(), 3);
 
     // Stop with its key: the station ends and the plan can be changed again.
     QTest::keyClick(window.get(), Qt::Key_Escape);
