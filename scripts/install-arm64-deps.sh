@@ -24,6 +24,7 @@ packages=(
     libgtest-dev:arm64 libgmock-dev:arm64
     libudev-dev:arm64
     libfuse3-dev:arm64 fuse3
+    libsqlite3-dev:arm64
     pkgconf:arm64
     fonts-dejavu-core
 )
