@@ -34,7 +34,7 @@ std::string TimeStamp() {
 // history list shows them, each with a time stamp.
 class Monitor {
   public:
-    Monitor(CliContext& context, THidDevice& device) : context_(context), device_(device) {}
+    explicit Monitor(CliContext& context) : context_(context) {}
 
     void Data(THidDevice*, uint8_t reportId, std::span<const uint8_t> data) {
         // A report handed over while the reader is being stopped comes after the count.
@@ -59,7 +59,6 @@ class Monitor {
 
   private:
     CliContext& context_;
-    THidDevice& device_;
     long shown_ = 0;
     bool unplugged_ = false;
 };
@@ -75,7 +74,7 @@ int RunMonitor(CliContext& context) {
         return context.Report(index.Error());
     }
     THidDevice& device = context.Session().Adapter(*index);
-    Monitor monitor(context, device);
+    Monitor monitor(context);
     device.SetDataErrorHandler(MakeHandler<&Monitor::DataError>(&monitor));
     device.SetUnplugHandler(MakeHandler<&Monitor::Unplug>(&monitor));
     device.SetDataHandler(MakeHandler<&Monitor::Data>(&monitor));  // starts the reader

@@ -253,7 +253,7 @@ RecordResult<> SqliteRecordStore::Prepare() {
     if (!exec("PRAGMA synchronous=FULL") || !exec("BEGIN IMMEDIATE")) {
         return Fail("open the record database");
     }
-    const auto rollBack = [this, &exec](Failure<RecordError> failure) -> RecordResult<> {
+    const auto rollBack = [&exec](Failure<RecordError> failure) -> RecordResult<> {
         exec("ROLLBACK");
         return failure;
     };
