@@ -2,10 +2,12 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <random>
+#include <thread>
 
 #include "device/records/RecordSql.h"
 
@@ -228,7 +230,23 @@ RecordResult<std::unique_ptr<SqliteRecordStore>> SqliteRecordStore::Open(const s
     std::unique_ptr<SqliteRecordStore> store(new SqliteRecordStore(db, path));
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
-    if (auto prepared = store->Prepare(); !prepared) {
+    // Switching a new file to the write-ahead log needs the file to itself, and SQLite does not
+    // wait for that as it waits for a writer: a second station opening the same new file at the
+    // same moment is told "locked" at once. So the opening as a whole is tried again until the
+    // same deadline a writer would wait for.
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+    std::minstd_rand jitter(std::random_device{}());
+    for (;;) {
+        bool busy = false;
+        auto prepared = store->Prepare(busy);
+        if (prepared) {
+            break;
+        }
+        if (busy && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5 + jitter() % 20));
+            continue;
+        }
         Failure<RecordError> failure = prepared.Error();
         if (failure.Error == RecordError::Failed) {
             failure.Error = RecordError::CannotOpen;
@@ -238,7 +256,13 @@ RecordResult<std::unique_ptr<SqliteRecordStore>> SqliteRecordStore::Open(const s
     return store;
 }
 
-RecordResult<> SqliteRecordStore::Prepare() {
+RecordResult<> SqliteRecordStore::Prepare(bool& busy) {
+    busy = false;
+    stationId_.clear();
+    const auto failed = [this, &busy](const std::string& doing) {
+        busy = (sqlite3_errcode(db_) & 0xFF) == SQLITE_BUSY;
+        return Fail(doing);
+    };
     const auto exec = [this](const std::string& text) {
         return sqlite3_exec(db_, text.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
     };
@@ -247,11 +271,11 @@ RecordResult<> SqliteRecordStore::Prepare() {
     {
         Statement wal(db_, "PRAGMA journal_mode=WAL");
         if (!wal.Prepared() || wal.Step() != SQLITE_ROW) {
-            return Fail("open the record database");
+            return failed("open the record database");
         }
     }
     if (!exec("PRAGMA synchronous=FULL") || !exec("BEGIN IMMEDIATE")) {
-        return Fail("open the record database");
+        return failed("open the record database");
     }
     const auto rollBack = [&exec](Failure<RecordError> failure) -> RecordResult<> {
         exec("ROLLBACK");
@@ -264,7 +288,7 @@ RecordResult<> SqliteRecordStore::Prepare() {
                          "SELECT (SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND "
                          "name = 'records_schema'), (SELECT COUNT(*) FROM sqlite_master)");
         if (!tables.Prepared() || tables.Step() != SQLITE_ROW) {
-            return rollBack(Fail("open the record database"));
+            return rollBack(failed("open the record database"));
         }
         const auto row = tables.Row({ColumnType::Integer, ColumnType::Integer});
         const bool hasSchema = std::get<int64_t>(row[0]) == 1;
@@ -276,7 +300,7 @@ RecordResult<> SqliteRecordStore::Prepare() {
         if (hasSchema) {
             Statement current(db_, "SELECT MAX(version) FROM records_schema");
             if (!current.Prepared() || current.Step() != SQLITE_ROW) {
-                return rollBack(Fail("read the layout version of"));
+                return rollBack(failed("read the layout version of"));
             }
             const auto value = current.Row({ColumnType::Integer})[0];
             version = std::holds_alternative<int64_t>(value)
@@ -295,14 +319,14 @@ RecordResult<> SqliteRecordStore::Prepare() {
     for (; version < kSchemaVersion; ++version) {
         if (!exec(migrations[static_cast<size_t>(version)]) ||
             !exec("UPDATE records_schema SET version = " + std::to_string(version + 1))) {
-            return rollBack(Fail("lay out the record database"));
+            return rollBack(failed("lay out the record database"));
         }
     }
 
     {
         Statement id(db_, "SELECT id FROM records_station");
         if (!id.Prepared()) {
-            return rollBack(Fail("read the station identity of"));
+            return rollBack(failed("read the station identity of"));
         }
         if (id.Step() == SQLITE_ROW) {
             const auto value = id.Row({ColumnType::Text})[0];
@@ -315,11 +339,11 @@ RecordResult<> SqliteRecordStore::Prepare() {
         stationId_ = NewStationId();
         Statement insert(db_, "INSERT INTO records_station (id) VALUES (?1)");
         if (!insert.Prepared() || !insert.Bind({stationId_}) || insert.Step() != SQLITE_DONE) {
-            return rollBack(Fail("write the station identity of"));
+            return rollBack(failed("write the station identity of"));
         }
     }
     if (!exec("COMMIT")) {
-        return rollBack(Fail("lay out the record database"));
+        return rollBack(failed("lay out the record database"));
     }
     return {};
 }

@@ -50,7 +50,7 @@ class SqliteRecordStore final : public IRecordStore {
 
   private:
     SqliteRecordStore(sqlite3* db, std::string path);
-    RecordResult<> Prepare();
+    RecordResult<> Prepare(bool& busy);
     Failure<RecordError> Fail(const std::string& doing) const;
 
     sqlite3* db_;
