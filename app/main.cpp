@@ -9,12 +9,12 @@
 
 #include "app/ApplicationTitle.h"
 #include "app/MainForm.h"
-#include "app/QtEventLoop.h"
 #include "app/StartupArguments.h"
-#include "cli/QtLogSink.h"
+#include "base/Log.h"
 #include "hid/HidPlatformFactory.h"
-#include "hid/Log.h"
 #include "ui/AppIcon.h"
+#include "ui/QtEventLoop.h"
+#include "ui/QtLogSink.h"
 #include "ui/QtUserDialogs.h"
 
 int main(int argc, char** argv) {

@@ -19,11 +19,11 @@
 #include <memory>
 
 #include "app/MainForm.h"
-#include "app/QtEventLoop.h"
 #include "device/HistoryModel.h"
 #include "device/RawReportPage.h"
 #include "hid/emulated/EmulatedBus.h"
 #include "hid/emulated/QuillonAdapter.h"
+#include "ui/QtEventLoop.h"
 #include "ui/UserDialogs.h"
 
 namespace {

@@ -8,12 +8,12 @@
 #include <mutex>
 #include <set>
 
+#include "base/Log.h"
 #include "cli/CliContext.h"
 #include "cli/CommandRecords.h"
 #include "cli/CommandTable.h"
-#include "cli/QtLogSink.h"
 #include "hid/HidPlatformFactory.h"
-#include "hid/Log.h"
+#include "ui/QtLogSink.h"
 
 namespace quillon::cli {
 namespace {

@@ -1,19 +1,21 @@
-# Checks that no folder includes a header of a folder above it. Run as a test:
+# Checks that no folder includes a header of a folder above it, and that Qt stays where the
+# windows are. Run as a test:
 #   cmake -DSOURCE_DIR=<project root> -P cmake/CheckFolderOrder.cmake
-# Top to bottom: app > cli > device > config, firmware, info > hid, ui; station, the third front
-# end, stands beside app and cli and uses neither. Each folder lists the
-# folders it may include besides itself. Tests, fuzzers and benchmarks are not library code and
-# may reach any folder they test through.
-set(allowed_app cli device config firmware info hid ui)
-set(allowed_cli device config firmware info hid)
-set(allowed_station device config firmware info hid ui)
-set(allowed_device config firmware info hid ui)
-set(allowed_config hid ui)
-set(allowed_firmware hid ui)
-set(allowed_info hid ui)
-set(allowed_hid "")
-set(allowed_ui "")
-set(folders app cli station device config firmware info hid ui)
+# Top to bottom: the front ends app | cli | station side by side (none uses another), over
+# device, over config, firmware, info, over hid and ui (the Qt bridge and shared widgets), over
+# base. Each folder lists the folders it may include besides itself. Tests, fuzzers, benchmarks
+# and build tools are not library code and may reach any folder they test through.
+set(allowed_app device config firmware info hid ui base)
+set(allowed_cli device config firmware info hid ui base)
+set(allowed_station device config firmware info hid ui base)
+set(allowed_device config firmware info hid ui base)
+set(allowed_config ui base)
+set(allowed_firmware hid ui base)
+set(allowed_info hid ui base)
+set(allowed_hid base)
+set(allowed_ui base)
+set(allowed_base "")
+set(folders app cli station device config firmware info hid ui base)
 
 if(NOT SOURCE_DIR)
     message(FATAL_ERROR "SOURCE_DIR not given")

@@ -6,8 +6,8 @@
 #include <span>
 #include <string>
 
+#include "base/Result.h"
 #include "config/DeviceSettings.h"
-#include "hid/Result.h"
 
 namespace quillon {
 

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Result.h"
 #include "config/DeviceSettings.h"
-#include "hid/Result.h"
 
 namespace quillon {
 

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <utility>
 
+#include "base/Result.h"
 #include "hid/HidTypes.h"
-#include "hid/Result.h"
 
 namespace quillon {
 

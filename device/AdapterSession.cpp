@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
+#include "base/Log.h"
 #include "config/SettingsRules.h"
 #include "device/ReportText.h"
 #include "hid/AccessAdvice.h"
-#include "hid/Log.h"
 
 namespace quillon {
 

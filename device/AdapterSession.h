@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/PlainEventLoop.h"
 #include "config/DeviceSettings.h"
 #include "device/Adapter.h"
 #include "device/AdapterList.h"
@@ -17,7 +18,6 @@
 #include "hid/HidDevice.h"
 #include "hid/HidDeviceController.h"
 #include "hid/HidPlatform.h"
-#include "hid/PlainEventLoop.h"
 
 namespace quillon {
 

@@ -1,7 +1,7 @@
 #include "device/LoggingFeatureDevice.h"
 
+#include "base/Log.h"
 #include "device/ReportText.h"
-#include "hid/Log.h"
 
 namespace quillon {
 

@@ -14,9 +14,9 @@
 #include <utility>
 #include <vector>
 
+#include "base/PlainEventLoop.h"
 #include "device/ProvisionJob.h"
 #include "hid/HidPlatform.h"
-#include "hid/PlainEventLoop.h"
 
 namespace quillon {
 

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "hid/Log.h"
+#include "base/Log.h"
 
 namespace quillon::firmware {
 

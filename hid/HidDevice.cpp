@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <vector>
 
+#include "base/Log.h"
 #include "hid/ControllerError.h"
 #include "hid/HidDeviceController.h"
 #include "hid/HidDeviceReadThread.h"
-#include "hid/Log.h"
 #include "hid/ReportDescriptor.h"
 
 namespace quillon {

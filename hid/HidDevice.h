@@ -9,8 +9,8 @@
 #include <span>
 #include <string>
 
+#include "base/EventLoop.h"
 #include "hid/ControllerError.h"
-#include "hid/EventLoop.h"
 #include "hid/FeatureReportDevice.h"
 #include "hid/HidHandlers.h"
 #include "hid/HidPlatform.h"

@@ -4,8 +4,8 @@
 #include <functional>
 #include <utility>
 
+#include "base/Log.h"
 #include "hid/ControllerError.h"
-#include "hid/Log.h"
 
 namespace quillon {
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "hid/EventLoop.h"
+#include "base/EventLoop.h"
 #include "hid/HidDevice.h"
 #include "hid/HidHandlers.h"
 #include "hid/HidPlatform.h"

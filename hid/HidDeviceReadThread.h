@@ -8,9 +8,9 @@
 #include <thread>
 #include <vector>
 
-#include "hid/EventLoop.h"
+#include "base/EventLoop.h"
+#include "base/SyncHandover.h"
 #include "hid/HidPlatform.h"
-#include "hid/SyncHandover.h"
 
 namespace quillon {
 

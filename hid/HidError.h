@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "hid/Result.h"
+#include "base/Result.h"
 
 namespace quillon {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "hid/EventLoop.h"
+#include "base/EventLoop.h"
 #include "hid/HidError.h"
 #include "hid/HidTypes.h"
 #include "hid/ReportDescriptor.h"

@@ -12,12 +12,12 @@
 
 #include "app/ApplicationTitle.h"
 #include "app/MainForm.h"
-#include "app/QtEventLoop.h"
 #include "device/DeviceList.h"
 #include "hid/emulated/EmulatedBus.h"
 #include "hid/emulated/QuillonAdapter.h"
 #include "info/InfoBox.h"
 #include "ui/AppIcon.h"
+#include "ui/QtEventLoop.h"
 #include "ui/QtUserDialogs.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <tuple>
 
-#include "hid/posix/UniqueFd.h"
+#include "base/posix/UniqueFd.h"
 
 namespace quillon::file_access {
 namespace {

@@ -5,6 +5,8 @@
 #include <atomic>
 #include <vector>
 
+#include "base/windows/WideText.h"
+
 namespace quillon::file_access {
 namespace {
 
@@ -30,17 +32,6 @@ class FileHandle {
   private:
     HANDLE handle_;
 };
-
-// Paths reach this layer as UTF-8; Windows takes them as UTF-16.
-std::wstring Wide(const std::string& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
-    std::wstring wide(size_t(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), wide.data(), length);
-    return wide;
-}
 
 bool IsPlainFile(HANDLE handle) {
     BY_HANDLE_FILE_INFORMATION info{};
@@ -177,7 +168,7 @@ bool WriteInPlace(const std::wstring& target, std::span<const uint8_t> contents)
 
 ReadResult ReadFileStart(const std::string& path, std::span<uint8_t> data, std::size_t& length) {
     length = 0;
-    FileHandle file(CreateFileW(Wide(path).c_str(), GENERIC_READ,
+    FileHandle file(CreateFileW(Utf16(path).c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!file.Valid()) {
@@ -206,7 +197,7 @@ ReadResult ReadFileStart(const std::string& path, std::span<uint8_t> data, std::
 
 bool WriteWholeFile(const std::string& path, std::span<const uint8_t> contents) {
     std::wstring target;
-    const Target existing = ResolveTarget(Wide(path), target);
+    const Target existing = ResolveTarget(Utf16(path), target);
     if (existing == Target::Refused) {
         return false;
     }

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "base/Result.h"
 #include "device/records/StationRecord.h"
-#include "hid/Result.h"
 
 namespace quillon::records {
 

@@ -13,7 +13,6 @@
 
 #include "app/CfgPathStore.h"
 #include "app/MainForm.h"
-#include "app/QtEventLoop.h"
 #include "app/tests/FakeUserDialogs.h"
 #include "app/tests/GuiTestSupport.h"
 #include "config/SettingsPage.h"
@@ -23,6 +22,7 @@
 #include "hid/emulated/EmulatedBus.h"
 #include "hid/emulated/GenericDevice.h"
 #include "hid/emulated/QuillonAdapter.h"
+#include "ui/QtEventLoop.h"
 #include "ui/RadioGroup.h"
 
 namespace quillon {

@@ -5,9 +5,9 @@
 #include <atomic>
 #include <memory>
 
+#include "base/Log.h"
 #include "device/AdapterSession.h"
 #include "device/LoggingFeatureDevice.h"
-#include "hid/Log.h"
 #include "hid/emulated/EmulatedBus.h"
 #include "hid/emulated/QuillonAdapter.h"
 #include "tests/HexFiles.h"

@@ -7,7 +7,7 @@
 
 #include <cerrno>
 
-#include "hid/posix/UniqueFd.h"
+#include "base/posix/UniqueFd.h"
 
 namespace quillon::linuxhid {
 namespace {

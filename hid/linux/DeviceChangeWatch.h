@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "hid/EventLoop.h"
+#include "base/EventLoop.h"
 #include "hid/HidPlatform.h"
 
 namespace quillon::linuxhid {

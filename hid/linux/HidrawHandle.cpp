@@ -14,9 +14,9 @@
 #include <chrono>
 #include <cstring>
 
+#include "base/posix/UniqueFd.h"
 #include "hid/ErrnoFailure.h"
 #include "hid/ReportDescriptor.h"
-#include "hid/posix/UniqueFd.h"
 
 namespace quillon::linuxhid {
 namespace {

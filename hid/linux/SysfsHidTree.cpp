@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "base/posix/UniqueFd.h"
 #include "hid/linux/SysfsText.h"
-#include "hid/posix/UniqueFd.h"
 
 namespace quillon::linuxhid {
 namespace {

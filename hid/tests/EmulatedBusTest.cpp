@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <thread>
 
-#include "hid/PlainEventLoop.h"
+#include "base/PlainEventLoop.h"
 #include "hid/ReportDescriptor.h"
 #include "hid/emulated/GenericDevice.h"
 

@@ -3,7 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <mutex>
 
+#include "base/Log.h"
+#include "base/PlainEventLoop.h"
+#include "hid/emulated/EmulatedBus.h"
+#include "hid/emulated/GenericDevice.h"
 #include "hid/tests/HidTestSupport.h"
 
 namespace quillon::testing {
@@ -428,6 +433,41 @@ TEST_F(ControllerTest, DestructionLeavesCheckedOutDevicesToTheirHolders) {
     EXPECT_FALSE(out->Attached());
     EXPECT_EQ(out->Controller(), nullptr);
     Release(out);  // must not touch the controller that is gone
+}
+
+// Arrivals, departures and devices it cannot open reach the log, each scan's failures again.
+TEST(ControllerLogTest, ArrivalsDeparturesAndDevicesItCannotOpenAreLogged) {
+    std::mutex mutex;
+    std::vector<std::pair<LogCategory, std::string>> lines;
+    ScopedLogSink sink(LogSink{{}, [&](LogCategory category, std::string_view text) {
+                                   std::lock_guard lock(mutex);
+                                   lines.emplace_back(category, std::string(text));
+                               }});
+    emu::EmulatedBus bus;
+    PlainEventLoop loop;
+    const uint32_t kept = bus.Plug(std::make_shared<emu::GenericDevice>());
+    bus.Plug(std::make_shared<emu::GenericDevice>(), emu::PlugOptions{.OpenError = EBUSY});
+    bus.Plug(std::make_shared<emu::GenericDevice>(), emu::PlugOptions{.ReadWriteAllowed = false});
+    THidDeviceController controller(bus, loop);
+    loop.RunPending();
+    bus.Unplug(kept);
+    controller.DeviceChange();
+
+    std::vector<std::string> hid;
+    for (const auto& [category, text] : lines) {
+        EXPECT_EQ(category, LogCategory::Hid);
+        hid.push_back(text);
+    }
+    const std::string a = emu::EmulatedBus::PathOf(kept);
+    const std::string b = emu::EmulatedBus::PathOf(kept + 1);
+    const std::string c = emu::EmulatedBus::PathOf(kept + 2);
+    EXPECT_EQ(hid, (std::vector<std::string>{
+                       b + ": Device cannot be opened",
+                       a + " arrived",
+                       c + " arrived, no read/write access: Permission denied",
+                       b + ": Device cannot be opened",  // every scan tries it again
+                       a + " is gone",
+                   }));
 }
 
 }  // namespace

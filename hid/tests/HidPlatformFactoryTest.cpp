@@ -5,9 +5,9 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "base/PlainEventLoop.h"
 #include "hid/CompositeHidPlatform.h"
 #include "hid/HidDeviceController.h"
-#include "hid/PlainEventLoop.h"
 #include "hid/emulated/EmulatedBus.h"
 #include "hid/emulated/GenericDevice.h"
 

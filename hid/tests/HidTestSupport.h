@@ -8,9 +8,9 @@
 #include <thread>
 #include <vector>
 
+#include "base/PlainEventLoop.h"
 #include "hid/HidDevice.h"
 #include "hid/HidDeviceController.h"
-#include "hid/PlainEventLoop.h"
 #include "hid/emulated/EmulatedBus.h"
 #include "hid/emulated/GenericDevice.h"
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "hid/EventLoop.h"
+#include "base/EventLoop.h"
 #include "hid/HidPlatform.h"
 
 namespace quillon::winhid {

@@ -2,7 +2,7 @@
 
 #include <setupapi.h>
 
-#include "hid/windows/WideText.h"
+#include "base/windows/WideText.h"
 
 namespace quillon::winhid {
 namespace {

@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "hid/windows/WideText.h"
+#include "base/windows/WideText.h"
 #include "hid/windows/Win32Failure.h"
 
 namespace quillon::winhid {

@@ -4,8 +4,8 @@
 #include <optional>
 #include <vector>
 
+#include "base/windows/WideText.h"
 #include "hid/windows/DeviceNotificationWatch.h"
-#include "hid/windows/WideText.h"
 #include "hid/windows/Win32Failure.h"
 #include "hid/windows/WindowsHidHandle.h"
 

@@ -5,8 +5,8 @@
 
 #include <memory>
 
+#include "base/PlainEventLoop.h"
 #include "hid/HidDeviceController.h"
-#include "hid/PlainEventLoop.h"
 #include "hid/emulated/EmulatedBus.h"
 #include "hid/emulated/QuillonAdapter.h"
 #include "info/InfoBox.h"

@@ -4,14 +4,14 @@
 
 #include <cstdio>
 
+#include "base/windows/WideText.h"
 #include "info/VersionResource.h"
-#include "info/windows/WideText.h"
 
 namespace quillon {
 
 TVersionResource TVersionResource::Load(const std::string& path) {
     TVersionResource resource;
-    const std::wstring widePath = info::Utf16(path);
+    const std::wstring widePath = Utf16(path);
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeW(widePath.c_str(), &ignored);
     if (size == 0) {
@@ -44,7 +44,7 @@ std::string TVersionResource::QueryVersionString(std::string_view key) const {
     wchar_t table[32];
     std::swprintf(table, sizeof table / sizeof table[0], L"\\StringFileInfo\\%04X%04X\\",
                   languageAndCodePage[0], languageAndCodePage[1]);
-    const std::wstring valuePath = table + info::Utf16(std::string(key));
+    const std::wstring valuePath = table + Utf16(std::string(key));
     void* value = nullptr;
     UINT length = 0;
     if (!VerQueryValueW(block, valuePath.c_str(), &value, &length) || value == nullptr) {
@@ -53,7 +53,7 @@ std::string TVersionResource::QueryVersionString(std::string_view key) const {
     // The length counts characters, the terminating NUL among them when the value has one.
     std::wstring text(static_cast<const wchar_t*>(value), length);
     text.resize(text.find(L'\0') == std::wstring::npos ? text.size() : text.find(L'\0'));
-    return info::Utf8(text);
+    return Utf8(text);
 }
 
 std::optional<TFixedFileInfo> TVersionResource::FixedFileInfo() const {
@@ -80,7 +80,7 @@ std::optional<TFixedFileInfo> TVersionResource::FixedFileInfo() const {
 
 bool IsExecutableFile(const std::string& path) {
     // Nonzero for programs of every kind the shell knows (console, window, old 16-bit ones).
-    return SHGetFileInfoW(info::Utf16(path).c_str(), 0, nullptr, 0, SHGFI_EXETYPE) != 0;
+    return SHGetFileInfoW(Utf16(path).c_str(), 0, nullptr, 0, SHGFI_EXETYPE) != 0;
 }
 
 }  // namespace quillon

@@ -2,8 +2,8 @@
 
 #include <cerrno>
 
+#include "base/PlainEventLoop.h"
 #include "hid/HidDeviceController.h"
-#include "hid/PlainEventLoop.h"
 #include "hid/emulated/QuillonAdapter.h"
 #include "hid/linux/LinuxHidPlatform.h"
 #include "hid/linux/tests/HidrawIoctlProbe.h"

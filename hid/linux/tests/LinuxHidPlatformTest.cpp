@@ -5,7 +5,7 @@
 #include <future>
 #include <thread>
 
-#include "hid/PlainEventLoop.h"
+#include "base/PlainEventLoop.h"
 #include "hid/ReportDescriptor.h"
 #include "hid/linux/LinuxHidPlatform.h"
 #include "hid/linux/tests/HidrawIoctlProbe.h"

@@ -4,11 +4,11 @@
 #include <chrono>
 #include <thread>
 
+#include "base/PlainEventLoop.h"
+#include "base/windows/WideText.h"
 #include "hid/AccessAdvice.h"
 #include "hid/HidDevice.h"
 #include "hid/HidDeviceController.h"
-#include "hid/PlainEventLoop.h"
-#include "hid/windows/WideText.h"
 #include "hid/windows/Win32Failure.h"
 #include "hid/windows/WindowsHidPlatform.h"
 #include "hid/windows/tests/FakeHidStack.h"

@@ -1,4 +1,4 @@
-#include "hid/PlainEventLoop.h"
+#include "base/PlainEventLoop.h"
 
 #include <gtest/gtest.h>
 

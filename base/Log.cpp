@@ -1,4 +1,4 @@
-#include "hid/Log.h"
+#include "base/Log.h"
 
 #include <atomic>
 #include <memory>

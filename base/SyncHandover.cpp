@@ -1,4 +1,4 @@
-#include "hid/SyncHandover.h"
+#include "base/SyncHandover.h"
 
 namespace quillon {
 

@@ -1,4 +1,4 @@
-#include "hid/Log.h"
+#include "base/Log.h"
 
 #include <gtest/gtest.h>
 
@@ -7,11 +7,6 @@
 #include <mutex>
 #include <thread>
 #include <vector>
-
-#include "hid/HidDeviceController.h"
-#include "hid/PlainEventLoop.h"
-#include "hid/emulated/EmulatedBus.h"
-#include "hid/emulated/GenericDevice.h"
 
 namespace quillon {
 namespace {
@@ -76,36 +71,6 @@ TEST(LogTest, MessagesFromManyThreadsWhileTheSinkIsReplacedAreNeitherLostNorTorn
         writer.join();
     }
     EXPECT_EQ(first.lines.size() + second.lines.size(), 2000u);
-}
-
-TEST(LogTest, ControllerLogsArrivalsDeparturesAndDevicesItCannotOpen) {
-    Recorder recorder;
-    ScopedLogSink sink(recorder.Sink());
-    emu::EmulatedBus bus;
-    PlainEventLoop loop;
-    const uint32_t kept = bus.Plug(std::make_shared<emu::GenericDevice>());
-    bus.Plug(std::make_shared<emu::GenericDevice>(), emu::PlugOptions{.OpenError = EBUSY});
-    bus.Plug(std::make_shared<emu::GenericDevice>(), emu::PlugOptions{.ReadWriteAllowed = false});
-    THidDeviceController controller(bus, loop);
-    loop.RunPending();
-    bus.Unplug(kept);
-    controller.DeviceChange();
-
-    std::vector<std::string> hid;
-    for (const auto& [category, text] : recorder.lines) {
-        EXPECT_EQ(category, LogCategory::Hid);
-        hid.push_back(text);
-    }
-    const std::string a = emu::EmulatedBus::PathOf(kept);
-    const std::string b = emu::EmulatedBus::PathOf(kept + 1);
-    const std::string c = emu::EmulatedBus::PathOf(kept + 2);
-    EXPECT_EQ(hid, (std::vector<std::string>{
-                       b + ": Device cannot be opened",
-                       a + " arrived",
-                       c + " arrived, no read/write access: Permission denied",
-                       b + ": Device cannot be opened",  // every scan tries it again
-                       a + " is gone",
-                   }));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "app/QtEventLoop.h"
+#include "ui/QtEventLoop.h"
 
 #include <gtest/gtest.h>
 #ifdef _WIN32

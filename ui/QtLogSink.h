@@ -2,7 +2,7 @@
 
 #include <QLoggingCategory>
 
-#include "hid/Log.h"
+#include "base/Log.h"
 
 namespace quillon {
 

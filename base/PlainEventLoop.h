@@ -8,8 +8,8 @@
 #include <memory>
 #include <mutex>
 
-#include "hid/EventLoop.h"
-#include "hid/LoopWaiter.h"
+#include "base/EventLoop.h"
+#include "base/LoopWaiter.h"
 
 namespace quillon {
 

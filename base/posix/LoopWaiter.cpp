@@ -1,4 +1,4 @@
-#include "hid/LoopWaiter.h"
+#include "base/LoopWaiter.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <system_error>
 
-#include "hid/posix/UniqueFd.h"
+#include "base/posix/UniqueFd.h"
 
 namespace quillon {
 

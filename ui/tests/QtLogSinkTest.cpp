@@ -1,4 +1,4 @@
-#include "cli/QtLogSink.h"
+#include "ui/QtLogSink.h"
 
 #include <gtest/gtest.h>
 

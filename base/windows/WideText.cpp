@@ -1,8 +1,8 @@
-#include "hid/windows/WideText.h"
+#include "base/windows/WideText.h"
 
 #include <windows.h>
 
-namespace quillon::winhid {
+namespace quillon {
 
 std::string Utf8(const wchar_t* text, size_t length) {
     if (length == 0) {
@@ -29,4 +29,4 @@ std::wstring Utf16(const std::string& text) {
     return result;
 }
 
-}  // namespace quillon::winhid
+}  // namespace quillon

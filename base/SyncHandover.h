@@ -6,7 +6,7 @@
 #include <memory>
 #include <mutex>
 
-#include "hid/EventLoop.h"
+#include "base/EventLoop.h"
 
 namespace quillon {
 

@@ -4,7 +4,7 @@
 #include <map>
 #include <memory>
 
-#include "hid/EventLoop.h"
+#include "base/EventLoop.h"
 
 #ifdef _WIN32
 class QWinEventNotifier;

@@ -1,4 +1,4 @@
-#include "hid/LoopWaiter.h"
+#include "base/LoopWaiter.h"
 
 #include <windows.h>
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "hid/EventLoop.h"
+#include "base/EventLoop.h"
 
 namespace quillon {
 
