@@ -14,10 +14,10 @@
 
 #include "app/CfgPathStore.h"
 #include "app/StartupArguments.h"
-#include "config/SettingsPage.h"
-#include "device/DeviceList.h"
-#include "device/RawReportPage.h"
-#include "device/ReportExchange.h"
+#include "config/ui/SettingsPage.h"
+#include "device/ui/DeviceList.h"
+#include "device/ui/RawReportPage.h"
+#include "device/ui/ReportExchange.h"
 #include "hid/HidDeviceController.h"
 
 namespace quillon {

@@ -3,17 +3,17 @@
 #include <optional>
 
 #include "app/MainForm.h"
-#include "config/SettingsPage.h"
-#include "device/DeviceList.h"
+#include "config/ui/SettingsPage.h"
 #include "device/FirmwareUpdate.h"
 #include "device/ListedAdapter.h"
-#include "device/RawReportPage.h"
-#include "device/ReportExchange.h"
 #include "device/ReportText.h"
-#include "firmware/FlasherForm.h"
+#include "device/ui/DeviceList.h"
+#include "device/ui/RawReportPage.h"
+#include "device/ui/ReportExchange.h"
+#include "firmware/ui/FlasherForm.h"
 #include "hid/HidDevice.h"
 #include "hid/HidDeviceController.h"
-#include "info/InfoBox.h"
+#include "info/ui/InfoBox.h"
 
 // The window's wiring: the menu and the status line to the pages, the pages to the device
 // list, and the state of the window after each rebuild of the list; the child windows that

@@ -10,8 +10,8 @@
 #include <fstream>
 #include <memory>
 
-#include "firmware/FlasherForm.h"
 #include "firmware/UpdateProtocol.h"
+#include "firmware/ui/FlasherForm.h"
 #include "tests/AdapterDevice.h"
 #include "tests/HexFiles.h"
 #include "ui/UserDialogs.h"

@@ -19,8 +19,8 @@
 #include <memory>
 
 #include "app/MainForm.h"
-#include "device/HistoryModel.h"
-#include "device/RawReportPage.h"
+#include "device/ui/HistoryModel.h"
+#include "device/ui/RawReportPage.h"
 #include "hid/emulated/EmulatedBus.h"
 #include "hid/emulated/QuillonAdapter.h"
 #include "ui/QtEventLoop.h"

@@ -16,8 +16,8 @@
 #include <QVBoxLayout>
 
 #include "config/SettingsAssignment.h"
-#include "config/SettingsPage.h"
-#include "config/SettingsTransfer.h"
+#include "config/ui/SettingsPage.h"
+#include "config/ui/SettingsTransfer.h"
 #include "device/ProvisionJob.h"
 #include "device/ProvisionLog.h"
 #include "device/SettingsRecord.h"

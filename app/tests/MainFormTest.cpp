@@ -20,9 +20,9 @@
 
 #include "app/tests/FakeUserDialogs.h"
 #include "app/tests/GuiTestSupport.h"
-#include "config/SettingsPage.h"
-#include "device/DeviceList.h"
-#include "device/RawReportPage.h"
+#include "config/ui/SettingsPage.h"
+#include "device/ui/DeviceList.h"
+#include "device/ui/RawReportPage.h"
 
 namespace quillon {
 namespace {

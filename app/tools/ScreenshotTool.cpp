@@ -12,10 +12,10 @@
 
 #include "app/ApplicationTitle.h"
 #include "app/MainForm.h"
-#include "device/DeviceList.h"
+#include "device/ui/DeviceList.h"
 #include "hid/emulated/EmulatedBus.h"
 #include "hid/emulated/QuillonAdapter.h"
-#include "info/InfoBox.h"
+#include "info/ui/InfoBox.h"
 #include "ui/AppIcon.h"
 #include "ui/QtEventLoop.h"
 #include "ui/QtUserDialogs.h"

@@ -10,7 +10,7 @@
 #include "app/MainForm.h"
 #include "app/tests/FakeUserDialogs.h"
 #include "app/tests/GuiTestSupport.h"
-#include "config/SettingsPage.h"
+#include "config/ui/SettingsPage.h"
 #include "ui/RadioGroup.h"
 
 namespace quillon {

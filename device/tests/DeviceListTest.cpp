@@ -11,8 +11,8 @@
 #include <fstream>
 
 #include "device/tests/AdapterWindowFixture.h"
-#include "firmware/FlasherForm.h"
 #include "firmware/UpdateProtocol.h"
+#include "firmware/ui/FlasherForm.h"
 #include "hid/HidDeviceController.h"
 #include "tests/HexFiles.h"
 #include "ui/RadioGroup.h"

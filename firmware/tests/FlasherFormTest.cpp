@@ -7,9 +7,9 @@
 #include <QTimer>
 #include <functional>
 
-#include "firmware/FlasherForm.h"
 #include "firmware/UpdateProtocol.h"
 #include "firmware/tests/UpdateLog.h"
+#include "firmware/ui/FlasherForm.h"
 #include "tests/AdapterDevice.h"
 #include "tests/HexFiles.h"
 #include "ui/UserDialogs.h"

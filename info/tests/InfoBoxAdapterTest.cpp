@@ -9,7 +9,7 @@
 #include "hid/HidDeviceController.h"
 #include "hid/emulated/EmulatedBus.h"
 #include "hid/emulated/QuillonAdapter.h"
-#include "info/InfoBox.h"
+#include "info/ui/InfoBox.h"
 
 namespace quillon {
 namespace {

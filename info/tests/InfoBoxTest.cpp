@@ -11,8 +11,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "info/InfoBox.h"
 #include "info/tests/TempDir.h"
+#include "info/ui/InfoBox.h"
 
 namespace quillon {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "config/ConfigFile.h"
 #include "config/RecordValues.h"
-#include "config/SettingsPage.h"
+#include "config/ui/SettingsPage.h"
 
 // Configuration files: the Load and Save commands, and the status line's form of a path.
 

@@ -1,7 +1,7 @@
 #include <QPushButton>
 
-#include "config/SettingsPage.h"
 #include "config/SettingsRules.h"
+#include "config/ui/SettingsPage.h"
 
 // The settings page's commands that talk to the adapter: Apply, Read Config, and the reading
 // at each listing of an adapter.

@@ -1,4 +1,4 @@
-#include "device/RawReportPage.h"
+#include "device/ui/RawReportPage.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -8,10 +8,10 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "device/DeviceList.h"
-#include "device/HistoryModel.h"
-#include "device/ReportExchange.h"
 #include "device/ReportText.h"
+#include "device/ui/DeviceList.h"
+#include "device/ui/HistoryModel.h"
+#include "device/ui/ReportExchange.h"
 #include "hid/HidDevice.h"
 #include "hid/HidDeviceController.h"
 

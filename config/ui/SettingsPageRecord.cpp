@@ -4,8 +4,8 @@
 #include <QPushButton>
 #include <QSpinBox>
 
-#include "config/SettingsPage.h"
 #include "config/SettingsRules.h"
+#include "config/ui/SettingsPage.h"
 #include "ui/RadioGroup.h"
 
 // The settings page bound to the settings record: collecting, showing, the Pavex coupling and

@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "config/DeviceSettings.h"
-#include "config/SettingsTransfer.h"
+#include "config/ui/SettingsTransfer.h"
 #include "ui/UserDialogs.h"
 
 class QCheckBox;

@@ -1,4 +1,4 @@
-#include "config/SettingsPage.h"
+#include "config/ui/SettingsPage.h"
 
 #include <QCheckBox>
 #include <QComboBox>

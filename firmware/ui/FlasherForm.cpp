@@ -1,4 +1,4 @@
-#include "firmware/FlasherForm.h"
+#include "firmware/ui/FlasherForm.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

@@ -5,7 +5,7 @@
 #include <span>
 
 #include "config/DeviceSettings.h"
-#include "config/SettingsTransfer.h"
+#include "config/ui/SettingsTransfer.h"
 
 namespace quillon {
 

@@ -1,4 +1,4 @@
-#include "device/DeviceList.h"
+#include "device/ui/DeviceList.h"
 
 #include <QComboBox>
 #include <QDialog>

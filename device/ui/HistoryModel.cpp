@@ -1,4 +1,4 @@
-#include "device/HistoryModel.h"
+#include "device/ui/HistoryModel.h"
 
 #include <QListView>
 #include <QTimer>

@@ -1,8 +1,8 @@
-#include "device/ReportExchange.h"
+#include "device/ui/ReportExchange.h"
 
-#include "device/DeviceList.h"
 #include "device/ListedAdapter.h"
 #include "device/ReportText.h"
+#include "device/ui/DeviceList.h"
 #include "hid/HidDevice.h"
 
 namespace quillon {

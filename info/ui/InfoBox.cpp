@@ -1,4 +1,4 @@
-#include "info/InfoBox.h"
+#include "info/ui/InfoBox.h"
 
 #include <QApplication>
 #include <QCoreApplication>
