@@ -16,11 +16,11 @@
 #include <algorithm>
 #include <memory>
 
-#include "app/tests/FakeUserDialogs.h"
 #include "hid/emulated/EmulatedBus.h"
 #include "hid/emulated/QuillonAdapter.h"
 #include "station/StationTile.h"
 #include "station/StationWindow.h"
+#include "tests/FakeUserDialogs.h"
 #include "tests/HexFiles.h"
 #include "ui/RadioGroup.h"
 

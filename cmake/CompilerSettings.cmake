@@ -89,6 +89,15 @@ endif()
 include(GoogleTest)
 function(quillon_add_test)
     cmake_parse_arguments(T "GUI" "NAME" "SOURCES;LIBS" ${ARGN})
+    # One naming scheme for every test program: the folder it tests, then what, then "tests"
+    # (device/records/tests: device_records_tests, device_records_store_tests, ...), so a
+    # failing program's name says where to look.
+    file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+    string(REGEX REPLACE "(^|/)tests$" "" folder "${folder}")
+    string(REPLACE "/" "_" prefix "${folder}")
+    if(NOT T_NAME MATCHES "^${prefix}_([a-z0-9_]+_)?tests$")
+        message(FATAL_ERROR "test program ${T_NAME} in ${folder}/: name it ${prefix}_[what_]tests")
+    endif()
     add_executable(${T_NAME} ${T_SOURCES})
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} quillon_test_support GTest::gtest GTest::gmock)
     if(T_GUI)

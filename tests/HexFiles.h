@@ -106,23 +106,4 @@ inline std::vector<UpdateFileCase> UpdateFileCases() {
     };
 }
 
-// A folder of its own for one test's files, removed with everything in it afterwards.
-class TempDir {
-  public:
-    TempDir() { path_ = quillon::test::MakeTempDirectory("quillon-fw-"); }
-    ~TempDir() {
-        std::error_code error;
-        std::filesystem::remove_all(path_, error);
-    }
-    std::string Write(const std::string& name, const std::string& content) const {
-        const std::string file = (path_ / name).string();
-        std::ofstream(file, std::ios::binary) << content;
-        return file;
-    }
-    std::string PathOf(const std::string& name) const { return (path_ / name).string(); }
-
-  private:
-    std::filesystem::path path_;
-};
-
 }  // namespace quillon::testing

@@ -9,9 +9,9 @@
 #include <QTemporaryDir>
 
 #include "app/MainForm.h"
-#include "app/tests/FakeUserDialogs.h"
-#include "app/tests/GuiTestSupport.h"
 #include "config/ui/SettingsPage.h"
+#include "tests/FakeUserDialogs.h"
+#include "tests/GuiTestSupport.h"
 
 namespace quillon {
 namespace {

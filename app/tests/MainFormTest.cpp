@@ -18,11 +18,11 @@
 #include <QToolButton>
 #include <memory>
 
-#include "app/tests/FakeUserDialogs.h"
-#include "app/tests/GuiTestSupport.h"
 #include "config/ui/SettingsPage.h"
 #include "device/ui/DeviceList.h"
 #include "device/ui/RawReportPage.h"
+#include "tests/FakeUserDialogs.h"
+#include "tests/GuiTestSupport.h"
 
 namespace quillon {
 namespace {

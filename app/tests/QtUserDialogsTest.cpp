@@ -11,7 +11,7 @@
 #include <QTest>
 
 #include "app/ApplicationTitle.h"
-#include "app/tests/GuiTestSupport.h"
+#include "tests/GuiTestSupport.h"
 #include "ui/DialogFilter.h"
 
 namespace quillon {

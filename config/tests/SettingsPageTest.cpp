@@ -8,9 +8,9 @@
 #include <memory>
 
 #include "app/MainForm.h"
-#include "app/tests/FakeUserDialogs.h"
-#include "app/tests/GuiTestSupport.h"
 #include "config/ui/SettingsPage.h"
+#include "tests/FakeUserDialogs.h"
+#include "tests/GuiTestSupport.h"
 #include "ui/RadioGroup.h"
 
 namespace quillon {

@@ -13,8 +13,6 @@
 
 #include "app/CfgPathStore.h"
 #include "app/MainForm.h"
-#include "app/tests/FakeUserDialogs.h"
-#include "app/tests/GuiTestSupport.h"
 #include "config/ui/SettingsPage.h"
 #include "device/ui/DeviceList.h"
 #include "device/ui/HistoryModel.h"
@@ -22,6 +20,8 @@
 #include "hid/emulated/EmulatedBus.h"
 #include "hid/emulated/GenericDevice.h"
 #include "hid/emulated/QuillonAdapter.h"
+#include "tests/FakeUserDialogs.h"
+#include "tests/GuiTestSupport.h"
 #include "ui/QtEventLoop.h"
 #include "ui/RadioGroup.h"
 

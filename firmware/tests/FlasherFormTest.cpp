@@ -11,30 +11,13 @@
 #include "firmware/tests/UpdateLog.h"
 #include "firmware/ui/FlasherForm.h"
 #include "tests/AdapterDevice.h"
+#include "tests/FakeUserDialogs.h"
 #include "tests/HexFiles.h"
-#include "ui/UserDialogs.h"
 
 namespace quillon {
 namespace {
 
 constexpr int kDeadlineMs = 10000;
-
-// Answers the window's message boxes at once and remembers them.
-class FakeDialogs : public IUserDialogs {
-  public:
-    void ShowMessage(QWidget*, const QString& text) override {
-        messages.push_back(text);
-        if (onMessage) {
-            onMessage();
-        }
-    }
-    bool Confirm(QWidget*, const QString&) override { return false; }
-    QString GetOpenFileName(QWidget*, const FileDialogOptions&) override { return {}; }
-    QString GetSaveFileName(QWidget*, const FileDialogOptions&) override { return {}; }
-
-    std::vector<QString> messages;
-    std::function<void()> onMessage;
-};
 
 class FlasherFormTest : public ::testing::Test {
   protected:
@@ -56,7 +39,7 @@ class FlasherFormTest : public ::testing::Test {
     QString file_;
     emu::QuillonAdapter adapter_;
     testing::AdapterDevice device_{adapter_};
-    FakeDialogs dialogs_;
+    FakeUserDialogs dialogs_;
     TFlasherForm form_{nullptr, dialogs_};
 };
 
@@ -77,7 +60,7 @@ TEST_F(FlasherFormTest, SuccessfulUpdateSaysReadyAndClosesOnTheTimer) {
     EXPECT_EQ(adapter_.Log(), testing::SuccessfulUpdateLog(image_));
     const std::vector<uint8_t> flash = adapter_.Flash();
     EXPECT_TRUE(std::equal(image_.begin(), image_.end(), flash.begin() + firmware::kImageBase));
-    EXPECT_TRUE(dialogs_.messages.empty());
+    EXPECT_TRUE(dialogs_.Messages.empty());
     EXPECT_EQ(form_.txUpdateFileName->text(), file_);
     EXPECT_EQ(form_.ProgressBar1->maximum(), 19);
     EXPECT_EQ(form_.ProgressBar1->value(), 19);
@@ -128,14 +111,14 @@ TEST_F(FlasherFormTest, CloseRequestsDuringTheUpdateAreDropped) {
 TEST_F(FlasherFormTest, WrongChecksumShowsTheMessageAfterTheFinishCommand) {
     adapter_.AnswerWrongChecksum(15);
     size_t transfersAtMessage = 0;
-    dialogs_.onMessage = [&] {
+    dialogs_.WhileMessageShows = [&](const QString&) {
         transfersAtMessage = adapter_.TransferCount();
         EXPECT_EQ(form_.bnClose->text(), "close");
         EXPECT_EQ(form_.ProgressBar1->value(), 19);
     };
     ShowAndRun();
-    ASSERT_EQ(dialogs_.messages.size(), 1u);
-    EXPECT_EQ(dialogs_.messages[0], "CRC Error during flash write");
+    ASSERT_EQ(dialogs_.Messages.size(), 1u);
+    EXPECT_EQ(dialogs_.Messages[0], "CRC Error during flash write");
     // The adapter leaves its update mode before the message waits for the user.
     EXPECT_EQ(transfersAtMessage, 1u + 16 * 6 + 2);
     const std::vector<emu::AdapterTransfer> log = adapter_.Log();
@@ -150,7 +133,7 @@ TEST_F(FlasherFormTest, WrongChecksumShowsTheMessageAfterTheFinishCommand) {
 TEST_F(FlasherFormTest, MissingFile) {
     form_.FileName = QString::fromStdString(dir_.PathOf("gone.hex"));
     ShowAndRun();
-    EXPECT_EQ(dialogs_.messages, std::vector<QString>{"ERROR: File not found!"});
+    EXPECT_EQ(dialogs_.Messages, std::vector<QString>{"ERROR: File not found!"});
     EXPECT_EQ(adapter_.Log(), (std::vector<emu::AdapterTransfer>{testing::Command(0x06, 0),
                                                                  testing::StatusRead()}));
     EXPECT_EQ(form_.ProgressBar1->value(), 0);
@@ -160,7 +143,7 @@ TEST_F(FlasherFormTest, MissingFile) {
 TEST_F(FlasherFormTest, NoDevice) {
     form_.RunUpdate = {};
     ShowAndRun();
-    EXPECT_EQ(dialogs_.messages, std::vector<QString>{"ACCESS ERROR"});
+    EXPECT_EQ(dialogs_.Messages, std::vector<QString>{"ACCESS ERROR"});
     EXPECT_EQ(form_.bnClose->text(), "close");
     EXPECT_EQ(adapter_.TransferCount(), 0u);
 }
@@ -168,14 +151,14 @@ TEST_F(FlasherFormTest, NoDevice) {
 TEST_F(FlasherFormTest, StatusThreeIsAnAccessError) {
     adapter_.AnswerStatus(0x01, 3, 10);
     ShowAndRun();
-    EXPECT_EQ(dialogs_.messages, std::vector<QString>{"ACCESS ERROR"});
+    EXPECT_EQ(dialogs_.Messages, std::vector<QString>{"ACCESS ERROR"});
     EXPECT_EQ(adapter_.TransferCount(), 1u + 2 + 2);
 }
 
 TEST_F(FlasherFormTest, FinishCommandThatCannotBeSentFailsTheUpdate) {
     adapter_.UnplugAtTransfer(firmware::kTransfersPerUpdate - 2);
     ShowAndRun();
-    EXPECT_EQ(dialogs_.messages, std::vector<QString>{"ERROR: set report"});
+    EXPECT_EQ(dialogs_.Messages, std::vector<QString>{"ERROR: set report"});
     EXPECT_EQ(form_.bnClose->text(), "close");
     EXPECT_FALSE(form_.Timer1->isActive());
 }
@@ -184,20 +167,20 @@ TEST_F(FlasherFormTest, RefusesTheUpdateFilesTheCommandLineRefusesWithTheSameTex
     for (const testing::UpdateFileCase& c : testing::UpdateFileCases()) {
         emu::QuillonAdapter adapter;
         testing::AdapterDevice device(adapter);
-        FakeDialogs dialogs;
+        FakeUserDialogs dialogs;
         TFlasherForm form(nullptr, dialogs);
         form.RunUpdate = firmware::DirectUpdateRunner(&device);
         form.FileName = QString::fromStdString(dir_.Write("case.hex", c.Content));
         form.show();
         ASSERT_TRUE(QTest::qWaitFor([&] { return form.Finished(); }, kDeadlineMs)) << c.Name;
         if (c.Refusal.empty()) {
-            EXPECT_TRUE(dialogs.messages.empty()) << c.Name;
+            EXPECT_TRUE(dialogs.Messages.empty()) << c.Name;
             const std::vector<uint8_t> flash = adapter.Flash();
             EXPECT_TRUE(
                 std::equal(image_.begin(), image_.end(), flash.begin() + firmware::kImageBase))
                 << c.Name;
         } else {
-            EXPECT_EQ(dialogs.messages, std::vector<QString>{QString::fromStdString(c.Refusal)})
+            EXPECT_EQ(dialogs.Messages, std::vector<QString>{QString::fromStdString(c.Refusal)})
                 << c.Name;
             EXPECT_EQ(adapter.Log(), (std::vector<emu::AdapterTransfer>{testing::Command(0x06, 0),
                                                                         testing::StatusRead()}))
@@ -209,7 +192,7 @@ TEST_F(FlasherFormTest, RefusesTheUpdateFilesTheCommandLineRefusesWithTheSameTex
 TEST_F(FlasherFormTest, AdapterUnpluggedDuringTheUpdate) {
     adapter_.UnplugAtTransfer(150);
     ShowAndRun();
-    EXPECT_EQ(dialogs_.messages, std::vector<QString>{"ERROR: set report"});
+    EXPECT_EQ(dialogs_.Messages, std::vector<QString>{"ERROR: set report"});
     EXPECT_EQ(adapter_.TransferCount(), 151u);
     EXPECT_EQ(form_.bnClose->text(), "close");
 }

@@ -11,16 +11,16 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "info/tests/TempDir.h"
 #include "info/ui/InfoBox.h"
+#include "tests/TempDirectory.h"
 
 namespace quillon {
 namespace {
 
-using test::TTempDir;
+using testing::TempDir;
 
-QString WriteText(const TTempDir& dir, const std::string& name, const std::string& text) {
-    return QString::fromStdString(dir.Write(name, {text.begin(), text.end()}, false));
+QString WriteText(const TempDir& dir, const std::string& name, const std::string& text) {
+    return QString::fromStdString(dir.WriteBytes(name, {text.begin(), text.end()}, false));
 }
 
 TInfoBoxSources Sources(const QString& program, const QStringList& notes = {}) {
@@ -61,7 +61,7 @@ TEST(InfoBox, AnotherBuildShowsItsOwnVersion) {
 }
 
 TEST(InfoBox, FileWithoutVersionDataEmptiesTheLabels) {
-    TTempDir dir;
+    TempDir dir;
     TInfoBox box(nullptr, nullptr, Sources(WriteText(dir, "plain.txt", "no version here\n")));
     for (QLabel* label :
          {box.lbProductName, box.lbVersion, box.lbCopyright, box.lbComments, box.lbTrademark}) {
@@ -90,7 +90,7 @@ TEST(InfoBox, AdapterLabelsShowADashWithoutAnAdapter) {
 }
 
 TEST(InfoBox, RightPressOnTheVersionShowsTheNotesOverThePanel) {
-    TTempDir dir;
+    TempDir dir;
     const QString notes = WriteText(dir, "Release.txt", "Version 1.0.1.0\r\nFirst release.\r\n");
     TInfoBox box(nullptr, nullptr, OwnProgram({notes}));
     box.show();
@@ -117,7 +117,7 @@ TEST(InfoBox, RightPressOnTheVersionShowsTheNotesOverThePanel) {
 }
 
 TEST(InfoBox, MissingReleaseNotesLeaveTheNotesEmpty) {
-    TTempDir dir;
+    TempDir dir;
     const QString absent = QString::fromStdString((dir.Path() / "Release.txt").string());
     TInfoBox box(nullptr, nullptr, OwnProgram({absent, absent + ".too"}));
     box.show();
@@ -127,7 +127,7 @@ TEST(InfoBox, MissingReleaseNotesLeaveTheNotesEmpty) {
 }
 
 TEST(InfoBox, ReleaseNotesComeFromTheFirstPlaceThatHasThem) {
-    TTempDir dir;
+    TempDir dir;
     const QString absent = QString::fromStdString((dir.Path() / "absent.txt").string());
     // A named pipe is no place for notes: reading it would block the window. (Windows keeps
     // its pipes out of the file system: there the name is merely absent.)
@@ -143,7 +143,7 @@ TEST(InfoBox, ReleaseNotesComeFromTheFirstPlaceThatHasThem) {
 }
 
 TEST(InfoBox, DefaultNotesAreTheWorkingDirectorysThenTheInstalledCopy) {
-    TTempDir dir;
+    TempDir dir;
     WriteText(dir, "Release.txt", "from the working directory");
     const QString before = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(QString::fromStdString(dir.Path().string())));

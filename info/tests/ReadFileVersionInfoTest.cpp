@@ -6,13 +6,13 @@
 #include "info/VersionResource.h"
 #include "info/tests/ElfImage.h"
 #include "info/tests/SampleVersionData.h"
-#include "info/tests/TempDir.h"
+#include "tests/TempDirectory.h"
 
 namespace quillon {
 namespace {
 
-using test::ReadAll;
-using test::TTempDir;
+using testing::ReadAll;
+using testing::TempDir;
 
 // This test program links the program's own version data.
 const std::string kSelf = "/proc/self/exe";
@@ -60,11 +60,11 @@ TEST(ReadFileVersionInfo, ReadsAnotherBuildsVersionFromItsFile) {
 }
 
 TEST(ReadFileVersionInfo, FlagsNeedTheirBitInTheMaskToo) {
-    TTempDir dir;
+    TempDir dir;
     test::TElfImage image({});
     image.AddNote("Quillon", 1,
                   test::VersionDescriptor({{"FileVersion", "9.9"}}, 0x3F, 0x05, 5, 0x1234, false));
-    const TFileVersionInfo info = ReadFileVersionInfo(dir.Write("masked", image.Build()));
+    const TFileVersionInfo info = ReadFileVersionInfo(dir.WriteBytes("masked", image.Build()));
     EXPECT_EQ(info.FileVersion, "9.9");
     EXPECT_TRUE(info.Debug);
     EXPECT_FALSE(info.PreRelease);
@@ -74,26 +74,26 @@ TEST(ReadFileVersionInfo, FlagsNeedTheirBitInTheMaskToo) {
 }
 
 TEST(ReadFileVersionInfo, TextFileHasNoVersionData) {
-    TTempDir dir;
+    TempDir dir;
     const std::string text = "FileVersion 1.0.1.0\nCompanyName Morvane\n";
-    const auto path = dir.Write("notes.txt", {text.begin(), text.end()});
+    const auto path = dir.WriteBytes("notes.txt", {text.begin(), text.end()});
     ExpectNoVersionData(ReadFileVersionInfo(path));
 }
 
 TEST(ReadFileVersionInfo, TruncatedProgramHasNoVersionData) {
-    TTempDir dir;
+    TempDir dir;
     const auto self = ReadAll(kSelf);
     ASSERT_GT(self.size(), 4096u);
     for (const size_t length :
          {size_t{0}, size_t{3}, size_t{16}, size_t{63}, size_t{64}, size_t{200}}) {
         const auto path =
-            dir.Write("cut", {self.begin(), self.begin() + static_cast<long>(length)});
+            dir.WriteBytes("cut", {self.begin(), self.begin() + static_cast<long>(length)});
         ExpectNoVersionData(ReadFileVersionInfo(path));
     }
 }
 
 TEST(ReadFileVersionInfo, CorruptProgramHeadersGiveNoVersionDataOrTheRightOne) {
-    TTempDir dir;
+    TempDir dir;
     const auto self = ReadAll(kSelf);
     ASSERT_GT(self.size(), 64u);
     // Section and program header tables moved beyond the end of the file: nothing to find.
@@ -101,7 +101,7 @@ TEST(ReadFileVersionInfo, CorruptProgramHeadersGiveNoVersionDataOrTheRightOne) {
     for (size_t i = 32; i < 48; ++i) {
         bad[i] = 0xFF;
     }
-    ExpectNoVersionData(ReadFileVersionInfo(dir.Write("far-tables", bad)));
+    ExpectNoVersionData(ReadFileVersionInfo(dir.WriteBytes("far-tables", bad)));
 
     // Every table count and entry size set to its maximum: bounded work, no crash, and if
     // anything is found it is the program's own data.
@@ -109,22 +109,22 @@ TEST(ReadFileVersionInfo, CorruptProgramHeadersGiveNoVersionDataOrTheRightOne) {
     for (size_t i = 54; i < 64; ++i) {
         bad[i] = 0xFF;
     }
-    const TFileVersionInfo info = ReadFileVersionInfo(dir.Write("wild-counts", bad));
+    const TFileVersionInfo info = ReadFileVersionInfo(dir.WriteBytes("wild-counts", bad));
     if (!info.CompanyName.empty()) {
         EXPECT_EQ(info.CompanyName, "Morvane");
     }
 }
 
 TEST(ReadFileVersionInfo, ProgramWithoutExecutePermissionIsNotReadAsOne) {
-    TTempDir dir;
-    const auto path = dir.Write("copy", ReadAll(kSelf), false);
+    TempDir dir;
+    const auto path = dir.WriteBytes("copy", ReadAll(kSelf), false);
     ExpectNoVersionData(ReadFileVersionInfo(path));
     chmod(path.c_str(), 0700);
     EXPECT_EQ(ReadFileVersionInfo(path).CompanyName, "Morvane");
 }
 
 TEST(ReadFileVersionInfo, MissingFilesDirectoriesAndPipesGiveNothing) {
-    TTempDir dir;
+    TempDir dir;
     ExpectNoVersionData(ReadFileVersionInfo((dir.Path() / "absent").string()));
     ExpectNoVersionData(ReadFileVersionInfo(dir.Path().string()));
     const auto fifo = (dir.Path() / "fifo").string();
@@ -134,8 +134,8 @@ TEST(ReadFileVersionInfo, MissingFilesDirectoriesAndPipesGiveNothing) {
 }
 
 TEST(ReadFileVersionInfo, TypeNameComesFromTheNamerCutToEightyCharacters) {
-    TTempDir dir;
-    const auto path = dir.Write("notes.txt", {'x'});
+    TempDir dir;
+    const auto path = dir.WriteBytes("notes.txt", {'x'});
     std::string seen;
     const auto info = ReadFileVersionInfo(path, [&](const std::string& p) {
         seen = p;
@@ -159,12 +159,12 @@ TEST(VersionResource, QueryVersionStringIgnoresAsciiCaseAndKnowsAbsentKeys) {
 }
 
 TEST(IsExecutableFile, NeedsAnExecutableHeaderAndPermission) {
-    TTempDir dir;
+    TempDir dir;
     const std::string script = "#!/bin/sh\nexit 0\n";
-    EXPECT_FALSE(IsExecutableFile(dir.Write("script", {script.begin(), script.end()})));
+    EXPECT_FALSE(IsExecutableFile(dir.WriteBytes("script", {script.begin(), script.end()})));
     EXPECT_TRUE(IsExecutableFile(kSelf));
     EXPECT_TRUE(IsExecutableFile(QUILLON_SAMPLE_PROGRAM));
-    EXPECT_FALSE(IsExecutableFile(dir.Write("object", test::TElfImage({.Type = 1}).Build())));
+    EXPECT_FALSE(IsExecutableFile(dir.WriteBytes("object", test::TElfImage({.Type = 1}).Build())));
 }
 
 }  // namespace

@@ -9,13 +9,13 @@
 #include <QTreeWidget>
 #include <fstream>
 
-#include "app/tests/FakeUserDialogs.h"
-#include "app/tests/GuiTestSupport.h"
 #include "device/records/SqliteRecordStore.h"
 #include "firmware/UpdateProtocol.h"
 #include "hid/emulated/EmulatedBus.h"
 #include "hid/emulated/QuillonAdapter.h"
 #include "station/StationTile.h"
+#include "tests/FakeUserDialogs.h"
+#include "tests/GuiTestSupport.h"
 #include "tests/HexFiles.h"
 #include "ui/RadioGroup.h"
 
