@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <fstream>
 
-#include "device/tests/AdapterWindowFixture.h"
+#include "app/tests/AdapterWindowFixture.h"
 #include "firmware/UpdateProtocol.h"
 #include "firmware/ui/FlasherForm.h"
 #include "hid/HidDeviceController.h"

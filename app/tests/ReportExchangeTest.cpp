@@ -4,7 +4,7 @@
 #include <QToolButton>
 #include <cerrno>
 
-#include "device/tests/AdapterWindowFixture.h"
+#include "app/tests/AdapterWindowFixture.h"
 #include "hid/ErrnoFailure.h"
 
 namespace quillon {

@@ -13,7 +13,7 @@
 #include <QTemporaryDir>
 
 #include "app/CfgPathStore.h"
-#include "device/tests/AdapterWindowFixture.h"
+#include "app/tests/AdapterWindowFixture.h"
 #include "tests/ConfigFileCases.h"
 
 namespace quillon {
