@@ -87,6 +87,18 @@ endif()
 #   quillon_add_test(NAME name SOURCES ... LIBS ... [GUI])
 # GUI tests run on QUILLON_GUI_TEST_PLATFORM.
 include(GoogleTest)
+# The rooms of a subsystem folder, each where it applies: ui/ (its window code) in a build with
+# the windows, tests/ always, fuzz/ in a fuzzing build.
+macro(quillon_add_rooms)
+    if(QUILLON_WITH_GUI AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/ui/CMakeLists.txt)
+        add_subdirectory(ui)
+    endif()
+    add_subdirectory(tests)
+    if(QUILLON_FUZZ AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/CMakeLists.txt)
+        add_subdirectory(fuzz)
+    endif()
+endmacro()
+
 function(quillon_add_test)
     cmake_parse_arguments(T "GUI" "NAME" "SOURCES;LIBS" ${ARGN})
     # One naming scheme for every test program: the folder it tests, then what, then "tests"
