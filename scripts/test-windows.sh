@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 # The end-to-end test through Wine's own HID stack is driven by a Linux program (it serves the
 # adapter as a hidraw node through FUSE), built in the Linux build folder.
 scripts/install-deps.sh
-[ -f build/CMakeCache.txt ] || cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+[ -f build/CMakeCache.txt ] || cmake --preset build
 cmake --build build --target quillon_wine_e2e_test
 scripts/build-windows.sh -DQUILLON_WINE_E2E_DRIVER="$PWD/build/cli/tests/quillon_wine_e2e_test"
 
