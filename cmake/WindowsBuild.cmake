@@ -41,25 +41,26 @@ endfunction()
 
 
 # Test programs run under Wine when cross-building (ctest and gtest_discover_tests both go
-# through the emulator), in a Wine prefix of the build's own, without Wine's chatter and
-# without the offer to install .NET and the HTML engine into a fresh prefix.
+# through the emulator), in a Wine prefix of the build's own, in the environment every Wine
+# program of the project has (cmake/wine-env.sh).
 if(CMAKE_CROSSCOMPILING AND NOT CMAKE_CROSSCOMPILING_EMULATOR)
     find_program(QUILLON_WINE wine)
     if(QUILLON_WINE)
+        include(${CMAKE_CURRENT_LIST_DIR}/WineEnvironment.cmake)
         set(QUILLON_WINE_PREFIX ${PROJECT_BINARY_DIR}/wine-prefix CACHE PATH
             "The Wine prefix the tests run in")
         set(CMAKE_CROSSCOMPILING_EMULATOR
-            ${CMAKE_COMMAND} -E env WINEPREFIX=${QUILLON_WINE_PREFIX} WINEDEBUG=-all
-            WINEDLLOVERRIDES=mscoree,mshtml= ${QUILLON_WINE})
-    endif()
-endif()
+            ${CMAKE_COMMAND} -E env ${QUILLON_WINE_ENVIRONMENT} WINEPREFIX=${QUILLON_WINE_PREFIX}
+            ${QUILLON_WINE})
 
-# The first Wine program of a session starts Wine's own services, which keep its output open
-# long after it has ended, and ctest would wait for them: start them first, output elsewhere.
-if(CMAKE_CROSSCOMPILING AND QUILLON_WINE)
-    add_test(NAME emulator_session
-             COMMAND sh -c "WINEPREFIX='${QUILLON_WINE_PREFIX}' WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' '${QUILLON_WINE}' cmd /c exit >/dev/null 2>&1 </dev/null")
-    set_tests_properties(emulator_session PROPERTIES FIXTURES_SETUP emulator_session TIMEOUT 120)
+        # The first Wine program of a session starts Wine's own services, which keep its output
+        # open long after it has ended, and ctest would wait for them: start them first, output
+        # elsewhere.
+        add_test(NAME emulator_session
+                 COMMAND sh -c "exec \"$@\" >/dev/null 2>&1 </dev/null" sh
+                         ${CMAKE_CROSSCOMPILING_EMULATOR} cmd /c exit)
+        set_tests_properties(emulator_session PROPERTIES FIXTURES_SETUP emulator_session TIMEOUT 120)
+    endif()
 endif()
 
 # Copies a Qt plugin into the folder below the programs where Qt looks for its kind

@@ -8,9 +8,7 @@ cd "$(dirname "$0")/.."
 scripts/install-arm64-deps.sh
 
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD}
-cmake -S . -B build-arm64 -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/aarch64-linux-gnu.cmake" \
-    -DCMAKE_BUILD_TYPE="${QUILLON_BUILD_TYPE:-Release}" \
-    -DCMAKE_C_FLAGS_RELEASE="-O2 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
-    -DQUILLON_BENCH=OFF "$@"
+preset_args=()
+[ -z "${QUILLON_BUILD_TYPE:-}" ] || preset_args+=(-DCMAKE_BUILD_TYPE="$QUILLON_BUILD_TYPE")
+cmake --preset build-arm64 "${preset_args[@]}" "$@"
 cmake --build build-arm64 -j "${QUILLON_JOBS:-2}"

@@ -14,9 +14,14 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-windows-deps.sh
 
+# Qt and SQLite are looked for where the preset expects them (build-qt-mingw/qt6-mingw/,
+# build-sqlite-mingw/amalgamation/); QUILLON_QT_MINGW points it elsewhere.
 qt_dir=build-qt-mingw
 qt_prefix=${QUILLON_QT_MINGW:-}
-if [ -z "$qt_prefix" ]; then
+preset_args=()
+if [ -n "$qt_prefix" ]; then
+    preset_args+=(-DCMAKE_PREFIX_PATH="$qt_prefix")
+else
     qt_prefix=$PWD/$qt_dir/qt6-mingw
     if [ ! -d "$qt_prefix/lib/cmake/Qt6" ]; then
         tarball=${QUILLON_QT_MINGW_TARBALL:-}
@@ -35,17 +40,11 @@ if [ -z "$qt_prefix" ]; then
         fi
     fi
 fi
+[ -z "${QUILLON_BUILD_TYPE:-}" ] || preset_args+=(-DCMAKE_BUILD_TYPE="$QUILLON_BUILD_TYPE")
 
 # SQLite, compiled into the programs from its single-file form.
-sqlite_dir=$PWD/build-sqlite-mingw/amalgamation
-scripts/build-sqlite-mingw.sh "$sqlite_dir"
+scripts/build-sqlite-mingw.sh "$PWD/build-sqlite-mingw/amalgamation"
 
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD}
-cmake -S . -B build-windows -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/MinGW-w64.cmake" \
-    -DCMAKE_BUILD_TYPE="${QUILLON_BUILD_TYPE:-RelWithDebInfo}" \
-    -DCMAKE_PREFIX_PATH="$qt_prefix" \
-    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-    -DQUILLON_SQLITE_AMALGAMATION="$sqlite_dir" \
-    -DQUILLON_BENCH=OFF "$@"
+cmake --preset build-windows "${preset_args[@]}" "$@"
 cmake --build build-windows

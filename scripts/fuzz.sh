@@ -6,8 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DQUILLON_FUZZ=ON -DQUILLON_WITH_GUI=OFF -DQUILLON_BENCH=OFF
+cmake --preset build-fuzz
 cmake --build build-fuzz --target quillon_fuzzers
 mapfile -t targets < <(find build-fuzz -type f -executable -iname '*fuzz*' | sort)
 if [ ${#targets[@]} -eq 0 ]; then

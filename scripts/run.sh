@@ -4,6 +4,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --preset build
 cmake --build build --target quillon-utility
 QUILLON_EMULATE="${QUILLON_EMULATE:-1}" exec build/app/quillon-utility "$@"

@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --preset build
 cmake --build build --target quillon-screenshots quillon-station-screenshot
 build/app/quillon-screenshots docs/screenshots
 build/station/quillon-station-screenshot docs/screenshots

@@ -10,11 +10,15 @@ cd "$(dirname "$0")/.."
 # The end-to-end test through Wine's own HID stack is driven by a Linux program (it serves the
 # adapter as a hidraw node through FUSE), built in the Linux build folder.
 scripts/install-deps.sh
-[ -f build/CMakeCache.txt ] || cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+[ -f build/CMakeCache.txt ] || cmake --preset build
 cmake --build build --target quillon_wine_e2e_test
 scripts/build-windows.sh -DQUILLON_WINE_E2E_DRIVER="$PWD/build/cli/tests/quillon_wine_e2e_test"
 
-export WINEPREFIX=$PWD/build-windows/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+. cmake/wine-env.sh
+# The prefix the build's tests run in (cmake/WindowsBuild.cmake), so that the session started
+# here serves them.
+WINEPREFIX=$(sed -n 's/^QUILLON_WINE_PREFIX:PATH=//p' build-windows/CMakeCache.txt)
+export WINEPREFIX
 # One Wine session for the whole run, its services started with their output elsewhere (they
 # outlive the program that starts them): each test program then starts in a fraction of a second.
 wineserver -p 60 2>/dev/null || true  # one already up serves as well

@@ -1,8 +1,10 @@
 # Sourced by the scripts that run Windows programs under Wine in a throw-away prefix: sets
-# $scratch (a temporary folder, removed on exit) and a quiet Wine prefix inside it, and stops
-# that prefix's wineserver when the script ends. create_scratch_prefix then makes the prefix.
+# $scratch (a temporary folder, removed on exit) and a Wine prefix inside it, in the project's
+# Wine environment (cmake/wine-env.sh), and stops that prefix's wineserver when the script
+# ends. create_scratch_prefix then makes the prefix.
+. "$(dirname "${BASH_SOURCE[0]}")/../cmake/wine-env.sh"
 scratch=$(mktemp -d)
-export WINEPREFIX=$scratch/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$scratch/wine-prefix
 cleanup() {
     wineserver -k 2>/dev/null || true
     rm -rf "$scratch"

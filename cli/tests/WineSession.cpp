@@ -111,10 +111,14 @@ void RemoveDevEntry(const std::string& node) {
 }
 
 WineSession::WineSession(std::string prefix) : prefix_(std::move(prefix)) {
+    // The environment of every Wine program of the project (cmake/wine-env.sh), given at build
+    // time as NAME=VALUE words.
+    std::istringstream environment(QUILLON_WINE_ENVIRONMENT);
+    for (std::string entry; environment >> entry;) {
+        const std::size_t equals = entry.find('=');
+        ::setenv(entry.substr(0, equals).c_str(), entry.substr(equals + 1).c_str(), 1);
+    }
     ::setenv("WINEPREFIX", prefix_.c_str(), 1);
-    ::setenv("WINEDEBUG", "-all", 1);
-    // No offer to install .NET or the HTML engine into a fresh prefix.
-    ::setenv("WINEDLLOVERRIDES", "mscoree,mshtml=", 1);
 }
 
 WineSession::~WineSession() {
