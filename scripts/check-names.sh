@@ -15,6 +15,23 @@ mapfile -t headers < <(git ls-files '*.h')
 # Diagnostics count in the tree's own headers, not in Qt's or the system's.
 filter="^$PWD/($(printf '%s\n' "${headers[@]}" | sed 's/[.]/\\./g' | paste -sd'|'))\$"
 
+# A cross build's compiler (MinGW-w64's g++-posix) is no name clang can read a target from:
+# clang is told the target, and given that compiler's C++ and system headers, not its own
+# intrinsics, which only GCC understands.
+cross_arguments() {
+    local compiler triple
+    compiler=$(sed -n 's/^ *"command": "\([^ ]*\) .*/\1/p' "$1" | head -1)
+    triple=$("$compiler" -dumpmachine 2>/dev/null) || return 0
+    [ "$triple" != "$(c++ -dumpmachine)" ] || return 0
+    printf '%s\n' --extra-arg-before=--target="$triple" --extra-arg=-nostdinc++
+    "$compiler" -v -x c++ -E /dev/null 2>&1 | sed -n '/#include <...>/,/End of/p' | grep '^ /' |
+        grep -vE '/lib/gcc/[^/]+/[^/]+/include(-fixed)?$' |
+        while read -r dir; do printf -- '--extra-arg=-isystem%s\n' "$(realpath "$dir")"; done
+}
+# NAME_CHECK_FIX=(--fix) lets clang-tidy rename what it finds (one job at a time then, or
+# two sources sharing a header would both edit it).
+NAME_CHECK_FIX=(${NAME_CHECK_FIX:-})
+
 report=$(mktemp)
 trap 'rm -f "$report"' EXIT
 declare -A done_
@@ -37,8 +54,8 @@ for build in "${builds[@]}"; do
     echo "check-names: ${#units[@]} sources with $build"
     checked=$((checked + ${#units[@]}))
     printf '%s\n' "${units[@]}" |
-        xargs -P "$(nproc)" -I{} clang-tidy -p "$build" --quiet --header-filter="$filter" {} \
-            2>/dev/null >>"$report" || true
+        xargs -P "$(nproc)" -I{} clang-tidy -p "$build" --quiet "${NAME_CHECK_FIX[@]}" \
+            $(cross_arguments "$db") --header-filter="$filter" {} 2>/dev/null >>"$report" || true
 done
 for f in "${sources[@]}"; do
     [ -n "${done_[$f]:-}" ] || echo "check-names: skipped (no build given compiles it): $f"

@@ -23,26 +23,26 @@ class HidInterfaceWatch : public IHidPlatform::Watch {
     HidInterfaceWatch(IEventLoop& loop, const GUID& hidInterfaceClass,
                       std::function<void()> onChange,
                       std::function<std::vector<THidPnPInfo>()> listPresent)
-        : Loop_(loop),
-          OnChange_(std::move(onChange)),
-          ListPresent_(std::move(listPresent)),
-          Alive_(std::make_shared<bool>(true)) {
+        : loop_(loop),
+          onChange_(std::move(onChange)),
+          listPresent_(std::move(listPresent)),
+          alive_(std::make_shared<bool>(true)) {
         std::promise<void> ready;
         std::future<void> started = ready.get_future();
-        Thread_ = std::thread([this, hidInterfaceClass, &ready] { Run(hidInterfaceClass, ready); });
+        thread_ = std::thread([this, hidInterfaceClass, &ready] { Run(hidInterfaceClass, ready); });
         started.wait();
     }
 
     ~HidInterfaceWatch() override {
         // Tasks already posted find the watch gone; the loop's thread is the only one that
         // reads or writes this flag.
-        *Alive_ = false;
-        if (Window_ != nullptr) {
-            PostMessageW(Window_, WM_CLOSE, 0, 0);
+        *alive_ = false;
+        if (window_ != nullptr) {
+            PostMessageW(window_, WM_CLOSE, 0, 0);
         } else {
-            PostThreadMessageW(ThreadId_, WM_QUIT, 0, 0);
+            PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
         }
-        Thread_.join();
+        thread_.join();
     }
 
   private:
@@ -79,7 +79,7 @@ class HidInterfaceWatch : public IHidPlatform::Watch {
 
     Fingerprint Present() const {
         Fingerprint present;
-        for (const THidPnPInfo& info : ListPresent_()) {
+        for (const THidPnPInfo& info : listPresent_()) {
             present.emplace_back(info.InterfacePath, info.InstanceHandle);
         }
         std::sort(present.begin(), present.end());
@@ -88,14 +88,14 @@ class HidInterfaceWatch : public IHidPlatform::Watch {
 
     // A change that no notice announced.
     void Poll() {
-        if (Present() != Known_) {
+        if (Present() != known_) {
             Settled();
         }
     }
 
     void Settled() {
-        Known_ = Present();
-        Loop_.Post([alive = Alive_, onChange = OnChange_] {
+        known_ = Present();
+        loop_.Post([alive = alive_, onChange = onChange_] {
             if (*alive && onChange) {
                 onChange();
             }
@@ -111,22 +111,22 @@ class HidInterfaceWatch : public IHidPlatform::Watch {
         windowClass.lpszClassName = kWindowClass;
         RegisterClassExW(&windowClass);  // fails harmlessly when a second watch registers again
         // A top-level window that is never shown.
-        Window_ = CreateWindowExW(0, kWindowClass, L"", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
+        window_ = CreateWindowExW(0, kWindowClass, L"", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
                                   instance, nullptr);
         HDEVNOTIFY registration = nullptr;
-        if (Window_ != nullptr) {
-            SetWindowLongPtrW(Window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        if (window_ != nullptr) {
+            SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
             DEV_BROADCAST_DEVICEINTERFACE_W filter{};
             filter.dbcc_size = sizeof filter;
             filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
             filter.dbcc_classguid = hidInterfaceClass;
             registration =
-                RegisterDeviceNotificationW(Window_, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+                RegisterDeviceNotificationW(window_, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
         }
-        ThreadId_ = GetCurrentThreadId();
-        Known_ = Present();
+        threadId_ = GetCurrentThreadId();
+        known_ = Present();
         // Without a window the timer's messages come to the thread.
-        SetTimer(Window_, kPollTimer, kPollMs, nullptr);
+        SetTimer(window_, kPollTimer, kPollMs, nullptr);
         ready.set_value();
         MSG message;
         while (GetMessageW(&message, nullptr, 0, 0) > 0) {
@@ -141,14 +141,14 @@ class HidInterfaceWatch : public IHidPlatform::Watch {
         }
     }
 
-    IEventLoop& Loop_;
-    std::function<void()> OnChange_;
-    std::function<std::vector<THidPnPInfo>()> ListPresent_;
-    std::shared_ptr<bool> Alive_;
-    HWND Window_ = nullptr;
-    DWORD ThreadId_ = 0;
-    Fingerprint Known_;  // the watch's thread only
-    std::thread Thread_;
+    IEventLoop& loop_;
+    std::function<void()> onChange_;
+    std::function<std::vector<THidPnPInfo>()> listPresent_;
+    std::shared_ptr<bool> alive_;
+    HWND window_ = nullptr;
+    DWORD threadId_ = 0;
+    Fingerprint known_;  // the watch's thread only
+    std::thread thread_;
 };
 
 }  // namespace

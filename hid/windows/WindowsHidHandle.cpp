@@ -18,43 +18,43 @@ constexpr ULONG kStringBufferChars = 256;
 class WindowsHidHandle : public IHidHandle {
   public:
     WindowsHidHandle(std::shared_ptr<const HidFunctions> functions, HANDLE handle, HidAccess access)
-        : F_(std::move(functions)), Handle_(handle), Access_(access) {}
+        : functions_(std::move(functions)), handle_(handle), access_(access) {}
 
     ~WindowsHidHandle() override {
-        if (ReadPending_) {
-            // The read writes into ReadBuffer_ and ReadRequest_ until it has ended: cancel it
+        if (readPending_) {
+            // The read writes into readBuffer_ and readRequest_ until it has ended: cancel it
             // and wait for the end before the handle and the buffer go.
             DWORD ignored = 0;
-            F_->CancelIoEx(Handle_, &ReadRequest_);
-            F_->GetOverlappedResult(Handle_, &ReadRequest_, &ignored, TRUE);
+            functions_->CancelIoEx(handle_, &readRequest_);
+            functions_->GetOverlappedResult(handle_, &readRequest_, &ignored, TRUE);
         }
-        F_->CloseHandle(Handle_);
-        if (ReadRequest_.hEvent != nullptr) {
-            CloseHandle(ReadRequest_.hEvent);
+        functions_->CloseHandle(handle_);
+        if (readRequest_.hEvent != nullptr) {
+            CloseHandle(readRequest_.hEvent);
         }
-        if (WakeEvent_ != nullptr) {
-            CloseHandle(WakeEvent_);
+        if (wakeEvent_ != nullptr) {
+            CloseHandle(wakeEvent_);
         }
         Unlock();
-        if (LockSemaphore_ != nullptr) {
-            CloseHandle(LockSemaphore_);
+        if (lockSemaphore_ != nullptr) {
+            CloseHandle(lockSemaphore_);
         }
     }
 
-    void SetPath(const std::string& path) { Path_ = path; }
+    void SetPath(const std::string& path) { path_ = path; }
 
     HidResult<> PrepareReading() {
-        ReadRequest_.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        if (ReadRequest_.hEvent == nullptr) {
+        readRequest_.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        if (readRequest_.hEvent == nullptr) {
             return LastWin32Failure();
         }
-        WakeEvent_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-        if (WakeEvent_ == nullptr) {
+        wakeEvent_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        if (wakeEvent_ == nullptr) {
             return LastWin32Failure();
         }
         const HidResult<HidCaps> caps = GetCaps();
         // Windows insists on a buffer of at least the input report length.
-        ReadBuffer_.resize(caps && caps->InputReportByteLength > 0 ? caps->InputReportByteLength
+        readBuffer_.resize(caps && caps->InputReportByteLength > 0 ? caps->InputReportByteLength
                                                                    : 4096);
         return {};
     }
@@ -62,7 +62,7 @@ class WindowsHidHandle : public IHidHandle {
     HidResult<HidIdentity> GetAttributes() override {
         HIDD_ATTRIBUTES attributes{};
         attributes.Size = sizeof attributes;
-        if (!F_->HidD_GetAttributes(Handle_, &attributes)) {
+        if (!functions_->HidD_GetAttributes(handle_, &attributes)) {
             return LastDeviceFailure();
         }
         HidIdentity identity;
@@ -79,16 +79,16 @@ class WindowsHidHandle : public IHidHandle {
     }
 
     HidResult<HidCaps> GetCaps() override {
-        if (Caps_) {
-            return *Caps_;
+        if (caps_) {
+            return *caps_;
         }
         PHIDP_PREPARSED_DATA preparsed = nullptr;
-        if (!F_->HidD_GetPreparsedData(Handle_, &preparsed)) {
+        if (!functions_->HidD_GetPreparsedData(handle_, &preparsed)) {
             return LastDeviceFailure();
         }
         HIDP_CAPS system{};
-        const bool ok = F_->HidP_GetCaps(preparsed, &system) == HIDP_STATUS_SUCCESS;
-        F_->HidD_FreePreparsedData(preparsed);
+        const bool ok = functions_->HidP_GetCaps(preparsed, &system) == HIDP_STATUS_SUCCESS;
+        functions_->HidD_FreePreparsedData(preparsed);
         if (!ok) {
             return Win32Failure(ERROR_INVALID_DATA);
         }
@@ -96,16 +96,16 @@ class WindowsHidHandle : public IHidHandle {
         caps.InputReportByteLength = system.InputReportByteLength;
         caps.OutputReportByteLength = system.OutputReportByteLength;
         caps.FeatureReportByteLength = system.FeatureReportByteLength;
-        Caps_ = caps;
+        caps_ = caps;
         return caps;
     }
 
     HidResult<std::u16string> GetManufacturerString() override {
-        return GetString(F_->HidD_GetManufacturerString);
+        return GetString(functions_->HidD_GetManufacturerString);
     }
 
     HidResult<std::u16string> GetProductString() override {
-        return GetString(F_->HidD_GetProductString);
+        return GetString(functions_->HidD_GetProductString);
     }
 
     HidResult<> GetFeature(std::span<uint8_t> report) override {
@@ -113,7 +113,7 @@ class WindowsHidHandle : public IHidHandle {
         if (HidResult<> prepared = PrepareFeature(report, sized); !prepared) {
             return prepared;
         }
-        if (!F_->HidD_GetFeature(Handle_, sized.data(), ULONG(sized.size()))) {
+        if (!functions_->HidD_GetFeature(handle_, sized.data(), ULONG(sized.size()))) {
             return LastDeviceFailure();
         }
         std::copy_n(sized.begin(), std::min(report.size(), sized.size()), report.begin());
@@ -125,25 +125,25 @@ class WindowsHidHandle : public IHidHandle {
         if (HidResult<> prepared = PrepareFeature(report, sized); !prepared) {
             return prepared;
         }
-        if (!F_->HidD_SetFeature(Handle_, sized.data(), ULONG(sized.size()))) {
+        if (!functions_->HidD_SetFeature(handle_, sized.data(), ULONG(sized.size()))) {
             return LastDeviceFailure();
         }
         return {};
     }
 
     HidResult<HidWaitResult> WaitInput(int timeoutMs) override {
-        if (Access_ != HidAccess::Read) {
+        if (access_ != HidAccess::Read) {
             return Win32Failure(ERROR_INVALID_HANDLE);
         }
-        if (!ReadPending_ && !ReadDone_) {
+        if (!readPending_ && !readDone_) {
             if (HidResult<> started = StartRead(); !started) {
                 return started.Error();
             }
         }
-        if (ReadDone_) {
+        if (readDone_) {
             return HidWaitResult::Ready;
         }
-        const HANDLE events[2] = {WakeEvent_, ReadRequest_.hEvent};
+        const HANDLE events[2] = {wakeEvent_, readRequest_.hEvent};
         const DWORD woke =
             WaitForMultipleObjects(2, events, FALSE, timeoutMs < 0 ? INFINITE : DWORD(timeoutMs));
         // A wake-up wins over data: it usually means the reader is asked to stop.
@@ -163,23 +163,23 @@ class WindowsHidHandle : public IHidHandle {
     // path. Not a mutex: a mutex belongs to a thread and would let a second handle of the same
     // thread in.
     HidResult<> TryLockExclusive() override {
-        if (LockHeld_) {
+        if (lockHeld_) {
             return {};
         }
-        if (LockSemaphore_ == nullptr) {
-            std::string folded = Path_;
+        if (lockSemaphore_ == nullptr) {
+            std::string folded = path_;
             std::transform(folded.begin(), folded.end(), folded.begin(),
                            [](unsigned char c) { return char(std::tolower(c)); });
             const std::wstring name =
                 L"Local\\quillon-adapter-" + std::to_wstring(std::hash<std::string>{}(folded));
-            LockSemaphore_ = CreateSemaphoreW(nullptr, 1, 1, name.c_str());
-            if (LockSemaphore_ == nullptr) {
+            lockSemaphore_ = CreateSemaphoreW(nullptr, 1, 1, name.c_str());
+            if (lockSemaphore_ == nullptr) {
                 return LastWin32Failure();
             }
         }
-        const DWORD taken = WaitForSingleObject(LockSemaphore_, 0);
+        const DWORD taken = WaitForSingleObject(lockSemaphore_, 0);
         if (taken == WAIT_OBJECT_0) {
-            LockHeld_ = true;
+            lockHeld_ = true;
             return {};
         }
         if (taken == WAIT_TIMEOUT) {
@@ -189,32 +189,32 @@ class WindowsHidHandle : public IHidHandle {
     }
 
     void Unlock() override {
-        if (LockHeld_) {
-            ReleaseSemaphore(LockSemaphore_, 1, nullptr);
-            LockHeld_ = false;
+        if (lockHeld_) {
+            ReleaseSemaphore(lockSemaphore_, 1, nullptr);
+            lockHeld_ = false;
         }
     }
 
     void WakeWait() override {
-        if (WakeEvent_ != nullptr) {
-            SetEvent(WakeEvent_);
+        if (wakeEvent_ != nullptr) {
+            SetEvent(wakeEvent_);
         }
     }
 
     HidResult<size_t> ReadInput(std::span<uint8_t> buffer) override {
-        if (Access_ != HidAccess::Read) {
+        if (access_ != HidAccess::Read) {
             return Win32Failure(ERROR_INVALID_HANDLE);
         }
         if (buffer.empty()) {
             return Win32Failure(ERROR_INVALID_PARAMETER);
         }
-        if (!ReadDone_) {
+        if (!readDone_) {
             // Only what a wait reported ready is read: the reader never blocks here.
             return Win32Failure(ERROR_NO_DATA);
         }
-        ReadDone_ = false;
-        const size_t count = std::min<size_t>(ReadLength_, buffer.size());
-        std::copy_n(ReadBuffer_.begin(), count, buffer.begin());
+        readDone_ = false;
+        const size_t count = std::min<size_t>(readLength_, buffer.size());
+        std::copy_n(readBuffer_.begin(), count, buffer.begin());
         return count;
     }
 
@@ -223,7 +223,7 @@ class WindowsHidHandle : public IHidHandle {
 
     HidResult<std::u16string> GetString(StringQuery query) {
         wchar_t buffer[kStringBufferChars] = {};
-        if (!query(Handle_, buffer, sizeof buffer - sizeof(wchar_t))) {
+        if (!query(handle_, buffer, sizeof buffer - sizeof(wchar_t))) {
             return LastDeviceFailure();
         }
         const size_t length = std::wcslen(buffer);
@@ -234,9 +234,9 @@ class WindowsHidHandle : public IHidHandle {
     // length: a shorter request is padded with zeros and a longer one cut, so the caller may
     // ask for what it wants, as on Linux.
     HidResult<> PrepareFeature(std::span<const uint8_t> request, std::vector<uint8_t>& sized) {
-        if (Access_ != HidAccess::ReadWrite) {
+        if (access_ != HidAccess::ReadWrite) {
             // A device open for queries only may not be written: tell the user it was refused.
-            return Win32Failure(Access_ == HidAccess::QueryOnly ? ERROR_ACCESS_DENIED
+            return Win32Failure(access_ == HidAccess::QueryOnly ? ERROR_ACCESS_DENIED
                                                                 : ERROR_INVALID_HANDLE);
         }
         if (request.empty()) {
@@ -252,59 +252,59 @@ class WindowsHidHandle : public IHidHandle {
     }
 
     HidResult<> StartRead() {
-        ResetEvent(ReadRequest_.hEvent);
-        const HANDLE event = ReadRequest_.hEvent;
-        ReadRequest_ = OVERLAPPED{};
-        ReadRequest_.hEvent = event;
-        std::fill(ReadBuffer_.begin(), ReadBuffer_.end(), uint8_t{0});
+        ResetEvent(readRequest_.hEvent);
+        const HANDLE event = readRequest_.hEvent;
+        readRequest_ = OVERLAPPED{};
+        readRequest_.hEvent = event;
+        std::fill(readBuffer_.begin(), readBuffer_.end(), uint8_t{0});
         DWORD count = 0;
-        if (F_->ReadFile(Handle_, ReadBuffer_.data(), DWORD(ReadBuffer_.size()), &count,
-                         &ReadRequest_)) {
-            ReadDone_ = true;
-            ReadLength_ = count;
+        if (functions_->ReadFile(handle_, readBuffer_.data(), DWORD(readBuffer_.size()), &count,
+                                 &readRequest_)) {
+            readDone_ = true;
+            readLength_ = count;
             return {};
         }
         if (GetLastError() != ERROR_IO_PENDING) {
             return LastDeviceFailure();
         }
-        ReadPending_ = true;
+        readPending_ = true;
         return {};
     }
 
     // The read's end, once its event is signalled.
     HidResult<HidWaitResult> FinishRead() {
         DWORD count = 0;
-        if (!F_->GetOverlappedResult(Handle_, &ReadRequest_, &count, FALSE)) {
+        if (!functions_->GetOverlappedResult(handle_, &readRequest_, &count, FALSE)) {
             // An event signalled before its read has ended is no failure: wait again.
             if (GetLastError() == ERROR_IO_INCOMPLETE) {
                 return HidWaitResult::Timeout;
             }
             HidFailure failure = LastDeviceFailure();
-            ReadPending_ = false;
+            readPending_ = false;
             return failure;
         }
-        ReadPending_ = false;
-        ReadDone_ = true;
-        ReadLength_ = count;
+        readPending_ = false;
+        readDone_ = true;
+        readLength_ = count;
         return HidWaitResult::Ready;
     }
 
-    std::shared_ptr<const HidFunctions> F_;
-    HANDLE Handle_;
-    HidAccess Access_;
-    std::optional<HidCaps> Caps_;  // asked once, kept
+    std::shared_ptr<const HidFunctions> functions_;
+    HANDLE handle_;
+    HidAccess access_;
+    std::optional<HidCaps> caps_;  // asked once, kept
 
-    // Input reports: one overlapped read at a time into ReadBuffer_.
-    OVERLAPPED ReadRequest_{};
-    HANDLE WakeEvent_ = nullptr;
-    std::vector<uint8_t> ReadBuffer_;
-    bool ReadPending_ = false;  // started, not yet ended
-    bool ReadDone_ = false;     // ended with ReadLength_ bytes not yet taken
-    DWORD ReadLength_ = 0;
+    // Input reports: one overlapped read at a time into readBuffer_.
+    OVERLAPPED readRequest_{};
+    HANDLE wakeEvent_ = nullptr;
+    std::vector<uint8_t> readBuffer_;
+    bool readPending_ = false;  // started, not yet ended
+    bool readDone_ = false;     // ended with readLength_ bytes not yet taken
+    DWORD readLength_ = 0;
 
-    std::string Path_;
-    HANDLE LockSemaphore_ = nullptr;
-    bool LockHeld_ = false;
+    std::string path_;
+    HANDLE lockSemaphore_ = nullptr;
+    bool lockHeld_ = false;
 };
 
 }  // namespace

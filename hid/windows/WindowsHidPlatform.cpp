@@ -27,15 +27,15 @@ constexpr DWORD kMaxPropertyChars = 512;
 class WindowsHidPlatform : public IHidPlatform {
   public:
     explicit WindowsHidPlatform(std::shared_ptr<const HidFunctions> functions)
-        : F_(std::move(functions)) {
-        F_->HidD_GetHidGuid(&HidInterfaceClass_);
+        : functions_(std::move(functions)) {
+        functions_->HidD_GetHidGuid(&hidInterfaceClass_);
     }
 
     std::vector<THidPnPInfo> PresentInterfaces() override { return Interfaces(true); }
 
     HidResult<std::unique_ptr<IHidHandle>> Open(const std::string& path,
                                                 HidAccess access) override {
-        return OpenHidInterface(F_, path, access);
+        return OpenHidInterface(functions_, path, access);
     }
 
     HidFailure GoneFailure(const std::string&) override {
@@ -45,23 +45,23 @@ class WindowsHidPlatform : public IHidPlatform {
     std::unique_ptr<Watch> WatchDeviceChanges(IEventLoop& loop,
                                               std::function<void()> onChange) override {
         // The watch compares the lists once a second: it needs no locations.
-        return WatchHidInterfaceChanges(loop, HidInterfaceClass_, std::move(onChange),
+        return WatchHidInterfaceChanges(loop, hidInterfaceClass_, std::move(onChange),
                                         [this] { return Interfaces(false); });
     }
 
   private:
     std::vector<THidPnPInfo> Interfaces(bool withLocation) {
         std::vector<THidPnPInfo> present;
-        const HDEVINFO set = F_->SetupDiGetClassDevsW(&HidInterfaceClass_, nullptr, nullptr,
-                                                      DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+        const HDEVINFO set = functions_->SetupDiGetClassDevsW(
+            &hidInterfaceClass_, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
         if (set == INVALID_HANDLE_VALUE) {
             return present;
         }
         for (DWORD index = 0;; ++index) {
             SP_DEVICE_INTERFACE_DATA entry{};
             entry.cbSize = sizeof entry;
-            if (!F_->SetupDiEnumDeviceInterfaces(set, nullptr, &HidInterfaceClass_, index,
-                                                 &entry)) {
+            if (!functions_->SetupDiEnumDeviceInterfaces(set, nullptr, &hidInterfaceClass_, index,
+                                                         &entry)) {
                 break;  // ERROR_NO_MORE_ITEMS, or a list that cannot be walked further
             }
             // An interface that vanished since the list was taken has no detail any more; the
@@ -70,14 +70,14 @@ class WindowsHidPlatform : public IHidPlatform {
                 present.push_back(std::move(*info));
             }
         }
-        F_->SetupDiDestroyDeviceInfoList(set);
+        functions_->SetupDiDestroyDeviceInfoList(set);
         return present;
     }
 
     std::optional<THidPnPInfo> InterfaceInfo(HDEVINFO set, SP_DEVICE_INTERFACE_DATA& entry,
                                              bool withLocation) {
         DWORD size = 0;
-        if (F_->SetupDiGetDeviceInterfaceDetailW(set, &entry, nullptr, 0, &size, nullptr) ||
+        if (functions_->SetupDiGetDeviceInterfaceDetailW(set, &entry, nullptr, 0, &size, nullptr) ||
             GetLastError() != ERROR_INSUFFICIENT_BUFFER || size < sizeof(DWORD)) {
             return std::nullopt;
         }
@@ -87,7 +87,8 @@ class WindowsHidPlatform : public IHidPlatform {
         detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
         SP_DEVINFO_DATA device{};
         device.cbSize = sizeof device;
-        if (!F_->SetupDiGetDeviceInterfaceDetailW(set, &entry, detail, size, nullptr, &device)) {
+        if (!functions_->SetupDiGetDeviceInterfaceDetailW(set, &entry, detail, size, nullptr,
+                                                          &device)) {
             return std::nullopt;
         }
         // The path ends at its terminator, within the record the system filled.
@@ -108,14 +109,14 @@ class WindowsHidPlatform : public IHidPlatform {
     // node seldom has one of its own; the USB device it belongs to has ("Port_#0002.Hub_#0001"),
     // so its parents are asked in turn.
     std::string LocationOf(HDEVINFO set, SP_DEVINFO_DATA device) {
-        if (F_->SetupDiGetDeviceRegistryPropertyW == nullptr) {
+        if (functions_->SetupDiGetDeviceRegistryPropertyW == nullptr) {
             return {};
         }
         std::wstring location = LocationText(set, device);
         if (!location.empty()) {
             return Utf8(location);
         }
-        const HDEVINFO parents = F_->SetupDiCreateDeviceInfoList(nullptr, nullptr);
+        const HDEVINFO parents = functions_->SetupDiCreateDeviceInfoList(nullptr, nullptr);
         if (parents == INVALID_HANDLE_VALUE) {
             return {};
         }
@@ -123,7 +124,7 @@ class WindowsHidPlatform : public IHidPlatform {
         for (int depth = 0; depth < kMaxLocationDepth && !parent.empty(); ++depth) {
             SP_DEVINFO_DATA node{};
             node.cbSize = sizeof node;
-            if (!F_->SetupDiOpenDeviceInfoW(parents, parent.c_str(), nullptr, 0, &node)) {
+            if (!functions_->SetupDiOpenDeviceInfoW(parents, parent.c_str(), nullptr, 0, &node)) {
                 break;
             }
             location = LocationText(parents, node);
@@ -132,16 +133,16 @@ class WindowsHidPlatform : public IHidPlatform {
             }
             parent = ParentOf(parents, node);
         }
-        F_->SetupDiDestroyDeviceInfoList(parents);
+        functions_->SetupDiDestroyDeviceInfoList(parents);
         return Utf8(location);
     }
 
     std::wstring LocationText(HDEVINFO set, SP_DEVINFO_DATA& device) {
         wchar_t text[kMaxPropertyChars] = {};
         DWORD type = 0;
-        if (!F_->SetupDiGetDeviceRegistryPropertyW(set, &device, SPDRP_LOCATION_INFORMATION, &type,
-                                                   reinterpret_cast<BYTE*>(text),
-                                                   sizeof text - sizeof(wchar_t), nullptr) ||
+        if (!functions_->SetupDiGetDeviceRegistryPropertyW(
+                set, &device, SPDRP_LOCATION_INFORMATION, &type, reinterpret_cast<BYTE*>(text),
+                sizeof text - sizeof(wchar_t), nullptr) ||
             type != REG_SZ) {
             return {};
         }
@@ -151,17 +152,17 @@ class WindowsHidPlatform : public IHidPlatform {
     std::wstring ParentOf(HDEVINFO set, SP_DEVINFO_DATA& device) {
         wchar_t id[kMaxPropertyChars] = {};
         DEVPROPTYPE type = 0;
-        if (!F_->SetupDiGetDevicePropertyW(set, &device, &kDeviceParentKey, &type,
-                                           reinterpret_cast<BYTE*>(id), sizeof id - sizeof(wchar_t),
-                                           nullptr, 0) ||
+        if (!functions_->SetupDiGetDevicePropertyW(set, &device, &kDeviceParentKey, &type,
+                                                   reinterpret_cast<BYTE*>(id),
+                                                   sizeof id - sizeof(wchar_t), nullptr, 0) ||
             type != DEVPROP_TYPE_STRING) {
             return {};
         }
         return id;
     }
 
-    std::shared_ptr<const HidFunctions> F_;
-    GUID HidInterfaceClass_{};
+    std::shared_ptr<const HidFunctions> functions_;
+    GUID hidInterfaceClass_{};
 };
 
 }  // namespace
