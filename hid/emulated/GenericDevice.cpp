@@ -49,6 +49,10 @@ bool GenericDevice::GetFeature(std::span<uint8_t> report, int& errorCode) {
     }
     std::lock_guard lock(mutex_);
     const auto it = features_.find(report[0]);
+    if (it == features_.end() && config_.StallUnknownFeatures) {
+        errorCode = EPIPE;  // what a stalled control transfer gives
+        return false;
+    }
     std::fill(report.begin() + 1, report.end(), uint8_t{0});
     if (it != features_.end()) {
         const size_t count = std::min(report.size(), it->second.size());
@@ -67,6 +71,12 @@ bool GenericDevice::SetFeature(std::span<const uint8_t> report, int& errorCode) 
     features_[report[0]].assign(report.begin(), report.end());
     setReports_.emplace_back(report.begin(), report.end());
     return true;
+}
+
+void GenericDevice::StoreFeature(std::vector<uint8_t> report) {
+    std::lock_guard lock(mutex_);
+    const uint8_t id = report.at(0);
+    features_[id] = std::move(report);
 }
 
 void GenericDevice::Attach(IDeviceModelHost* host) {

@@ -20,6 +20,9 @@ struct GenericDeviceConfig {
     std::u16string Manufacturer = u"Emulated Devices";
     std::u16string Product = u"Emulated HID device";
     std::vector<uint8_t> Descriptor = MakeVendorDescriptor(8, 0, 64);
+    // A feature report of an ID never stored or set stalls (EPIPE), as on a device that has no
+    // such report, instead of reading as zeros.
+    bool StallUnknownFeatures = false;
 };
 
 // Any HID device for tests: the identity, strings and descriptor it is given, and feature
@@ -38,6 +41,8 @@ class GenericDevice final : public IDeviceModel {
     bool SetFeature(std::span<const uint8_t> report, int& errorCode) override;
     void Attach(IDeviceModelHost* host) override;
 
+    // The answer to a get of report[0], without counting as a report set.
+    void StoreFeature(std::vector<uint8_t> report);
     // false when the device is not plugged in.
     bool SendInput(const std::vector<uint8_t>& report);
     bool Attached() const;

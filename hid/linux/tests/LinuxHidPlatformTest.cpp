@@ -7,10 +7,11 @@
 
 #include "base/PlainEventLoop.h"
 #include "hid/ReportDescriptor.h"
+#include "hid/emulated/GenericDevice.h"
+#include "hid/emulated/QuillonAdapter.h"
 #include "hid/linux/LinuxHidPlatform.h"
 #include "hid/linux/tests/HidrawIoctlProbe.h"
 #include "hid/linux/tests/HidrawTestBed.h"
-#include "hid/linux/tests/TestHidModel.h"
 
 namespace quillon::test {
 namespace {
@@ -18,14 +19,39 @@ namespace {
 constexpr int kLongWaitMs = 10000;
 constexpr std::chrono::milliseconds kLongWait(kLongWaitMs);
 
-std::shared_ptr<TestHidModel> VendorModel(uint16_t product = 0x0110) {
-    return std::make_shared<TestHidModel>(HidIdentity{0x169B, product, 0x0123}, u"Werkstätte Nord",
-                                          u"Seriell→Tastatur", VendorDescriptorWithReportIds());
+// The adapter's own descriptor, vendor-defined with report IDs: input length 9, feature
+// length 65.
+std::vector<uint8_t> VendorDescriptorWithReportIds() {
+    return emu::QuillonAdapterDescriptor();
 }
 
-std::shared_ptr<TestHidModel> KeyboardModel() {
-    return std::make_shared<TestHidModel>(HidIdentity{0x04E8, 0x7021, 0x0200}, u"", u"Keys",
-                                          BootKeyboardDescriptor());
+// A boot keyboard, no report IDs: 8-byte input, 1-byte output (lengths 9 and 2).
+std::vector<uint8_t> BootKeyboardDescriptor() {
+    return {
+        0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x05, 0x07, 0x19, 0xE0, 0x29, 0xE7, 0x15,
+        0x00, 0x25, 0x01, 0x75, 0x01, 0x95, 0x08, 0x81, 0x02, 0x95, 0x01, 0x75, 0x08,
+        0x81, 0x01, 0x95, 0x05, 0x75, 0x01, 0x05, 0x08, 0x19, 0x01, 0x29, 0x05, 0x91,
+        0x02, 0x95, 0x01, 0x75, 0x03, 0x91, 0x01, 0x95, 0x06, 0x75, 0x08, 0x15, 0x00,
+        0x25, 0x65, 0x05, 0x07, 0x19, 0x00, 0x29, 0x65, 0x81, 0x00, 0xC0,
+    };
+}
+
+std::shared_ptr<emu::GenericDevice> VendorModel(uint16_t product = 0x0110) {
+    return std::make_shared<emu::GenericDevice>(
+        emu::GenericDeviceConfig{.Identity = {0x169B, product, 0x0123},
+                                 .Manufacturer = u"Werkstätte Nord",
+                                 .Product = u"Seriell→Tastatur",
+                                 .Descriptor = VendorDescriptorWithReportIds(),
+                                 .StallUnknownFeatures = true});
+}
+
+std::shared_ptr<emu::GenericDevice> KeyboardModel() {
+    return std::make_shared<emu::GenericDevice>(
+        emu::GenericDeviceConfig{.Identity = {0x04E8, 0x7021, 0x0200},
+                                 .Manufacturer = u"",
+                                 .Product = u"Keys",
+                                 .Descriptor = BootKeyboardDescriptor(),
+                                 .StallUnknownFeatures = true});
 }
 
 HidrawTestBed::Device Usb() {
@@ -159,8 +185,8 @@ TEST_F(LinuxHidPlatformTest, FeatureReportsTravelBothWays) {
 
     const std::vector<uint8_t> sent = {6, 0, 0, 0};
     ASSERT_TRUE(handle->SetFeature(sent));
-    ASSERT_EQ(model->FeaturesSet().size(), 1u);
-    EXPECT_EQ(model->FeaturesSet()[0], sent);
+    ASSERT_EQ(model->SetReports().size(), 1u);
+    EXPECT_EQ(model->SetReports()[0], sent);
 
     // A report the device refuses fails with the device's own reason, in the C library's words.
     buffer.assign(65, 0);
