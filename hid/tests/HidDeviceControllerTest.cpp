@@ -16,7 +16,18 @@ namespace {
 
 using Log = std::vector<std::string>;
 
-class ControllerTest : public HidFixture {};
+class ControllerTest : public HidFixture {
+  protected:
+    // Two devices listed, the first (a) checked out as out; the log cleared.
+    void StartWithTheFirstOfTwoCheckedOut(uint32_t& a, THidDevice*& out) {
+        a = Plug();
+        Plug();
+        StartController();
+        out = CheckOut(0);
+        ASSERT_NE(out, nullptr);
+        rec.log.clear();
+    }
+};
 
 TEST_F(ControllerTest, FirstScanWithNoDeviceStillReportsAChange) {
     StartController();
@@ -109,12 +120,9 @@ TEST_F(ControllerTest, UnpluggedCheckedInDeviceLeavesTheList) {
 }
 
 TEST_F(ControllerTest, UnpluggedCheckedOutDeviceStaysListedUntilReleased) {
-    const uint32_t a = Plug();
-    Plug();
-    StartController();
-    THidDevice* out = CheckOut(0);
-    ASSERT_NE(out, nullptr);
-    rec.log.clear();
+    uint32_t a = 0;
+    THidDevice* out = nullptr;
+    ASSERT_NO_FATAL_FAILURE(StartWithTheFirstOfTwoCheckedOut(a, out));
 
     Unplug(a);
     const std::string path = bus.PathOf(a);
@@ -421,12 +429,9 @@ TEST_F(ControllerTest, SleepTimePassesOnWithinTheDevicesRange) {
 }
 
 TEST_F(ControllerTest, DestructionLeavesCheckedOutDevicesToTheirHolders) {
-    const uint32_t a = Plug();
-    Plug();
-    StartController();
-    THidDevice* out = CheckOut(0);
-    ASSERT_NE(out, nullptr);
-    rec.log.clear();
+    uint32_t a = 0;
+    THidDevice* out = nullptr;
+    ASSERT_NO_FATAL_FAILURE(StartWithTheFirstOfTwoCheckedOut(a, out));
 
     controller.reset();
     EXPECT_EQ(rec.log, Log{"unplug:" + bus.PathOf(a)});

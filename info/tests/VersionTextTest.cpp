@@ -22,38 +22,38 @@ TEST(ShortVersion, ExactlyFourLosesItsLast) {
     EXPECT_EQ(ShortVersion("1234"), "123");
 }
 
-TEST(FileTypeDescription, TypesWithoutSubtypesIgnoreIt) {
-    EXPECT_EQ(FileTypeDescription(0, 77), "Unknown");
-    EXPECT_EQ(FileTypeDescription(1, 0), "Application");
-    EXPECT_EQ(FileTypeDescription(1, 0xFFFFFFFF), "Application");
-    EXPECT_EQ(FileTypeDescription(2, 3), "DLL");
-    EXPECT_EQ(FileTypeDescription(7, 9), "Static-link Library");
-}
-
-TEST(FileTypeDescription, DriverRowsEndAtCommunications) {
-    EXPECT_EQ(FileTypeDescription(3, 0), "Unknown Driver");
-    EXPECT_EQ(FileTypeDescription(3, 8), "InstallableDriver");
-    EXPECT_EQ(FileTypeDescription(3, 10), "Communications Driver");
-    EXPECT_EQ(FileTypeDescription(3, 11), "");
-    EXPECT_EQ(FileTypeDescription(3, 0xFFFFFFFF), "");
-}
-
-TEST(FileTypeDescription, FontRowsEndAtTruetype) {
-    EXPECT_EQ(FileTypeDescription(4, 0), "Unknown Font");
-    EXPECT_EQ(FileTypeDescription(4, 3), "Truetype Font");
-    EXPECT_EQ(FileTypeDescription(4, 4), "");
-}
-
-TEST(FileTypeDescription, VirtualDeviceShowsEightUpperCaseHexDigits) {
-    EXPECT_EQ(FileTypeDescription(5, 0), "Virtual Defice Identifier = 00000000");
-    EXPECT_EQ(FileTypeDescription(5, 0xab), "Virtual Defice Identifier = 000000AB");
-    EXPECT_EQ(FileTypeDescription(5, 0xFFFFFFFF), "Virtual Defice Identifier = FFFFFFFF");
-}
-
-TEST(FileTypeDescription, UnlistedTypesAreEmpty) {
-    EXPECT_EQ(FileTypeDescription(6, 0), "");
-    EXPECT_EQ(FileTypeDescription(8, 0), "");
-    EXPECT_EQ(FileTypeDescription(0xFFFFFFFF, 1), "");
+// Type, subtype and the text shown: types without subtypes ignore it; the driver rows end at
+// communications, the font rows at TrueType; a virtual device shows its identifier in eight
+// upper-case hex digits; unlisted types and subtypes are empty.
+TEST(FileTypeDescription, TextsByTypeAndSubtype) {
+    const struct {
+        uint32_t Type, Subtype;
+        const char* Text;
+    } kRows[] = {
+        {0, 77, "Unknown"},
+        {1, 0, "Application"},
+        {1, 0xFFFFFFFF, "Application"},
+        {2, 3, "DLL"},
+        {7, 9, "Static-link Library"},
+        {3, 0, "Unknown Driver"},
+        {3, 8, "InstallableDriver"},
+        {3, 10, "Communications Driver"},
+        {3, 11, ""},
+        {3, 0xFFFFFFFF, ""},
+        {4, 0, "Unknown Font"},
+        {4, 3, "Truetype Font"},
+        {4, 4, ""},
+        {5, 0, "Virtual Defice Identifier = 00000000"},
+        {5, 0xab, "Virtual Defice Identifier = 000000AB"},
+        {5, 0xFFFFFFFF, "Virtual Defice Identifier = FFFFFFFF"},
+        {6, 0, ""},
+        {8, 0, ""},
+        {0xFFFFFFFF, 1, ""},
+    };
+    for (const auto& row : kRows) {
+        EXPECT_EQ(FileTypeDescription(row.Type, row.Subtype), row.Text)
+            << row.Type << "/" << row.Subtype;
+    }
 }
 
 TEST(TruncateUtf8, CountsCharactersNotBytes) {

@@ -202,12 +202,20 @@ BOOLEAN WINAPI GetProduct(HANDLE, PVOID, ULONG) {
     return FALSE;
 }
 
-// Like Windows: only a buffer of exactly the feature length is taken.
-BOOLEAN WINAPI GetFeature(HANDLE handle, PVOID buffer, ULONG length) {
+// Like Windows: only a buffer of exactly the feature length is taken. The interface, or null
+// (with the last error set) when the length is refused.
+FakeHidStack::Interface* FeatureTransfer(HANDLE handle, ULONG length) {
     auto* entry = InterfaceOf(handle);
     entry->LastFeatureRequestLength = length;
     if (length != entry->FeatureLength) {
         SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    return entry;
+}
+
+BOOLEAN WINAPI GetFeature(HANDLE handle, PVOID buffer, ULONG length) {
+    if (FeatureTransfer(handle, length) == nullptr) {
         return FALSE;
     }
     auto* bytes = static_cast<uint8_t*>(buffer);
@@ -218,10 +226,8 @@ BOOLEAN WINAPI GetFeature(HANDLE handle, PVOID buffer, ULONG length) {
 }
 
 BOOLEAN WINAPI SetFeature(HANDLE handle, PVOID buffer, ULONG length) {
-    auto* entry = InterfaceOf(handle);
-    entry->LastFeatureRequestLength = length;
-    if (length != entry->FeatureLength) {
-        SetLastError(ERROR_INVALID_PARAMETER);
+    auto* entry = FeatureTransfer(handle, length);
+    if (entry == nullptr) {
         return FALSE;
     }
     const auto* bytes = static_cast<const uint8_t*>(buffer);
