@@ -5,33 +5,11 @@
 #include <atomic>
 #include <vector>
 
+#include "base/windows/UniqueHandle.h"
 #include "base/windows/WideText.h"
 
 namespace quillon::file_access {
 namespace {
-
-// Closes the handle when it goes.
-class FileHandle {
-  public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    ~FileHandle() { Close(); }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-
-    HANDLE Get() const { return handle_; }
-    bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    bool Close() {
-        if (handle_ == INVALID_HANDLE_VALUE) {
-            return true;
-        }
-        const bool ok = CloseHandle(handle_) != 0;
-        handle_ = INVALID_HANDLE_VALUE;
-        return ok;
-    }
-
-  private:
-    HANDLE handle_;
-};
 
 bool IsPlainFile(HANDLE handle) {
     BY_HANDLE_FILE_INFORMATION info{};
@@ -75,9 +53,9 @@ enum class Target { Missing, PlainFile, LinkedFile, Refused };
 // written in place, as a replacement would leave its other names with the old contents.
 Target ResolveTarget(const std::wstring& path, std::wstring& target) {
     target = path;
-    FileHandle existing(CreateFileW(path.c_str(), 0,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    UniqueHandle existing(CreateFileW(path.c_str(), 0,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!existing.Valid()) {
         const DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND ? Target::Missing : Target::Refused;
@@ -148,8 +126,8 @@ bool Rewind(HANDLE handle) {
 bool WriteInPlace(const std::wstring& target, std::span<const uint8_t> contents) {
     // Reading the attributes needs its own right beside writing: without it, the check that
     // this is a plain file is refused.
-    FileHandle file(CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_WRITE_THROUGH, nullptr));
+    UniqueHandle file(CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_WRITE_THROUGH, nullptr));
     std::vector<uint8_t> old;
     if (!file.Valid() || !IsPlainFile(file.Get()) || !ReadAll(file.Get(), old) ||
         !Rewind(file.Get())) {
@@ -168,9 +146,9 @@ bool WriteInPlace(const std::wstring& target, std::span<const uint8_t> contents)
 
 ReadResult ReadFileStart(const std::string& path, std::span<uint8_t> data, std::size_t& length) {
     length = 0;
-    FileHandle file(CreateFileW(Utf16(path).c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    UniqueHandle file(CreateFileW(Utf16(path).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!file.Valid()) {
         const DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
@@ -205,7 +183,7 @@ bool WriteWholeFile(const std::string& path, std::span<const uint8_t> contents) 
         return WriteInPlace(target, contents);
     }
     std::wstring temporaryPath;
-    FileHandle temporary(CreateTemporaryBeside(target, temporaryPath));
+    UniqueHandle temporary(CreateTemporaryBeside(target, temporaryPath));
     if (!temporary.Valid()) {
         return existing == Target::PlainFile && GetLastError() == ERROR_ACCESS_DENIED &&
                WriteInPlace(target, contents);
