@@ -2,10 +2,8 @@
 #include <QListView>
 #include <QPushButton>
 #include <QToolButton>
-#include <cerrno>
 
 #include "app/tests/AdapterWindowFixture.h"
-#include "hid/ErrnoFailure.h"
 
 namespace quillon {
 namespace {
@@ -41,72 +39,6 @@ class ReportExchangeTest : public AdapterWindowTest {
     std::shared_ptr<emu::QuillonAdapter> adapter;
     uint32_t instance = 0;
 };
-
-TEST_F(ReportExchangeTest, ReadShowsTheReportAndWriteSendsTheEdits) {
-    AdapterRecord record{3, 0x11, 0x22, 0x33};
-    record[64] = 0xAB;
-    StartWithAdapter(&record);
-    ASSERT_EQ(Child<TRawReportPage>(*form, "tsSpecial")->ByteEditCells().size(), 64u);
-    EXPECT_EQ(VisibleByteEdits(), 64);
-    EXPECT_EQ(Child<TRawReportPage>(*form, "tsSpecial")->ByteEditCells()[17]->pos(),
-              Child<QLineEdit>(*form, "Edit1")->pos() + QPoint(27, 26));
-    Child<TRawReportPage>(*form, "tsSpecial")->ByteEditCells()[15]->setFocus();
-    QTest::keyClick(Child<TRawReportPage>(*form, "tsSpecial")->ByteEditCells()[15], Qt::Key_Tab);
-    EXPECT_TRUE(Child<TRawReportPage>(*form, "tsSpecial")->ByteEditCells()[16]->hasFocus());
-
-    TypeInto(Child<QLineEdit>(*form, "ReportID"), "3");
-    QTest::mouseClick(Child<QToolButton>(*form, "ReadBtn"), Qt::LeftButton);
-    EXPECT_EQ(adapter->Log().at(0).Length, 65u);
-    EXPECT_EQ(Child<QLineEdit>(*form, "ReportID")->text(), "3");
-    EXPECT_FALSE(Child<QToolButton>(*form, "ReadBtn")->isChecked());
-    EXPECT_EQ(Child<TRawReportPage>(*form, "tsSpecial")->ByteEditCells()[2]->text(), "33");
-    EXPECT_EQ(Child<TRawReportPage>(*form, "tsSpecial")->ByteEditCells()[63]->text(), "AB");
-
-    TypeInto(Child<TRawReportPage>(*form, "tsSpecial")->ByteEditCells()[0], "7");
-    TypeInto(Child<TRawReportPage>(*form, "tsSpecial")->ByteEditCells()[1], "1ab");
-    TypeInto(Child<TRawReportPage>(*form, "tsSpecial")->ByteEditCells()[2], "");
-    TypeInto(Child<TRawReportPage>(*form, "tsSpecial")->ByteEditCells()[3], "xyz");
-    QTest::mouseClick(Child<QToolButton>(*form, "WriteBtn"), Qt::LeftButton);
-    std::vector<uint8_t> sent(65, 0);
-    sent[0] = 3;
-    sent[1] = 0x07;
-    sent[2] = 0xAB;
-    sent[64] = 0xAB;
-    EXPECT_EQ(adapter->Log().at(1), Set(sent));
-    EXPECT_EQ(Child<QLineEdit>(*form, "ReportID")->text(), "03");
-    EXPECT_EQ(Child<TRawReportPage>(*form, "tsSpecial")->ByteEditCells()[1]->text(), "AB");
-    EXPECT_EQ(Child<TRawReportPage>(*form, "tsSpecial")->ByteEditCells()[2]->text(), "00");
-    EXPECT_EQ(Child<TRawReportPage>(*form, "tsSpecial")->ByteEditCells()[3]->text(), "00");
-    EXPECT_EQ(HistoryLines(), (QStringList{"R 03  11 22 33 " + Zeros(60) + "AB ",
-                                           "W 03  07 AB " + Zeros(61) + "AB "}));
-}
-
-TEST_F(ReportExchangeTest, ReportIdTextRulesAndFailedTransfers) {
-    StartWithAdapter();
-    TypeInto(Child<QLineEdit>(*form, "ReportID"), "1FF");
-    QTest::mouseClick(Child<QToolButton>(*form, "WriteBtn"), Qt::LeftButton);
-    EXPECT_EQ(adapter->Log().back().Bytes.at(0), 0xFF);
-    EXPECT_EQ(Child<QLineEdit>(*form, "ReportID")->text(), "FF");
-    TypeInto(Child<QLineEdit>(*form, "ReportID"), "");
-    QTest::mouseClick(Child<QToolButton>(*form, "WriteBtn"), Qt::LeftButton);
-    EXPECT_EQ(adapter->Log().back().Bytes.at(0), 0x00);
-    EXPECT_EQ(Child<QLineEdit>(*form, "ReportID")->text(), "00");
-
-    // The adapter has no report 0xFF to read.
-    TypeInto(Child<QLineEdit>(*form, "ReportID"), "1FF");
-    QTest::mouseClick(Child<QToolButton>(*form, "ReadBtn"), Qt::LeftButton);
-    EXPECT_EQ(adapter->Log().back().Bytes.at(0), 0xFF);
-    EXPECT_EQ(HistoryLines().back(), "R FF  failed: Broken pipe");
-    adapter->FailTransfer(adapter->TransferCount());
-    TypeInto(Child<QLineEdit>(*form, "ReportID"), "3");
-    QTest::mouseClick(Child<QToolButton>(*form, "WriteBtn"), Qt::LeftButton);
-    EXPECT_EQ(HistoryLines().back(), "W 03  failed: Input/output error");
-
-    Child<TRawReportPage>(*form, "tsSpecial")
-        ->HidCtlDeviceDataError(Child<TDeviceList>(*form, "Panel1")->SelectedDevice(),
-                                ErrnoFailure(EIO));
-    EXPECT_EQ(HistoryLines().back(), "READ ERROR: Input/output error");
-}
 
 TEST_F(ReportExchangeTest, ResetAndClosingSendTheFourByteResetReport) {
     StartWithAdapter();
