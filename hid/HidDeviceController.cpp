@@ -287,30 +287,35 @@ void THidDeviceController::SetOnDeviceData(const THidDataEvent& handler) {
     onDeviceData_ = handler;
 }
 
-void THidDeviceController::SetOnDeviceDataError(const THidDataErrorEvent& handler) {
-    if (handler == onDeviceDataError_) {
+namespace {
+
+// A controller-wide handler passed on to every device that still has the one it replaces; a
+// device given a handler of its own keeps it.
+template <class Handler, class Entries>
+void ReplaceDeviceHandlers(Handler& current, const Handler& handler, const Entries& devices,
+                           const Handler& (THidDevice::*get)() const,
+                           void (THidDevice::*set)(const Handler&)) {
+    if (handler == current) {
         return;
     }
-    for (const Entry& entry : devices_) {
-        THidDevice* device = entry.device;
-        if (device->DataErrorHandler() == onDeviceDataError_) {
-            device->SetDataErrorHandler(handler);
+    for (const auto& entry : devices) {
+        if ((entry.device->*get)() == current) {
+            (entry.device->*set)(handler);
         }
     }
-    onDeviceDataError_ = handler;
+    current = handler;
+}
+
+}  // namespace
+
+void THidDeviceController::SetOnDeviceDataError(const THidDataErrorEvent& handler) {
+    ReplaceDeviceHandlers(onDeviceDataError_, handler, devices_, &THidDevice::DataErrorHandler,
+                          &THidDevice::SetDataErrorHandler);
 }
 
 void THidDeviceController::SetOnDeviceUnplug(const THidPlugEvent& handler) {
-    if (handler == onDeviceUnplug_) {
-        return;
-    }
-    for (const Entry& entry : devices_) {
-        THidDevice* device = entry.device;
-        if (device->UnplugHandler() == onDeviceUnplug_) {
-            device->SetUnplugHandler(handler);
-        }
-    }
-    onDeviceUnplug_ = handler;
+    ReplaceDeviceHandlers(onDeviceUnplug_, handler, devices_, &THidDevice::UnplugHandler,
+                          &THidDevice::SetUnplugHandler);
 }
 
 void THidDeviceController::SetDevThreadSleepTime(int ms) {

@@ -362,78 +362,54 @@ RecordResult<int64_t> SqliteRecordStore::Append(const StationRecord& record) {
     return static_cast<int64_t>(sqlite3_last_insert_rowid(db_));
 }
 
-RecordResult<std::vector<StationRecord>> SqliteRecordStore::Query(const RecordFilter& filter) {
-    const sql::Statement text = sql::SelectStatement(sql::Dialect::Sqlite, filter);
-    const std::vector<ColumnType> types = RecordTypes();
+template <class Row, class Convert>
+RecordResult<std::vector<Row>> SqliteRecordStore::SelectRows(const sql::Statement& statement,
+                                                             const std::vector<ColumnType>& types,
+                                                             const std::string& doing,
+                                                             Convert convert) {
     std::lock_guard lock(mutex_);
-    Statement select(db_, text.Text);
-    if (!select.Prepared() || !select.Bind(text.Parameters)) {
-        return Fail("read the records of");
+    Statement select(db_, statement.Text);
+    if (!select.Prepared() || !select.Bind(statement.Parameters)) {
+        return Fail(doing);
     }
-    std::vector<StationRecord> records;
+    std::vector<Row> rows;
     int step;
     while ((step = select.Step()) == SQLITE_ROW) {
-        const auto record = sql::RecordFromValues(select.Row(types));
-        if (!record) {
-            return RecordFailure(RecordError::Failed,
-                                 "cannot read the records of " + path_ + ": a record is damaged");
-        }
-        records.push_back(*record);
-    }
-    if (step != SQLITE_DONE) {
-        return Fail("read the records of");
-    }
-    return records;
-}
-
-RecordResult<std::vector<SummaryRow>> SqliteRecordStore::Summary(const RecordFilter& filter,
-                                                                 SummaryBy by) {
-    const sql::Statement text = sql::SummaryStatement(sql::Dialect::Sqlite, filter, by);
-    std::vector<ColumnType> types(sql::SummaryKeyColumns(by), ColumnType::Text);
-    types.insert(types.end(), 3, ColumnType::Integer);
-    std::lock_guard lock(mutex_);
-    Statement select(db_, text.Text);
-    if (!select.Prepared() || !select.Bind(text.Parameters)) {
-        return Fail("summarise the records of");
-    }
-    std::vector<SummaryRow> rows;
-    int step;
-    while ((step = select.Step()) == SQLITE_ROW) {
-        const auto row = sql::SummaryFromValues(by, select.Row(types));
+        const std::optional<Row> row = convert(select.Row(types));
         if (!row) {
-            return RecordFailure(RecordError::Failed, "cannot summarise the records of " + path_ +
-                                                          ": a record is damaged");
+            return RecordFailure(RecordError::Failed,
+                                 "cannot " + doing + " " + path_ + ": a record is damaged");
         }
         rows.push_back(*row);
     }
     if (step != SQLITE_DONE) {
-        return Fail("summarise the records of");
+        return Fail(doing);
     }
     return rows;
 }
 
+RecordResult<std::vector<StationRecord>> SqliteRecordStore::Query(const RecordFilter& filter) {
+    return SelectRows<StationRecord>(sql::SelectStatement(sql::Dialect::Sqlite, filter),
+                                     RecordTypes(), "read the records of",
+                                     [](const auto& row) { return sql::RecordFromValues(row); });
+}
+
+RecordResult<std::vector<SummaryRow>> SqliteRecordStore::Summary(const RecordFilter& filter,
+                                                                 SummaryBy by) {
+    std::vector<ColumnType> types(sql::SummaryKeyColumns(by), ColumnType::Text);
+    types.insert(types.end(), 3, ColumnType::Integer);
+    return SelectRows<SummaryRow>(
+        sql::SummaryStatement(sql::Dialect::Sqlite, filter, by), types, "summarise the records of",
+        [by](const auto& row) { return sql::SummaryFromValues(by, row); });
+}
+
 RecordResult<std::vector<StationRecord>> SqliteRecordStore::Unsent(int64_t limit) {
-    const std::vector<ColumnType> types = RecordTypes();
-    std::lock_guard lock(mutex_);
-    Statement select(db_, "SELECT " + sql::ColumnList() +
-                              " FROM station_records WHERE sent = 0 ORDER BY sequence LIMIT ?1");
-    if (!select.Prepared() || !select.Bind({limit})) {
-        return Fail("read the records to send from");
-    }
-    std::vector<StationRecord> records;
-    int step;
-    while ((step = select.Step()) == SQLITE_ROW) {
-        const auto record = sql::RecordFromValues(select.Row(types));
-        if (!record) {
-            return RecordFailure(RecordError::Failed, "cannot read the records to send from " +
-                                                          path_ + ": a record is damaged");
-        }
-        records.push_back(*record);
-    }
-    if (step != SQLITE_DONE) {
-        return Fail("read the records to send from");
-    }
-    return records;
+    const sql::Statement statement{
+        "SELECT " + sql::ColumnList() +
+            " FROM station_records WHERE sent = 0 ORDER BY sequence LIMIT ?1",
+        {limit}};
+    return SelectRows<StationRecord>(statement, RecordTypes(), "read the records to send from",
+                                     [](const auto& row) { return sql::RecordFromValues(row); });
 }
 
 RecordResult<> SqliteRecordStore::MarkSent(int64_t firstSequence, int64_t lastSequence) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "device/records/RecordSql.h"
 #include "device/records/RecordStore.h"
 
 struct sqlite3;
@@ -52,6 +53,11 @@ class SqliteRecordStore final : public IRecordStore {
     SqliteRecordStore(sqlite3* db, std::string path);
     RecordResult<> Prepare(bool& busy);
     Failure<RecordError> Fail(const std::string& doing) const;
+    // Every row of a query as convert makes it; a row it cannot make fails the whole read.
+    template <class Row, class Convert>
+    RecordResult<std::vector<Row>> SelectRows(const sql::Statement& statement,
+                                              const std::vector<sql::ColumnType>& types,
+                                              const std::string& doing, Convert convert);
 
     sqlite3* db_;
     const std::string path_;
