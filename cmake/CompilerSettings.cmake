@@ -83,10 +83,6 @@ else()
     set(QUILLON_GUI_TEST_PLATFORM offscreen)
 endif()
 
-# Adds a GoogleTest executable and registers its tests with CTest.
-#   quillon_add_test(NAME name SOURCES ... LIBS ... [GUI])
-# GUI tests run on QUILLON_GUI_TEST_PLATFORM.
-include(GoogleTest)
 # The rooms of a subsystem folder, each where it applies: ui/ (its window code) in a build with
 # the windows, tests/ always, fuzz/ in a fuzzing build.
 macro(quillon_add_rooms)
@@ -98,6 +94,11 @@ macro(quillon_add_rooms)
         add_subdirectory(fuzz)
     endif()
 endmacro()
+
+# Adds a GoogleTest executable and registers its tests with CTest.
+#   quillon_add_test(NAME name SOURCES ... LIBS ... [GUI])
+# GUI tests run on QUILLON_GUI_TEST_PLATFORM.
+include(GoogleTest)
 
 function(quillon_add_test)
     cmake_parse_arguments(T "GUI" "NAME" "SOURCES;LIBS" ${ARGN})
